@@ -1,0 +1,233 @@
+#include "cli/CliApp.h"
+
+#include "cli/JsonWriter.h"
+#include "model/DocumentSummary.h"
+#include "platform/Paths.h"
+#include "platform/TextCodec.h"
+
+#include <cstring>
+
+namespace
+{
+
+constexpr const char* kVersion = "0.1.0";
+
+// Takes "--name VALUE" or "--name=VALUE" at args[i]; advances i past what it used.
+bool TakeOption(const std::vector<std::string>& args, size_t& i, const std::string& name,
+                std::string& value, bool& missingValue)
+{
+    const std::string& arg = args[i];
+    if (arg == name)
+    {
+        if (i + 1 >= args.size())
+        {
+            missingValue = true;
+            return true;
+        }
+        value = args[++i];
+        return true;
+    }
+    if (arg.rfind(name + "=", 0) == 0)
+    {
+        value = arg.substr(name.size() + 1);
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+CCliApp::CCliApp(std::ostream& out, std::ostream& err) : m_out(out), m_err(err) {}
+
+const std::vector<CCliApp::Command>& CCliApp::Commands()
+{
+    static const std::vector<Command> commands = {
+        {"check", &CCliApp::Check, "check                 load; print a summary and every problem found"},
+        {"rewrite", &CCliApp::Rewrite, "rewrite               load and save unchanged (what Save does when nothing changed)"},
+    };
+    return commands;
+}
+
+int CCliApp::Run(const std::vector<std::string>& args)
+{
+    m_documentPath.clear();
+    m_toolDir.clear();
+    m_json = false;
+    size_t i = 0;
+    for (; i < args.size(); ++i)
+    {
+        const std::string& arg = args[i];
+        bool missingValue = false;
+        if (TakeOption(args, i, "--document", m_documentPath, missingValue) ||
+            TakeOption(args, i, "--tool-dir", m_toolDir, missingValue))
+        {
+            if (missingValue)
+                return Usage(arg + " needs a value");
+            continue;
+        }
+        if (arg == "--json")
+        {
+            m_json = true;
+            continue;
+        }
+        if (arg == "--help" || arg == "-h")
+        {
+            PrintHelp();
+            return kDone;
+        }
+        if (arg == "--version")
+        {
+            m_out << "ravirazazu-cli " << kVersion << "\n";
+            return kDone;
+        }
+        if (arg.rfind("--", 0) == 0)
+            return Usage("unknown option " + arg);
+        break;
+    }
+    if (i >= args.size())
+        return Usage("no command given");
+    if (m_documentPath.empty())
+        m_documentPath = rz::DocumentPath();
+    if (m_toolDir.empty())
+        m_toolDir = rz::ToolDir();
+
+    const std::string& name = args[i];
+    const std::vector<std::string> rest(args.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                                        args.end());
+    for (const Command& command : Commands())
+    {
+        if (name == command.name)
+            return (this->*command.handler)(rest);
+    }
+    return Usage("unknown command " + name);
+}
+
+int CCliApp::Usage(const std::string& message)
+{
+    m_err << "ravirazazu-cli: " << message << "\nTry 'ravirazazu-cli --help'.\n";
+    return kUsage;
+}
+
+void CCliApp::PrintHelp()
+{
+    m_out << "Usage: ravirazazu-cli [--document PATH] [--tool-dir DIR] [--json] COMMAND ...\n"
+             "\n"
+             "Edits the radio dispatch gateway's configuration from a terminal.\n"
+             "\n"
+             "Options:\n"
+             "  --document PATH  the configuration document (default: "
+          << rz::DocumentPath()
+          << ")\n"
+             "  --tool-dir DIR   the folder with the ini files and language/ (default: the\n"
+             "                   program's own folder)\n"
+             "  --json           print one JSON object instead of a table\n"
+             "  --help, --version\n"
+             "\n"
+             "Commands:\n";
+    for (const Command& command : Commands())
+        m_out << "  " << command.synopsis << "\n";
+    m_out << "\n"
+             "Exit status: 0 done; 1 refused by a rule or problems found; 2 usage error;\n"
+             "3 the document cannot be read or written; 4 a service or network operation failed.\n";
+}
+
+bool CCliApp::LoadDocument(CGatewayConfigDoc::LoadResult& result)
+{
+    result = m_document.Load(m_documentPath);
+    if (result.status == CGatewayConfigDoc::LoadResult::CannotOpen)
+    {
+        m_err << "ravirazazu-cli: " << m_documentPath << " " << result.Describe() << "\n";
+        return false;
+    }
+    return true;
+}
+
+int CCliApp::Check(const std::vector<std::string>& args)
+{
+    if (!args.empty())
+        return Usage("check takes no arguments");
+    CGatewayConfigDoc::LoadResult result;
+    if (!LoadDocument(result))
+        return kDocumentError;
+    const CDocumentSummary summary = CDocumentSummary::Of(m_document, result);
+
+    if (m_json)
+    {
+        CJsonWriter json;
+        json.BeginObject();
+        json.Key("document").String(m_documentPath);
+        json.Key("readable").Bool(static_cast<bool>(result));
+        json.Key("language").String(rz::WideToUtf8(summary.language));
+        json.Key("radioServers").BeginObject();
+        json.Key("total").Number(summary.radioServers);
+        json.Key("active").Number(summary.activeRadioServers);
+        json.EndObject();
+        json.Key("dispatchStations").BeginObject();
+        json.Key("total").Number(summary.dispatchStations);
+        json.Key("active").Number(summary.activeDispatchStations);
+        json.EndObject();
+        json.Key("repeaters").BeginObject();
+        json.Key("total").Number(summary.repeaters);
+        json.Key("slots").Number(summary.repeaterSlots);
+        json.EndObject();
+        json.Key("problems").BeginArray();
+        for (const auto& problem : summary.problems)
+            json.String(problem);
+        json.EndArray();
+        json.Key("notes").BeginArray();
+        for (const auto& note : summary.notes)
+            json.String(note);
+        json.EndArray();
+        json.EndObject();
+        m_out << json.Text() << "\n";
+    }
+    else
+    {
+        m_out << "Document:          " << m_documentPath << "\n"
+              << "Language:          " << rz::WideToUtf8(summary.language) << "\n"
+              << "Radio servers:     " << summary.radioServers << " (" << summary.activeRadioServers
+              << " active)\n"
+              << "Dispatch stations: " << summary.dispatchStations << " ("
+              << summary.activeDispatchStations << " active)\n"
+              << "Repeaters:         " << summary.repeaters << " (" << summary.repeaterSlots
+              << " slots)\n";
+        if (summary.problems.empty())
+        {
+            m_out << "Problems:          none\n";
+        }
+        else
+        {
+            m_out << "Problems:\n";
+            for (const auto& problem : summary.problems)
+                m_out << "  - " << problem << "\n";
+        }
+        for (const auto& note : summary.notes)
+            m_out << "Note: " << note << "\n";
+    }
+    if (!result)
+        return kDocumentError;
+    return summary.problems.empty() ? kDone : kRefused;
+}
+
+int CCliApp::Rewrite(const std::vector<std::string>& args)
+{
+    if (!args.empty())
+        return Usage("rewrite takes no arguments");
+    CGatewayConfigDoc::LoadResult result;
+    if (!LoadDocument(result))
+        return kDocumentError;
+    if (!result)
+    {
+        m_err << "ravirazazu-cli: " << m_documentPath << " " << result.Describe()
+              << "; not rewritten, since what could not be read would be lost\n";
+        return kDocumentError;
+    }
+    if (m_document.Save() < 1)
+    {
+        m_err << "ravirazazu-cli: cannot write " << m_documentPath << ": "
+              << std::strerror(m_document.LastSaveError()) << "\n";
+        return kDocumentError;
+    }
+    m_out << "Rewrote " << m_documentPath << "\n";
+    return kDone;
+}

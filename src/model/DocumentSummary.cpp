@@ -1,0 +1,114 @@
+#include "model/DocumentSummary.h"
+
+#include "platform/TextCodec.h"
+
+#include <map>
+#include <set>
+
+using RUROR::XNode;
+
+namespace
+{
+
+std::wstring ChildText(const XNode* node, std::wstring_view name)
+{
+    const wchar_t* text = node->GetChildValue(name);
+    return text != nullptr ? std::wstring(text) : std::wstring();
+}
+
+bool IsUsed(const XNode* node)
+{
+    return rz::EqualsNoCase(ChildText(node, L"Used"), L"TRUE");
+}
+
+bool IsRepeaterSlot(const XNode* node)
+{
+    return rz::EqualsNoCase(ChildText(node, L"Type"), L"Repeater");
+}
+
+} // namespace
+
+CDocumentSummary CDocumentSummary::Of(const CGatewayConfigDoc& document,
+                                      const CGatewayConfigDoc::LoadResult& loadResult)
+{
+    CDocumentSummary summary;
+    auto& problems = summary.problems;
+    if (!loadResult)
+        problems.push_back("the document " + loadResult.Describe());
+
+    if (document.GatewayConfig() == nullptr)
+    {
+        if (loadResult.status != CGatewayConfigDoc::LoadResult::TooShort)
+            problems.push_back("GatewayConfig is missing: every setting shows its default");
+        return summary;
+    }
+    if (loadResult.languageAdded)
+        problems.push_back("Language was missing: English is used and will be written");
+    if (document.Language() != nullptr)
+        summary.language = document.Language()->value;
+
+    if (document.RadioServers() == nullptr)
+    {
+        problems.push_back("GatewayConfig/RadioServers is missing: no radio server is listed");
+    }
+    else
+    {
+        std::set<std::wstring> addresses;
+        for (const XNode* server : document.RadioServers()->GetChilds())
+        {
+            if (server->name != L"RadioServer")
+                continue;
+            ++summary.radioServers;
+            if (!IsUsed(server))
+                continue;
+            ++summary.activeRadioServers;
+            const std::wstring address = ChildText(server, L"IPAddress");
+            if (!addresses.insert(address).second)
+                problems.push_back("radio server " + rz::WideToUtf8(address) +
+                                   " is listed twice: only one entry is kept on save");
+        }
+        if (summary.activeRadioServers > 5)
+            problems.push_back("more than 5 active radio servers: the gateway uses at most 5");
+    }
+
+    if (document.Stations() == nullptr)
+    {
+        problems.push_back(
+            "GatewayConfig/QuorixStations/Stations is missing: no station or repeater is listed");
+        return summary;
+    }
+    std::set<std::wstring> stationAddresses;
+    std::set<std::wstring> repeaterIds;
+    for (const XNode* station : document.Stations()->GetChilds())
+    {
+        if (station->name != L"Station")
+            continue;
+        if (IsRepeaterSlot(station))
+        {
+            const std::wstring radioId = ChildText(station, L"RadioID");
+            if (radioId.empty() || ChildText(station, L"RepeaterGUID").empty())
+            {
+                problems.push_back("a repeater slot without RadioID or RepeaterGUID is ignored");
+                continue;
+            }
+            ++summary.repeaterSlots;
+            repeaterIds.insert(radioId);
+            continue;
+        }
+        ++summary.dispatchStations;
+        const std::wstring address = ChildText(station, L"IPAddress");
+        if (!ChildText(station, L"Type").empty() || ChildText(station, L"GUID").empty() ||
+            !IsUsed(station))
+        {
+            summary.notes.push_back("dispatch station " + rz::WideToUtf8(address) +
+                                    " is not active and is removed when the stations are saved");
+            continue;
+        }
+        ++summary.activeDispatchStations;
+        if (!stationAddresses.insert(address).second)
+            problems.push_back("dispatch station " + rz::WideToUtf8(address) +
+                               " is listed twice: only one entry is kept on save");
+    }
+    summary.repeaters = static_cast<int>(repeaterIds.size());
+    return summary;
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace rztest
+{
+
+// A fresh folder below the system's temporary folder. It is removed when the test passed
+// and kept, with its path printed, when it failed.
+class CTempDir
+{
+public:
+    CTempDir();
+    ~CTempDir();
+    CTempDir(const CTempDir&) = delete;
+    CTempDir& operator=(const CTempDir&) = delete;
+
+    const std::string& Path() const { return m_path; }
+    // The path of a name inside the folder.
+    std::string File(const std::string& name) const;
+
+private:
+    std::string m_path;
+};
+
+// The whole content of a file, or empty.
+std::string ReadBytes(const std::string& path);
+// Writes bytes to a file, replacing it.
+void WriteBytes(const std::string& path, std::string_view bytes);
+// UTF-16 LE bytes of a wide text (no byte-order mark).
+std::string Utf16(std::wstring_view text);
+
+// The sample configuration document shipped in examples/.
+std::string SampleDocumentPath();
+// The sample tool folder (ini files, language files) shipped in examples/.
+std::string SampleToolDir();
+
+// Sets an environment variable for the life of the object and restores it afterwards.
+class CScopedEnv
+{
+public:
+    CScopedEnv(const char* name, const std::string& value);
+    ~CScopedEnv();
+    CScopedEnv(const CScopedEnv&) = delete;
+    CScopedEnv& operator=(const CScopedEnv&) = delete;
+
+private:
+    std::string m_name;
+    bool m_had = false;
+    std::string m_old;
+};
+
+} // namespace rztest

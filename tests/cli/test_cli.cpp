@@ -1,0 +1,156 @@
+#include "TestSupport.h"
+#include "cli/CliApp.h"
+#include "config/GatewayConfigDoc.h"
+
+#include <array>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using rztest::CTempDir;
+using rztest::ReadBytes;
+using rztest::WriteBytes;
+
+extern char** environ;
+
+namespace
+{
+
+struct CliRun
+{
+    int status;
+    std::string out;
+    std::string err;
+};
+
+CliRun RunCli(std::vector<std::string> args)
+{
+    std::ostringstream out;
+    std::ostringstream err;
+    CCliApp app(out, err);
+    const int status = app.Run(args);
+    return {status, out.str(), err.str()};
+}
+
+// Runs the real executable with an argument vector and collects its standard output.
+CliRun RunExecutable(const std::vector<std::string>& args)
+{
+    std::vector<char*> argv;
+    std::string program = RZ_CLI_PATH;
+    argv.push_back(program.data());
+    std::vector<std::string> copies = args;
+    for (auto& arg : copies)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+
+    std::array<int, 2> pipeFds{};
+    if (::pipe(pipeFds.data()) != 0)
+        return {-1, {}, {}};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+    pid_t pid = 0;
+    const int spawned = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeFds[1]);
+    std::string output;
+    char buffer[4096];
+    ssize_t n = 0;
+    while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0)
+        output.append(buffer, static_cast<size_t>(n));
+    ::close(pipeFds[0]);
+    if (spawned != 0)
+        return {-1, {}, {}};
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output, {}};
+}
+
+} // namespace
+
+TEST(Cli, CheckCountsTheSampleDocument)
+{
+    const std::string sample = rztest::SampleDocumentPath();
+    const CliRun run = RunCli({"--document", sample, "check"});
+    EXPECT_EQ(run.status, CCliApp::kDone) << run.out << run.err;
+    EXPECT_NE(run.out.find("Radio servers:     2 (1 active)"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Dispatch stations: 3 (2 active)"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Repeaters:         2 (4 slots)"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Problems:          none"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Note: dispatch station 192.168.13.101 is not active"),
+              std::string::npos);
+
+    const CliRun json = RunCli({"--json", "--document=" + sample, "check"});
+    EXPECT_EQ(json.status, CCliApp::kDone);
+    EXPECT_NE(json.out.find("\"radioServers\":{\"total\":2,\"active\":1}"), std::string::npos)
+        << json.out;
+    EXPECT_NE(json.out.find("\"repeaters\":{\"total\":2,\"slots\":4}"), std::string::npos);
+    EXPECT_NE(json.out.find("\"problems\":[]"), std::string::npos);
+
+    // The real program prints the same.
+    const CliRun real = RunExecutable({"--document", sample, "check"});
+    EXPECT_EQ(real.status, 0);
+    EXPECT_EQ(real.out, run.out);
+}
+
+TEST(Cli, CheckReportsProblemsWithTheirExitStatus)
+{
+    CTempDir dir;
+    const std::string path = dir.File("GatewayConfig.XML");
+    WriteBytes(path, rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
+                                   L"<MXRGateways><GatewayConfig><LocalIP>1.2.3.4</LocalIP>"
+                                   L"</GatewayConfig></MXRGateways>"));
+    const CliRun missingParts = RunCli({"--document", path, "check"});
+    EXPECT_EQ(missingParts.status, CCliApp::kRefused);
+    EXPECT_NE(missingParts.out.find("Language was missing"), std::string::npos);
+    EXPECT_NE(missingParts.out.find("RadioServers is missing"), std::string::npos);
+    EXPECT_NE(missingParts.out.find("Stations is missing"), std::string::npos);
+
+    WriteBytes(path, rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
+                                   L"<MXRGateways><GatewayConfig><LocalIP>1.2.3.4</LocalIPP>"));
+    const CliRun broken = RunCli({"--document", path, "check"});
+    EXPECT_EQ(broken.status, CCliApp::kDocumentError);
+    EXPECT_NE(broken.out.find("does not parse"), std::string::npos) << broken.out;
+
+    const CliRun absent = RunCli({"--document", dir.File("none.XML"), "check"});
+    EXPECT_EQ(absent.status, CCliApp::kDocumentError);
+    EXPECT_NE(absent.err.find("No such file"), std::string::npos);
+}
+
+TEST(Cli, RewriteSavesAnEquivalentDocumentAndRefusesABrokenOne)
+{
+    CTempDir dir;
+    const std::string path = dir.File("GatewayConfig.XML");
+    WriteBytes(path, ReadBytes(rztest::SampleDocumentPath()));
+    const CliRun run = RunCli({"--document", path, "rewrite"});
+    ASSERT_EQ(run.status, CCliApp::kDone) << run.err;
+
+    CGatewayConfigDoc original;
+    CGatewayConfigDoc rewritten;
+    ASSERT_TRUE(original.Load(rztest::SampleDocumentPath()));
+    ASSERT_TRUE(rewritten.Load(path));
+    EXPECT_TRUE(original.Root() == rewritten.Root());
+
+    const std::string broken = rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
+                                             L"<MXRGateways><GatewayConfig><LocalIP>x</Local");
+    WriteBytes(path, broken);
+    const CliRun refused = RunCli({"--document", path, "rewrite"});
+    EXPECT_EQ(refused.status, CCliApp::kDocumentError);
+    EXPECT_NE(refused.err.find("not rewritten"), std::string::npos);
+    EXPECT_EQ(ReadBytes(path), broken);
+}
+
+TEST(Cli, UsageErrors)
+{
+    EXPECT_EQ(RunCli({}).status, CCliApp::kUsage);
+    EXPECT_EQ(RunCli({"frobnicate"}).status, CCliApp::kUsage);
+    EXPECT_EQ(RunCli({"--document"}).status, CCliApp::kUsage);
+    EXPECT_EQ(RunCli({"--colour", "check"}).status, CCliApp::kUsage);
+    EXPECT_EQ(RunCli({"check", "extra"}).status, CCliApp::kUsage);
+    const CliRun help = RunCli({"--help"});
+    EXPECT_EQ(help.status, CCliApp::kDone);
+    EXPECT_NE(help.out.find("rewrite"), std::string::npos);
+}

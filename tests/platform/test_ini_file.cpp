@@ -1,0 +1,105 @@
+#include "TestSupport.h"
+#include "platform/IniFile.h"
+
+#include <gtest/gtest.h>
+
+using namespace rz;
+using rztest::CTempDir;
+using rztest::ReadBytes;
+using rztest::WriteBytes;
+
+namespace
+{
+
+const char* const kGatewayIni = "; written by the installer\r\n"
+                                "[General]\r\n"
+                                "HeartbeatSeconds = 30 \r\n"
+                                "\r\n"
+                                "[TelemetryGpsFlagStrings]\r\n"
+                                "; 0 km/h, 1 mph, 2 knots\r\n"
+                                "speedUnit=2\r\n"
+                                "SPEEDUNIT=1\r\n"
+                                "Label=\"  quoted  \"\r\n"
+                                "Negative=-1\r\n"
+                                "Words=abc\r\n"
+                                "Mixed=12abc\r\n"
+                                "\r\n"
+                                "[telemetrygpsflagstrings]\r\n"
+                                "Later=ignored\r\n";
+
+} // namespace
+
+TEST(IniFile, ReadsWithWindowsSemantics)
+{
+    CTempDir dir;
+    WriteBytes(dir.File("Gateway.ini"), kGatewayIni);
+    CIniFile ini;
+    ASSERT_EQ(ini.Load(dir.File("Gateway.ini")), 0);
+
+    // Sections and keys without regard to case; the first of each name wins.
+    EXPECT_EQ(ini.GetString(L"TELEMETRYGPSFLAGSTRINGS", L"SPEEDUNIT", L"x"), L"2");
+    EXPECT_EQ(ini.GetString(L"TELEMETRYGPSFLAGSTRINGS", L"Later", L"none"), L"none");
+    // Values are trimmed and lose one pair of quotes; the length limit cuts.
+    EXPECT_EQ(ini.GetString(L"General", L"heartbeatseconds", L""), L"30");
+    EXPECT_EQ(ini.GetString(L"TelemetryGpsFlagStrings", L"Label", L""), L"  quoted  ");
+    EXPECT_EQ(ini.GetString(L"General", L"HeartbeatSeconds", L"", 1), L"3");
+    // Integers: missing gives the default, text gives 0, a minus wraps around.
+    EXPECT_EQ(ini.GetInt(L"TelemetryGpsFlagStrings", L"Missing", 7), 7u);
+    EXPECT_EQ(ini.GetInt(L"TelemetryGpsFlagStrings", L"Words", 7), 0u);
+    EXPECT_EQ(ini.GetInt(L"TelemetryGpsFlagStrings", L"Mixed", 7), 12u);
+    EXPECT_EQ(ini.GetInt(L"TelemetryGpsFlagStrings", L"Negative", 0), 4294967295u);
+    // Comments are not keys.
+    EXPECT_FALSE(ini.Get(L"TelemetryGpsFlagStrings", L"; 0 km/h, 1 mph, 2 knots").has_value());
+}
+
+TEST(IniFile, WritingOneKeyKeepsEveryOtherByte)
+{
+    CTempDir dir;
+    const std::string path = dir.File("Gateway.ini");
+    WriteBytes(path, kGatewayIni);
+
+    ASSERT_TRUE(WritePrivateProfileString(L"TELEMETRYGPSFLAGSTRINGS", L"SPEEDUNIT", L"0", path));
+    std::string expected = kGatewayIni;
+    expected.replace(expected.find("speedUnit=2"), 11, "speedUnit=0");
+    EXPECT_EQ(ReadBytes(path), expected);
+
+    // A new key goes to the end of its section, before the blank separator line.
+    ASSERT_TRUE(WritePrivateProfileString(L"General", L"MaxCallSeconds", L"180", path));
+    expected.replace(expected.find("HeartbeatSeconds = 30 \r\n") + 24, 0, "MaxCallSeconds=180\r\n");
+    EXPECT_EQ(ReadBytes(path), expected);
+
+    // A new section is appended at the end.
+    ASSERT_TRUE(WritePrivateProfileString(L"Settings", L"ServiceName", L"Gw", path));
+    expected += "[Settings]\r\nServiceName=Gw\r\n";
+    EXPECT_EQ(ReadBytes(path), expected);
+}
+
+TEST(IniFile, KeepsEncodingAndCreatesMissingFiles)
+{
+    CTempDir dir;
+    // UTF-16 with a byte-order mark and a value outside ASCII stays UTF-16.
+    const std::string utf16Path = dir.File("utf16.ini");
+    WriteBytes(utf16Path, "\xFF\xFE" + rztest::Utf16(L"[Settings]\r\nName=Zentrale \u00C4\r\nKey=1\r\n"));
+    ASSERT_TRUE(WritePrivateProfileString(L"settings", L"key", L"2", utf16Path));
+    EXPECT_EQ(ReadBytes(utf16Path),
+              "\xFF\xFE" + rztest::Utf16(L"[Settings]\r\nName=Zentrale \u00C4\r\nKey=2\r\n"));
+    EXPECT_EQ(GetPrivateProfileString(L"Settings", L"Name", L"", utf16Path), L"Zentrale \u00C4");
+
+    // Bytes that are not UTF-8 (an old ANSI file) come back unchanged.
+    const std::string ansiPath = dir.File("ansi.ini");
+    WriteBytes(ansiPath, "[A]\ncaf\xE9=1\nx=1\n");
+    ASSERT_TRUE(WritePrivateProfileString(L"A", L"x", L"2", ansiPath));
+    EXPECT_EQ(ReadBytes(ansiPath), "[A]\ncaf\xE9=1\nx=2\n");
+
+    // A file without a final line break gets one before the new line.
+    const std::string bare = dir.File("bare.ini");
+    WriteBytes(bare, "[A]\nx=1");
+    ASSERT_TRUE(WritePrivateProfileString(L"A", L"y", L"2", bare));
+    EXPECT_EQ(ReadBytes(bare), "[A]\nx=1\ny=2\n");
+
+    const std::string fresh = dir.File("fresh.ini");
+    ASSERT_TRUE(WritePrivateProfileString(L"S", L"K", L"V", fresh));
+    EXPECT_EQ(ReadBytes(fresh), "[S]\nK=V\n");
+    EXPECT_EQ(GetPrivateProfileString(L"S", L"K", L"", dir.File("absent.ini")), L"");
+    EXPECT_FALSE(WritePrivateProfileString(L"S", L"K", L"V", dir.File("no/such/folder.ini")));
+}
