@@ -1,6 +1,7 @@
 #include "cli/CliApp.h"
 
 #include "cli/JsonWriter.h"
+#include "config/SystemLog.h"
 #include "model/DocumentSummary.h"
 #include "platform/Paths.h"
 #include "platform/TextCodec.h"
@@ -134,6 +135,10 @@ void CCliApp::PrintHelp()
 bool CCliApp::LoadDocument(CGatewayConfigDoc::LoadResult& result)
 {
     result = m_document.Load(m_documentPath);
+    if (!result)
+        RUROR::CSystemLog::GetInstance()->WriteLog(
+            L"ravirazazu-cli", gLOG_LEVEL, L"%ls %ls", rz::Utf8ToWide(m_documentPath).c_str(),
+            rz::Utf8ToWide(result.Describe()).c_str());
     if (result.status == CGatewayConfigDoc::LoadResult::CannotOpen)
     {
         m_err << "ravirazazu-cli: " << m_documentPath << " " << result.Describe() << "\n";
@@ -222,7 +227,12 @@ int CCliApp::Rewrite(const std::vector<std::string>& args)
               << "; not rewritten, since what could not be read would be lost\n";
         return kDocumentError;
     }
-    if (m_document.Save() < 1)
+    const bool saved = m_document.Save() >= 1;
+    RUROR::CSystemLog::GetInstance()->WriteLog(
+        L"ravirazazu-cli", gLOG_LEVEL, L"rewrite of %ls %ls",
+        rz::Utf8ToWide(m_documentPath).c_str(),
+        rz::Utf8ToWide(saved ? "done" : std::strerror(m_document.LastSaveError())).c_str());
+    if (!saved)
     {
         m_err << "ravirazazu-cli: cannot write " << m_documentPath << ": "
               << std::strerror(m_document.LastSaveError()) << "\n";

@@ -6,15 +6,6 @@
 namespace RUROR
 {
 
-// The support library's object root: asks an object for one of its interfaces.
-class IObject
-{
-public:
-    virtual ~IObject() = default;
-    // Stores this object as the interface named iid in *out; false when it has none such.
-    virtual bool QueryInterface(const char* iid, void** out) = 0;
-};
-
 // Reference counting: an object starts with one reference, held by whoever made it.
 class SegRefCountedObject
 {
@@ -36,14 +27,30 @@ private:
     std::atomic<long> m_refs{1};
 };
 
-// A place where the system log writes its records (the log file stream, a test's buffer).
-class ILogOutStream : public SegRefCountedObject, public IObject
+// The support library's object root: asks an object for one of its interfaces.
+class IObject : public virtual SegRefCountedObject
+{
+public:
+    // Stores this object as the interface named iid in *out and adds a reference; false when
+    // it has no such interface.
+    virtual bool QueryInterface(const char* iid, void** out) = 0;
+};
+
+// A place where the system log writes its records (the log file, a test's buffer).
+class ILogOutStream : public virtual IObject
 {
 public:
     static constexpr const char* IID = "RUROR.ILogOutStream";
 
-    // Takes one finished record, line break included. Called from any thread.
-    virtual void Write(const std::wstring& record) = 0;
+    // Takes one finished record (line break included) from the system log; source names the
+    // writer. Called from any thread.
+    virtual void Write(std::wstring source, std::wstring text) = 0;
+    // Starts whatever the stream needs to deliver records; called once it is configured.
+    virtual void Open() {}
+    // Delivers what is pending and stops; called after the stream is detached.
+    virtual void Close() {}
+    // The stream's own level setting.
+    virtual int GetLevel() const { return 4; }
     // Pushes out what is buffered. Called from any thread.
     virtual void Flush() {}
 

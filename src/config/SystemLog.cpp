@@ -28,9 +28,9 @@ std::wstring FormatV(const wchar_t* format, va_list args)
             text.resize(static_cast<size_t>(n));
             return text;
         }
-        // vswprintf reports a too small buffer and a bad format alike; stop growing at a size
-        // no record needs.
-        if (text.size() >= (1u << 20))
+        // vswprintf reports a too small buffer and a bad format (or a narrow %s argument that
+        // is not valid in the C locale) alike; stop growing at a size no record needs.
+        if (text.size() >= (1u << 16))
             return L"(unformattable record)";
         text.resize(text.size() * 4);
     }
@@ -57,7 +57,7 @@ bool ILogOutStream::QueryInterface(const char* iid, void** out)
 {
     if (out == nullptr || iid == nullptr || std::strcmp(iid, IID) != 0)
         return false;
-    *out = this;
+    *out = static_cast<ILogOutStream*>(this);
     duplicate();
     return true;
 }
@@ -114,9 +114,10 @@ void CSystemLog::WriteLogV(const wchar_t* caller, LOG_LEVEL level, const wchar_t
     record += format != nullptr ? FormatV(format, args) : std::wstring();
     record += L"\r\n";
 
+    const std::wstring source = caller != nullptr ? caller : L"";
     AutoLock lock(m_lock);
     for (ILogOutStream* stream : m_streams)
-        stream->Write(record);
+        stream->Write(source, record);
 }
 
 void CSystemLog::Flush()

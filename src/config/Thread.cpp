@@ -16,7 +16,7 @@ bool Thread::start(IRunable* runnable)
         return false;
     try
     {
-        m_thread = std::thread([runnable] { runnable->run(); });
+        m_thread = std::thread([runnable] { runnable->Run(); });
     }
     catch (const std::system_error&)
     {

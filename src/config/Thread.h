@@ -10,7 +10,7 @@ class IRunable
 {
 public:
     virtual ~IRunable() = default;
-    virtual void run() = 0;
+    virtual void Run() = 0;
 };
 
 // A thread that runs one IRunable. The runnable must outlive the thread; join before
@@ -23,7 +23,7 @@ public:
     Thread(const Thread&) = delete;
     Thread& operator=(const Thread&) = delete;
 
-    // Runs runnable->run() on a new thread. False when a thread is still running or the
+    // Runs runnable->Run() on a new thread. False when a thread is still running or the
     // system cannot start one.
     bool start(IRunable* runnable);
     // Waits for the thread's end; returns at once when none was started.

@@ -144,12 +144,26 @@ std::wstring Utf16ToWide(std::u16string_view units)
 std::string WideToUtf16Le(std::wstring_view text)
 {
     std::string out;
-    out.reserve(text.size() * 2);
-    EncodeUtf16(text, [&out](char16_t unit) {
-        out.push_back(static_cast<char>(unit & 0xFF));
-        out.push_back(static_cast<char>(unit >> 8));
-    });
+    AppendUtf16Le(out, text);
     return out;
+}
+
+void AppendUtf16Le(std::string& out, std::wstring_view text)
+{
+    // Encoded through a small block on the stack, so the string grows by whole blocks and
+    // is never zero-filled first.
+    char block[512];
+    size_t used = 0;
+    EncodeUtf16(text, [&](char16_t unit) {
+        if (used + 2 > sizeof block)
+        {
+            out.append(block, used);
+            used = 0;
+        }
+        block[used++] = static_cast<char>(unit & 0xFF);
+        block[used++] = static_cast<char>(unit >> 8);
+    });
+    out.append(block, used);
 }
 
 std::u16string WideToUtf16(std::wstring_view text)

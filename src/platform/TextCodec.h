@@ -19,6 +19,9 @@ std::wstring Utf16ToWide(std::u16string_view units);
 // Encodes as UTF-16 LE bytes, characters above U+FFFF as surrogate pairs.
 std::string WideToUtf16Le(std::wstring_view text);
 
+// Appends the UTF-16 LE bytes of text to out, without a temporary string.
+void AppendUtf16Le(std::string& out, std::wstring_view text);
+
 // Encodes as UTF-16 code units.
 std::u16string WideToUtf16(std::wstring_view text);
 

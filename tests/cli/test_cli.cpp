@@ -1,8 +1,10 @@
 #include "TestSupport.h"
 #include "cli/CliApp.h"
 #include "config/GatewayConfigDoc.h"
+#include "platform/TextCodec.h"
 
 #include <array>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sstream>
@@ -91,6 +93,8 @@ TEST(Cli, CheckCountsTheSampleDocument)
     EXPECT_NE(json.out.find("\"problems\":[]"), std::string::npos);
 
     // The real program prints the same.
+    CTempDir state;
+    rztest::CScopedEnv stateHome("XDG_STATE_HOME", state.Path());
     const CliRun real = RunExecutable({"--document", sample, "check"});
     EXPECT_EQ(real.status, 0);
     EXPECT_EQ(real.out, run.out);
@@ -141,6 +145,17 @@ TEST(Cli, RewriteSavesAnEquivalentDocumentAndRefusesABrokenOne)
     EXPECT_EQ(refused.status, CCliApp::kDocumentError);
     EXPECT_NE(refused.err.find("not rewritten"), std::string::npos);
     EXPECT_EQ(ReadBytes(path), broken);
+
+    // The real program leaves a record of the refusal in the tool's log.
+    CTempDir state;
+    rztest::CScopedEnv stateHome("XDG_STATE_HOME", state.Path());
+    EXPECT_EQ(RunExecutable({"--document", path, "rewrite"}).status, CCliApp::kDocumentError);
+    const auto logDir = std::filesystem::path(state.Path()) / "RaviraZazu" / "log";
+    ASSERT_TRUE(std::filesystem::exists(logDir));
+    std::wstring logText;
+    for (const auto& entry : std::filesystem::directory_iterator(logDir))
+        logText += rz::Utf16LeToWide(ReadBytes(entry.path().string()).substr(2));
+    EXPECT_NE(logText.find(L"does not parse"), std::wstring::npos) << rz::WideToUtf8(logText);
 }
 
 TEST(Cli, UsageErrors)

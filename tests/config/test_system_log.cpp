@@ -17,14 +17,16 @@ class CCollectingStream : public ILogOutStream
 public:
     explicit CCollectingStream(bool* destroyed) : m_destroyed(destroyed) {}
     ~CCollectingStream() override { *m_destroyed = true; }
-    void Write(const std::wstring& record) override
+    void Write(std::wstring source, std::wstring record) override
     {
         std::lock_guard lock(m_mutex);
-        records.push_back(record);
+        sources.push_back(std::move(source));
+        records.push_back(std::move(record));
     }
     void Flush() override { ++flushes; }
 
     std::mutex m_mutex;
+    std::vector<std::wstring> sources;
     std::vector<std::wstring> records;
     int flushes = 0;
 
@@ -35,7 +37,7 @@ private:
 class CWriter : public IRunable
 {
 public:
-    void run() override
+    void Run() override
     {
         for (int i = 0; i < 200; ++i)
             CSystemLog::GetInstance()->WriteLog(L"writer", gLOG_LEVEL, L"record %d", i);
@@ -59,6 +61,7 @@ TEST(SystemLog, RecordsReachEveryStreamUntilItIsRemoved)
     EXPECT_NE(record.find(L"[Error] CRaviraZazuDlg: route add via 10.1: failed\r\n"),
               std::wstring::npos)
         << std::string(record.begin(), record.end());
+    EXPECT_EQ(stream->sources[0], L"CRaviraZazuDlg");
 
     // Records from several threads all arrive whole.
     CWriter w1, w2;
