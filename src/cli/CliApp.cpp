@@ -1,8 +1,6 @@
 #include "cli/CliApp.h"
 
-#include "cli/JsonWriter.h"
 #include "config/SystemLog.h"
-#include "model/DocumentSummary.h"
 #include "platform/Paths.h"
 #include "platform/TextCodec.h"
 
@@ -45,6 +43,9 @@ const std::vector<CCliApp::Command>& CCliApp::Commands()
     static const std::vector<Command> commands = {
         {"check", &CCliApp::Check, "check                 load; print a summary and every problem found"},
         {"rewrite", &CCliApp::Rewrite, "rewrite               load and save unchanged (what Save does when nothing changed)"},
+        {"language", &CCliApp::Language, "language list | text ID | set NAME\n"
+                                         "                        the language files; a text as the window shows it;\n"
+                                         "                        choose the language (by language or display name)"},
     };
     return commands;
 }
@@ -132,112 +133,55 @@ void CCliApp::PrintHelp()
              "3 the document cannot be read or written; 4 a service or network operation failed.\n";
 }
 
-bool CCliApp::LoadDocument(CGatewayConfigDoc::LoadResult& result)
+bool CCliApp::LoadDocument()
 {
-    result = m_document.Load(m_documentPath);
-    if (!result)
+    m_loadResult = m_document.Load(m_documentPath);
+    if (!m_loadResult)
         RUROR::CSystemLog::GetInstance()->WriteLog(
             L"ravirazazu-cli", gLOG_LEVEL, L"%ls %ls", rz::Utf8ToWide(m_documentPath).c_str(),
-            rz::Utf8ToWide(result.Describe()).c_str());
-    if (result.status == CGatewayConfigDoc::LoadResult::CannotOpen)
+            rz::Utf8ToWide(m_loadResult.Describe()).c_str());
+    if (m_loadResult.status == CGatewayConfigDoc::LoadResult::CannotOpen)
     {
-        m_err << "ravirazazu-cli: " << m_documentPath << " " << result.Describe() << "\n";
+        m_err << "ravirazazu-cli: " << m_documentPath << " " << m_loadResult.Describe() << "\n";
         return false;
     }
     return true;
 }
 
-int CCliApp::Check(const std::vector<std::string>& args)
+bool CCliApp::LoadDocumentForChange()
 {
-    if (!args.empty())
-        return Usage("check takes no arguments");
-    CGatewayConfigDoc::LoadResult result;
-    if (!LoadDocument(result))
-        return kDocumentError;
-    const CDocumentSummary summary = CDocumentSummary::Of(m_document, result);
-
-    if (m_json)
+    if (!LoadDocument())
+        return false;
+    if (!m_loadResult)
     {
-        CJsonWriter json;
-        json.BeginObject();
-        json.Key("document").String(m_documentPath);
-        json.Key("readable").Bool(static_cast<bool>(result));
-        json.Key("language").String(rz::WideToUtf8(summary.language));
-        json.Key("radioServers").BeginObject();
-        json.Key("total").Number(summary.radioServers);
-        json.Key("active").Number(summary.activeRadioServers);
-        json.EndObject();
-        json.Key("dispatchStations").BeginObject();
-        json.Key("total").Number(summary.dispatchStations);
-        json.Key("active").Number(summary.activeDispatchStations);
-        json.EndObject();
-        json.Key("repeaters").BeginObject();
-        json.Key("total").Number(summary.repeaters);
-        json.Key("slots").Number(summary.repeaterSlots);
-        json.EndObject();
-        json.Key("problems").BeginArray();
-        for (const auto& problem : summary.problems)
-            json.String(problem);
-        json.EndArray();
-        json.Key("notes").BeginArray();
-        for (const auto& note : summary.notes)
-            json.String(note);
-        json.EndArray();
-        json.EndObject();
-        m_out << json.Text() << "\n";
+        m_err << "ravirazazu-cli: " << m_documentPath << " " << m_loadResult.Describe()
+              << "; not changed, since what could not be read would be lost\n";
+        return false;
     }
-    else
-    {
-        m_out << "Document:          " << m_documentPath << "\n"
-              << "Language:          " << rz::WideToUtf8(summary.language) << "\n"
-              << "Radio servers:     " << summary.radioServers << " (" << summary.activeRadioServers
-              << " active)\n"
-              << "Dispatch stations: " << summary.dispatchStations << " ("
-              << summary.activeDispatchStations << " active)\n"
-              << "Repeaters:         " << summary.repeaters << " (" << summary.repeaterSlots
-              << " slots)\n";
-        if (summary.problems.empty())
-        {
-            m_out << "Problems:          none\n";
-        }
-        else
-        {
-            m_out << "Problems:\n";
-            for (const auto& problem : summary.problems)
-                m_out << "  - " << problem << "\n";
-        }
-        for (const auto& note : summary.notes)
-            m_out << "Note: " << note << "\n";
-    }
-    if (!result)
-        return kDocumentError;
-    return summary.problems.empty() ? kDone : kRefused;
+    return true;
 }
 
-int CCliApp::Rewrite(const std::vector<std::string>& args)
+int CCliApp::SaveDocument(const std::string& what)
 {
-    if (!args.empty())
-        return Usage("rewrite takes no arguments");
-    CGatewayConfigDoc::LoadResult result;
-    if (!LoadDocument(result))
-        return kDocumentError;
-    if (!result)
-    {
-        m_err << "ravirazazu-cli: " << m_documentPath << " " << result.Describe()
-              << "; not rewritten, since what could not be read would be lost\n";
-        return kDocumentError;
-    }
     const bool saved = m_document.Save() >= 1;
+    const std::string outcome = saved ? "saved" : std::strerror(m_document.LastSaveError());
     RUROR::CSystemLog::GetInstance()->WriteLog(
-        L"ravirazazu-cli", gLOG_LEVEL, L"rewrite of %ls %ls",
-        rz::Utf8ToWide(m_documentPath).c_str(),
-        rz::Utf8ToWide(saved ? "done" : std::strerror(m_document.LastSaveError())).c_str());
+        L"ravirazazu-cli", gLOG_LEVEL, L"%ls: %ls %ls", rz::Utf8ToWide(what).c_str(),
+        rz::Utf8ToWide(m_documentPath).c_str(), rz::Utf8ToWide(outcome).c_str());
     if (!saved)
     {
-        m_err << "ravirazazu-cli: cannot write " << m_documentPath << ": "
-              << std::strerror(m_document.LastSaveError()) << "\n";
+        m_err << "ravirazazu-cli: cannot write " << m_documentPath << ": " << outcome << "\n";
         return kDocumentError;
     }
-    m_out << "Rewrote " << m_documentPath << "\n";
     return kDone;
+}
+
+void CCliApp::LoadToolLanguage()
+{
+    m_language.LoadFile(lang::LanguageFilePath(m_toolDir, m_document), m_document, m_toolDir);
+}
+
+std::string CCliApp::Text(int id) const
+{
+    return rz::WideToUtf8(m_language.Lookup(std::to_wstring(id)));
 }

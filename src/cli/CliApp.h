@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/GatewayConfigDoc.h"
+#include "lang/Language.h"
 
 #include <functional>
 #include <ostream>
@@ -36,11 +37,26 @@ private:
     };
     static const std::vector<Command>& Commands();
 
+    // Commands (each in the source file of its group).
     int Check(const std::vector<std::string>& args);
     int Rewrite(const std::vector<std::string>& args);
+    int Language(const std::vector<std::string>& args);
+    int LanguageList();
+    int LanguageText(const std::string& id);
+    int LanguageSet(const std::string& name);
 
-    // Loads the document; on failure reports it and returns false.
-    bool LoadDocument(CGatewayConfigDoc::LoadResult& result);
+    // Loads the document into m_document and m_loadResult; false, reported, when it cannot
+    // be opened.
+    bool LoadDocument();
+    // The same, and also false (reported) when the document was not read completely: a
+    // command that changes it would lose what could not be read.
+    bool LoadDocumentForChange();
+    // Saves the document as the window does and logs it; returns kDone or kDocumentError.
+    int SaveDocument(const std::string& what);
+    // Loads the document's language, for messages in the same texts as the window.
+    void LoadToolLanguage();
+    // A text of the document's language, UTF-8.
+    std::string Text(int id) const;
     int Usage(const std::string& message);
     void PrintHelp();
 
@@ -50,4 +66,6 @@ private:
     std::string m_toolDir;
     bool m_json = false;
     CGatewayConfigDoc m_document;
+    CGatewayConfigDoc::LoadResult m_loadResult;
+    lang::CLanguage m_language;
 };

@@ -150,10 +150,30 @@ bool FileExists(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-std::optional<std::string> FindFileNoCase(const std::string& folder, const std::string& name)
+namespace
 {
+
+enum class EntryKind
+{
+    File,
+    Folder,
+    Any,
+};
+
+// The entry of folder named name without regard to case, preferring an exact match and then
+// the first spelling in name order.
+std::optional<std::string> FindEntryNoCase(const std::string& folder, const std::string& name,
+                                           EntryKind kind)
+{
+    const auto fits = [kind](const std::string& path) {
+        struct stat st{};
+        if (::stat(path.c_str(), &st) != 0)
+            return false;
+        return kind == EntryKind::Any || (kind == EntryKind::Folder ? S_ISDIR(st.st_mode)
+                                                                   : S_ISREG(st.st_mode));
+    };
     const std::string exact = JoinPath(folder, name);
-    if (FileExists(exact))
+    if (fits(exact))
         return exact;
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
     if (dir == nullptr)
@@ -162,15 +182,38 @@ std::optional<std::string> FindFileNoCase(const std::string& folder, const std::
     while (const dirent* entry = ::readdir(dir))
     {
         const std::string candidate = entry->d_name;
-        if (EqualsNoCase(candidate, name) && FileExists(JoinPath(folder, candidate)))
-        {
-            // Several spellings may exist; take the first in name order so the choice is stable.
-            if (!found || JoinPath(folder, candidate) < *found)
-                found = JoinPath(folder, candidate);
-        }
+        const std::string path = JoinPath(folder, candidate);
+        if (EqualsNoCase(candidate, name) && fits(path) && (!found || path < *found))
+            found = path;
     }
     ::closedir(dir);
     return found;
+}
+
+} // namespace
+
+std::string ResolvePathNoCase(const std::string& folder, const std::string& relative)
+{
+    std::string path = folder;
+    size_t start = 0;
+    while (start <= relative.size())
+    {
+        const size_t slash = relative.find('/', start);
+        const bool last = slash == std::string::npos;
+        const std::string part = relative.substr(start, last ? std::string::npos : slash - start);
+        if (!part.empty())
+            path = FindEntryNoCase(path, part, last ? EntryKind::Any : EntryKind::Folder)
+                       .value_or(JoinPath(path, part));
+        if (last)
+            break;
+        start = slash + 1;
+    }
+    return path;
+}
+
+std::optional<std::string> FindFileNoCase(const std::string& folder, const std::string& name)
+{
+    return FindEntryNoCase(folder, name, EntryKind::File);
 }
 
 std::vector<std::string> ListFilesWithSuffix(const std::string& folder, const std::string& suffix)

@@ -25,6 +25,11 @@ bool FileExists(const std::string& path);
 // match wins. Returns the full path, or nothing.
 std::optional<std::string> FindFileNoCase(const std::string& folder, const std::string& name);
 
+// Resolves a relative path of one or more '/'-separated parts below folder, matching each
+// part without regard to ASCII case (an exact match wins). Parts that are not found are
+// joined as given, so the result then names nothing.
+std::string ResolvePathNoCase(const std::string& folder, const std::string& relative);
+
 // Names of the regular files in folder whose names end with suffix (compared without regard
 // to case), sorted by name.
 std::vector<std::string> ListFilesWithSuffix(const std::string& folder, const std::string& suffix);

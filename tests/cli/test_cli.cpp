@@ -143,7 +143,7 @@ TEST(Cli, RewriteSavesAnEquivalentDocumentAndRefusesABrokenOne)
     WriteBytes(path, broken);
     const CliRun refused = RunCli({"--document", path, "rewrite"});
     EXPECT_EQ(refused.status, CCliApp::kDocumentError);
-    EXPECT_NE(refused.err.find("not rewritten"), std::string::npos);
+    EXPECT_NE(refused.err.find("not changed"), std::string::npos);
     EXPECT_EQ(ReadBytes(path), broken);
 
     // The real program leaves a record of the refusal in the tool's log.
@@ -168,4 +168,38 @@ TEST(Cli, UsageErrors)
     const CliRun help = RunCli({"--help"});
     EXPECT_EQ(help.status, CCliApp::kDone);
     EXPECT_NE(help.out.find("rewrite"), std::string::npos);
+}
+
+TEST(Cli, LanguagesAreListedShownAndChosen)
+{
+    CTempDir dir;
+    const std::string path = dir.File("GatewayConfig.XML");
+    WriteBytes(path, ReadBytes(rztest::SampleDocumentPath()));
+    const std::string tool = rztest::SampleToolDir();
+
+    const CliRun list = RunCli({"--document", path, "--tool-dir", tool, "language", "list"});
+    EXPECT_EQ(list.status, CCliApp::kDone);
+    EXPECT_NE(list.out.find("  Deutsch (German)  Deutsch\n"), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("* English           English\n"), std::string::npos) << list.out;
+
+    const CliRun english = RunCli({"--document", path, "--tool-dir", tool, "language", "text", "10030"});
+    EXPECT_EQ(english.out, "Failed to save!\n");
+
+    // An unknown name changes nothing.
+    const std::string before = ReadBytes(path);
+    const CliRun refused = RunCli({"--document", path, "--tool-dir", tool, "language", "set", "Klingon"});
+    EXPECT_EQ(refused.status, CCliApp::kRefused);
+    EXPECT_NE(refused.err.find("choose one of: Deutsch English"), std::string::npos) << refused.err;
+    EXPECT_EQ(ReadBytes(path), before);
+
+    const CliRun chosen = RunCli({"--document", path, "--tool-dir", tool, "language", "set", "deutsch (GERMAN)"});
+    EXPECT_EQ(chosen.status, CCliApp::kDone) << chosen.err;
+    CGatewayConfigDoc doc;
+    ASSERT_TRUE(doc.Load(path));
+    EXPECT_EQ(doc.Language()->value, L"Deutsch");
+    const CliRun german = RunCli({"--document", path, "--tool-dir", tool, "language", "text", "10030"});
+    EXPECT_EQ(german.out, "Speichern fehlgeschlagen!\n");
+    // An ID without a text in the language shows nothing, as in the window.
+    EXPECT_EQ(RunCli({"--document", path, "--tool-dir", tool, "language", "text", "99999"}).out, "\n");
+    EXPECT_EQ(RunCli({"--document", path, "--tool-dir", tool, "language", "frob"}).status, CCliApp::kUsage);
 }

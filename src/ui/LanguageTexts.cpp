@@ -1,0 +1,130 @@
+#include "ui/LanguageTexts.h"
+
+#include "lang/ILoadLanguage.h"
+#include "lang/Language.h"
+#include "ui/QtText.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPointer>
+#include <QWidget>
+#include <cstdlib>
+#include <vector>
+
+namespace
+{
+
+struct RegistryEntry
+{
+    QPointer<QWidget> window;
+    int dialogId;
+};
+
+std::vector<RegistryEntry>& Registry()
+{
+    static std::vector<RegistryEntry> registry;
+    return registry;
+}
+
+void SetLabel(QWidget* control, const QString& text)
+{
+    if (auto* button = qobject_cast<QAbstractButton*>(control))
+        button->setText(text);
+    else if (auto* label = qobject_cast<QLabel*>(control))
+        label->setText(text);
+    else if (auto* group = qobject_cast<QGroupBox*>(control))
+        group->setTitle(text);
+}
+
+QFont MakeFont(const lang::CFontSpec& spec)
+{
+    QFont font = QApplication::font();
+    if (!spec.faceName.empty())
+        font.setFamily(ToQString(spec.faceName));
+    if (spec.height != 0)
+        font.setPixelSize(std::abs(spec.height));
+    return font;
+}
+
+} // namespace
+
+void ApplyLanguageTexts(QWidget* window, int dialogId, bool remember)
+{
+    if (window == nullptr)
+        return;
+    std::wstring key = std::to_wstring(dialogId);
+    if (key == L"102" || key == L"103" || key == L"104")
+        key = L"103";
+    window->setWindowTitle(ToQString(lang::LookupText(key)));
+    window->update();
+
+    if (remember)
+    {
+        auto& registry = Registry();
+        bool known = false;
+        for (const auto& entry : registry)
+            known = known || (entry.window == window);
+        if (!known)
+            registry.push_back({window, dialogId});
+    }
+
+    for (QObject* child : window->children())
+    {
+        auto* control = qobject_cast<QWidget*>(child);
+        if (control == nullptr)
+            continue;
+        bool hasId = false;
+        const int id = control->property(kControlIdProperty).toInt(&hasId);
+        // -1 is the ID of controls that have none.
+        if (!hasId || id < 0 || id >= 100000)
+            continue;
+        const std::wstring text = lang::LookupText(std::to_wstring(id));
+        if (!text.empty())
+            SetLabel(control, ToQString(text));
+    }
+
+    if (auto* loader = dynamic_cast<ILoadLanguage*>(window))
+        loader->LoadLanguage();
+}
+
+void ReapplyLanguageTexts()
+{
+    // A copy: a window's LoadLanguage may register further windows.
+    const std::vector<RegistryEntry> entries = Registry();
+    for (const auto& entry : entries)
+    {
+        if (entry.window)
+            ApplyLanguageTexts(entry.window, entry.dialogId, true);
+    }
+    std::erase_if(Registry(), [](const RegistryEntry& entry) { return entry.window.isNull(); });
+}
+
+void ClearLanguageRegistry()
+{
+    Registry().clear();
+}
+
+QFont LanguageFont()
+{
+    return MakeFont(lang::CLanguage::Instance().NormalFont());
+}
+
+QFont LanguageTitleFont()
+{
+    return MakeFont(lang::CLanguage::Instance().TitleFont());
+}
+
+QWidget* FindControl(QWidget* window, int controlId)
+{
+    if (window == nullptr)
+        return nullptr;
+    for (QWidget* widget : window->findChildren<QWidget*>())
+    {
+        bool hasId = false;
+        if (widget->property(kControlIdProperty).toInt(&hasId) == controlId && hasId)
+            return widget;
+    }
+    return nullptr;
+}
