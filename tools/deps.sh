@@ -9,6 +9,7 @@ RZ_PACKAGES=(
   libasound2-dev
   libgtest-dev libbenchmark-dev
   iproute2 util-linux
+  xvfb xauth fonts-dejavu-core
 )
 
 rz_missing_packages() {

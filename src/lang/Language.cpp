@@ -113,6 +113,18 @@ std::wstring CLanguage::Lookup(const std::wstring& id) const
     return it != m_table.end() ? it->second : std::wstring();
 }
 
+std::wstring CLanguage::LookupOrBuiltin(const std::wstring& id) const
+{
+    std::wstring text = Lookup(id);
+    if (text.empty())
+    {
+        const auto it = m_builtin.find(id);
+        if (it != m_builtin.end())
+            text = it->second;
+    }
+    return text;
+}
+
 std::string LanguageFilePath(const std::string& toolDir, const CGatewayConfigDoc& document)
 {
     const RUROR::XNode* language = document.Language();

@@ -41,6 +41,10 @@ public:
     // The text of an ID, or empty when the table has none (no fall-back to English).
     std::wstring Lookup(const std::wstring& id) const;
 
+    // The text of an ID, or the built-in English text when the table's is empty or absent.
+    // Only for the few places that want it (the pending Start label, inner Save and Cancel).
+    std::wstring LookupOrBuiltin(const std::wstring& id) const;
+
     const std::map<std::wstring, std::wstring>& Table() const { return m_table; }
     // The built-in English texts, for the few callers that want them when a text is empty.
     const std::map<std::wstring, std::wstring>& BuiltinMap() const { return m_builtin; }

@@ -27,10 +27,23 @@ std::string HomeDir()
     return "/tmp";
 }
 
+std::string& ToolDirOverride()
+{
+    static std::string folder;
+    return folder;
+}
+
 } // namespace
+
+void SetToolDir(const std::string& folder)
+{
+    ToolDirOverride() = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+}
 
 std::string ToolDir()
 {
+    if (!ToolDirOverride().empty())
+        return ToolDirOverride();
     std::string buffer(4096, '\0');
     const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
     if (n <= 0)
@@ -77,7 +90,12 @@ std::string LogFolder()
 
 std::string RuntimeDir()
 {
-    return EnvOr("XDG_RUNTIME_DIR", "/tmp");
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && *runtime != '\0')
+        return runtime;
+    const std::string folder = "/tmp/ravirazazu-" + std::to_string(getuid());
+    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+        return "/tmp";
+    return folder;
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name)

@@ -6,8 +6,13 @@
 namespace rz
 {
 
-// The folder of the running program file, with a trailing '/'.
+// The tool's own folder, with a trailing '/': the folder of the running program file, unless
+// SetToolDir chose another (the command line's --tool-dir, tests).
 std::string ToolDir();
+
+// Makes folder the tool's own folder for the rest of the process; empty goes back to the
+// program file's folder.
+void SetToolDir(const std::string& folder);
 
 // The machine-wide application-data folder: $RAVIRAZAZU_COMMON_APPDATA when set, else /var/lib.
 std::string CommonAppDataDir();
@@ -29,7 +34,8 @@ std::string UserConfigDir();
 // $XDG_STATE_HOME/RaviraZazu/log, else ~/.local/state/RaviraZazu/log.
 std::string LogFolder();
 
-// $XDG_RUNTIME_DIR, else /tmp.
+// The user's private runtime folder: $XDG_RUNTIME_DIR, else /tmp/ravirazazu-UID, which is
+// made (mode 0700) when missing.
 std::string RuntimeDir();
 
 // Joins two path pieces with exactly one '/'.

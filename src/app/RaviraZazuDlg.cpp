@@ -1,0 +1,479 @@
+#include "app/RaviraZazuDlg.h"
+
+#include "config/GatewayConfigDoc.h"
+#include "config/SystemLog.h"
+#include "lang/Language.h"
+#include "logging/ToolLog.h"
+#include "pages/DlgPageFrame.h"
+#include "pages/DlgRepeaterFrame.h"
+#include "pages/UnavailablePage.h"
+#include "pages/UnavailableRepeaterPage.h"
+#include "platform/DebugOutput.h"
+#include "platform/FileIO.h"
+#include "platform/IniFile.h"
+#include "platform/Paths.h"
+#include "platform/Profile.h"
+#include "platform/TextCodec.h"
+#include "service/GatewayService.h"
+#include "ui/LanguageTexts.h"
+#include "ui/MessageBox.h"
+#include "ui/QtText.h"
+#include "ui/WindowMessages.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QStyle>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <cstring>
+
+namespace
+{
+
+// The pages of the tree, in order: their title text, icon and dialog.
+constexpr int kBasicTitle = 129;
+constexpr int kStationTitle = 153;
+constexpr int kRepeaterTitle = 256;
+constexpr int kLanguageTitle = 150;
+constexpr int kOthersTitle = 133;
+
+constexpr int kTreeWidth = 232;
+constexpr int kIconSize = 28;
+
+const wchar_t* const kProfileSection = L"MXR_GatewayRaviraZazu";
+
+QPushButton* MakeButton(QWidget* parent, int controlId, const char* label)
+{
+    auto* button = new QPushButton(QString::fromUtf8(label), parent);
+    button->setProperty(kControlIdProperty, controlId);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QIcon PageIcon(QStyle* style, int titleTextId)
+{
+    switch (titleTextId)
+    {
+    case kBasicTitle:
+        return style->standardIcon(QStyle::SP_FileDialogDetailedView);
+    case kStationTitle:
+        return style->standardIcon(QStyle::SP_DriveNetIcon);
+    case kRepeaterTitle:
+        return style->standardIcon(QStyle::SP_ComputerIcon);
+    case kLanguageTitle:
+        return style->standardIcon(QStyle::SP_MessageBoxQuestion);
+    default:
+        return style->standardIcon(QStyle::SP_FileDialogInfoView);
+    }
+}
+
+} // namespace
+
+CRaviraZazuDlg::CRaviraZazuDlg(Options options, QWidget* parent)
+    : QDialog(parent),
+      m_options(std::move(options)),
+      m_tree(new QTreeWidget(this)),
+      m_stack(new QStackedWidget(this)),
+      m_title(new QLabel(this)),
+      m_start(MakeButton(this, 3, "Start")),
+      m_stop(MakeButton(this, 4, "Stop")),
+      m_apply(MakeButton(this, 1, "Save")),
+      m_close(MakeButton(this, 2, "Close")),
+      m_pollTimer(new QTimer(this))
+{
+    setObjectName("CRaviraZazuDlg");
+    setWindowIcon(style()->standardIcon(QStyle::SP_DriveNetIcon));
+    setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
+    setSizeGripEnabled(true);
+
+    m_title->setObjectName("titleBar");
+    m_title->setStyleSheet(QStringLiteral(
+        "#titleBar { background: #1f4e79; color: white; padding: 8px 12px; }"));
+    m_tree->setObjectName("pageTree");
+    m_tree->setHeaderHidden(true);
+    m_tree->setRootIsDecorated(false);
+    m_tree->setFixedWidth(kTreeWidth);
+    m_tree->setIconSize(QSize(kIconSize, kIconSize));
+    m_stop->hide(); // the Stop button of the template is never shown
+    m_apply->setDefault(true);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    for (QPushButton* button : {m_start, m_stop, m_apply, m_close})
+        buttons->addWidget(button);
+    auto* body = new QHBoxLayout;
+    body->addWidget(m_tree);
+    body->addWidget(m_stack, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_title);
+    layout->addLayout(body, 1);
+    layout->addLayout(buttons);
+    resize(920, 640);
+
+    connect(m_apply, &QPushButton::clicked, this, &CRaviraZazuDlg::OnApply);
+    connect(m_start, &QPushButton::clicked, this, &CRaviraZazuDlg::OnStart);
+    connect(m_stop, &QPushButton::clicked, this, &CRaviraZazuDlg::OnStop);
+    connect(m_close, &QPushButton::clicked, this, &CRaviraZazuDlg::OnCloseButton);
+    connect(m_tree, &QTreeWidget::currentItemChanged, this, [this] {
+        SelectPage(m_tree->indexOfTopLevelItem(m_tree->currentItem()));
+    });
+    m_pollTimer->setInterval(kPollIntervalMs);
+    connect(m_pollTimer, &QTimer::timeout, this, &CRaviraZazuDlg::PollService);
+
+    CGatewayConfigDoc::Instance().Unload();
+    BuildPages();
+    ShowStartAs(StartLook::Start);
+}
+
+CRaviraZazuDlg::~CRaviraZazuDlg()
+{
+    m_pollTimer->stop();
+    ClearLanguageRegistry();
+    lang::CLanguage::Instance().Close();
+    CGatewayConfigDoc::Instance().Unload();
+    m_log.reset(); // detached from the system log, its writer stopped
+    RUROR::CSystemLog::GetInstance()->Exit();
+    m_service.reset();
+    // The pages go with their Qt parents.
+}
+
+void CRaviraZazuDlg::BuildPages()
+{
+    m_pages = {
+        {kBasicTitle, new CDlgPageFrame(190, new CUnavailablePage(129, kBasicTitle))},
+        {kStationTitle, new CDlgPageFrame(192, new CUnavailablePage(153, kStationTitle))},
+        {kRepeaterTitle, new CDlgRepeaterFrame([] { return new CUnavailableRepeaterPage; })},
+        {kLanguageTitle, new CUnavailablePage(150, kLanguageTitle)},
+        {kOthersTitle, new CUnavailablePage(133, kOthersTitle)},
+    };
+    for (const PageEntry& entry : m_pages)
+    {
+        m_stack->addWidget(entry.page);
+        auto* item = new QTreeWidgetItem(m_tree);
+        item->setIcon(0, PageIcon(style(), entry.titleTextId));
+        item->setSizeHint(0, QSize(kTreeWidth - 8, kIconSize + 8));
+    }
+    RelabelTree();
+}
+
+CResizablePage* CRaviraZazuDlg::Page(int index) const
+{
+    return index >= 0 && index < PageCount() ? m_pages[static_cast<size_t>(index)].page : nullptr;
+}
+
+void CRaviraZazuDlg::SetPage(int index, CResizablePage* page)
+{
+    CResizablePage* old = Page(index);
+    if (old == nullptr || page == nullptr || old->IsCreated())
+        return;
+    m_stack->insertWidget(index, page);
+    m_stack->removeWidget(old);
+    old->deleteLater();
+    m_pages[static_cast<size_t>(index)].page = page;
+}
+
+bool CRaviraZazuDlg::OnInitDialog()
+{
+    // The tool's own folder and the document, its folders made where missing.
+    rz::SetToolDir(m_options.toolDir);
+    const std::string toolDir = rz::ToolDir();
+    std::string documentPath = m_options.documentPath;
+    if (documentPath.empty())
+    {
+        rz::EnsureDocumentFolders();
+        documentPath = rz::DocumentPath();
+    }
+    if (!rz::FileExists(documentPath))
+    {
+        ShowMessageText(this, QMessageBox::Critical, QStringLiteral("Config file was lost."));
+        return false;
+    }
+    CGatewayConfigDoc& document = CGatewayConfigDoc::Instance();
+    const auto loaded = document.Load(documentPath);
+
+    lang::CLanguage::Instance().LoadFile(lang::LanguageFilePath(toolDir, document), document, toolDir);
+    if (m_options.attachLog)
+        m_log = std::make_unique<CToolLog>();
+    if (!loaded)
+    {
+        RUROR::CSystemLog::GetInstance()->WriteLog(
+            L"CRaviraZazuDlg", gLOG_LEVEL, L"%ls %ls", rz::Utf8ToWide(documentPath).c_str(),
+            rz::Utf8ToWide(loaded.Describe()).c_str());
+        // Saving would write back only what could be read: say so before anything is changed.
+        ShowMessageText(this, QMessageBox::Warning,
+                        QStringLiteral("%1\n%2.\nSaving writes back only what could be read.")
+                            .arg(QString::fromStdString(documentPath),
+                                 QString::fromStdString(loaded.Describe())));
+    }
+
+    m_tree->setCurrentItem(m_tree->topLevelItem(0));
+    ApplyLanguageTexts(this, kDialogId, true);
+    rz::WriteProfileString(kProfileSection, L"Title", ToWString(windowTitle()));
+
+    const std::string serviceIni =
+        rz::FindFileNoCase(toolDir, "MXRServiceDog.ini").value_or(rz::JoinPath(toolDir, "MXRServiceDog.ini"));
+    m_serviceName = rz::GetPrivateProfileString(L"Settings", L"ServiceName", L"Quorix MXR Gateway",
+                                                serviceIni, 256);
+    // Until a service watcher is handed over there is no service to start.
+    m_serviceInstalled = false;
+    m_start->hide();
+    m_pollTimer->start();
+    return true;
+}
+
+void CRaviraZazuDlg::SetService(std::unique_ptr<IGatewayService> service)
+{
+    m_service = std::move(service);
+    if (!m_service)
+        return;
+    m_service->Poll();
+    m_serviceInstalled = m_service->IsInstalled();
+    m_start->setVisible(m_serviceInstalled && m_apply->isVisible());
+}
+
+void CRaviraZazuDlg::PollService()
+{
+    if (m_service && !m_pending)
+        m_service->Poll();
+}
+
+void CRaviraZazuDlg::RelabelTree()
+{
+    const QFont font = LanguageFont();
+    m_tree->setFont(font);
+    for (int i = 0; i < PageCount(); ++i)
+    {
+        const int id = m_pages[static_cast<size_t>(i)].titleTextId;
+        m_tree->topLevelItem(i)->setText(
+            0, ToQString(lang::CLanguage::Instance().LookupOrBuiltin(std::to_wstring(id))));
+    }
+}
+
+void CRaviraZazuDlg::LoadLanguage()
+{
+    const QFont font = LanguageFont();
+    for (QPushButton* button : {m_start, m_stop, m_apply, m_close})
+        button->setFont(font);
+    m_title->setFont(LanguageTitleFont());
+    m_title->setText(windowTitle());
+    RelabelTree();
+    if (m_pending)
+        m_start->setText(ToQString(lang::CLanguage::Instance().LookupOrBuiltin(L"5")));
+}
+
+void CRaviraZazuDlg::SelectPage(int index)
+{
+    CResizablePage* page = Page(index);
+    if (page == nullptr)
+        return;
+    if (m_tree->currentItem() != m_tree->topLevelItem(index))
+        m_tree->setCurrentItem(m_tree->topLevelItem(index));
+    page->Create();
+    m_stack->setCurrentWidget(page);
+    page->OnSetActive();
+}
+
+void CRaviraZazuDlg::ShowStartAs(StartLook look)
+{
+    if (look == StartLook::Pending)
+    {
+        m_start->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
+        m_startLook = look;
+        return;
+    }
+    const int textId = look == StartLook::Stop ? 4 : 3;
+    const QString text = ToQString(lang::LookupText(textId));
+    // An unchanged state changes nothing on the screen.
+    if (!text.isEmpty() && text.compare(m_start->text(), Qt::CaseInsensitive) == 0 &&
+        m_startLook == look)
+        return;
+    if (!text.isEmpty())
+        m_start->setText(text);
+    m_start->setIcon(style()->standardIcon(look == StartLook::Stop ? QStyle::SP_MediaStop
+                                                                   : QStyle::SP_MediaPlay));
+    m_startLook = look;
+    m_start->update();
+}
+
+void CRaviraZazuDlg::OnServiceState(int state)
+{
+    if (state == 1 || state == 7)
+    {
+        m_running = false;
+        ShowStartAs(StartLook::Start);
+    }
+    else if (state == 4)
+    {
+        m_running = true;
+        ShowStartAs(StartLook::Stop);
+    }
+}
+
+void CRaviraZazuDlg::EnterPending()
+{
+    if (m_pending)
+        return;
+    ShowStartAs(StartLook::Pending);
+    m_pending = true;
+    LoadLanguage();
+}
+
+bool CRaviraZazuDlg::event(QEvent* event)
+{
+    if (event->type() == MessageEventType(WM_CONFIG_MODIFIED))
+    {
+        EnterPending();
+        return true;
+    }
+    if (event->type() == MessageEventType(WM_CONFIG_RELOAD))
+    {
+        ReloadDocument();
+        return true;
+    }
+    return QDialog::event(event);
+}
+
+void CRaviraZazuDlg::ReloadDocument()
+{
+    CGatewayConfigDoc& document = CGatewayConfigDoc::Instance();
+    const std::string path = document.Path();
+    if (path.empty())
+        return;
+    const auto result = document.Reload(path);
+    RUROR::CSystemLog::GetInstance()->WriteLog(L"CRaviraZazuDlg", gLOG_LEVEL, L"reload of %ls: %ls",
+                                               rz::Utf8ToWide(path).c_str(),
+                                               rz::Utf8ToWide(result.Describe()).c_str());
+}
+
+bool CRaviraZazuDlg::SaveAll()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    for (const PageEntry& entry : m_pages)
+    {
+        if (!entry.page->IsCreated())
+            continue; // a page never opened has nothing to save
+        if (!entry.page->SaveConfig())
+        {
+            QApplication::restoreOverrideCursor();
+            ShowMessage(this, QMessageBox::Critical, 10030);
+            return false;
+        }
+    }
+    QApplication::restoreOverrideCursor();
+
+    CGatewayConfigDoc& document = CGatewayConfigDoc::Instance();
+    const bool written = document.Save() >= 1;
+    if (!written)
+    {
+        RUROR::CSystemLog::GetInstance()->WriteLog(
+            L"CRaviraZazuDlg", gLOG_LEVEL, L"save of %ls failed: %ls",
+            rz::Utf8ToWide(document.Path()).c_str(),
+            rz::Utf8ToWide(std::strerror(document.LastSaveError())).c_str());
+        ShowMessage(this, QMessageBox::Critical, 10030);
+    }
+    else if (!m_pending)
+    {
+        ShowMessage(this, QMessageBox::Warning, 10029);
+    }
+    // Back to Start; the next poll shows Stop again while the service runs.
+    ShowStartAs(StartLook::Start);
+    m_pending = false;
+    return written;
+}
+
+void CRaviraZazuDlg::OnApply()
+{
+    m_pending = false;
+    SaveAll();
+}
+
+void CRaviraZazuDlg::OnStart()
+{
+    if (m_pending)
+    {
+        // Save and restart: the start is made whether or not the save succeeded.
+        if (m_service)
+            m_service->Stop();
+        SaveAll();
+        if (m_service)
+            m_service->Start();
+    }
+    else if (m_running)
+    {
+        if (m_service)
+            m_service->Stop();
+        ShowStartAs(StartLook::Start);
+    }
+    else
+    {
+        if (m_service)
+            m_service->Start();
+        ShowStartAs(StartLook::Stop);
+    }
+}
+
+void CRaviraZazuDlg::OnStop()
+{
+    if (m_service)
+        m_service->Stop();
+}
+
+void CRaviraZazuDlg::ShowMainButtons(bool show)
+{
+    m_apply->setVisible(show);
+    m_close->setVisible(show);
+    m_start->setVisible(show && m_serviceInstalled);
+}
+
+void CRaviraZazuDlg::EnablePageTree(bool enable)
+{
+    m_tree->setEnabled(enable);
+}
+
+void CRaviraZazuDlg::OnCloseButton()
+{
+    if (m_pending &&
+        ShowMessage(this, QMessageBox::Question, 10039, QMessageBox::Yes | QMessageBox::No) !=
+            QMessageBox::Yes)
+        return;
+    m_pollTimer->stop();
+    m_service.reset(); // closing never stops the service
+    m_closing = true;
+    done(QDialog::Rejected);
+}
+
+void CRaviraZazuDlg::reject()
+{
+    OnCloseButton();
+}
+
+void CRaviraZazuDlg::closeEvent(QCloseEvent* event)
+{
+    if (m_closing)
+    {
+        QDialog::closeEvent(event);
+        return;
+    }
+    event->ignore();
+    OnCloseButton();
+}
+
+bool CRaviraZazuDlg::ActivateIfTitled(const QString& title)
+{
+    const QString own = windowTitle();
+    if (title.isEmpty() || !own.endsWith(title))
+        return false;
+    rz::OutputDebugString("brought to the front at the request of another copy\n");
+    if (isMinimized())
+        showNormal();
+    show();
+    raise();
+    activateWindow();
+    return true;
+}

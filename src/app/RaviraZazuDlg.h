@@ -1,0 +1,132 @@
+#pragma once
+
+#include "lang/ILoadLanguage.h"
+#include "ui/PageHost.h"
+
+#include <QDialog>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CResizablePage;
+class CToolLog;
+class IGatewayService;
+class QLabel;
+class QPushButton;
+class QStackedWidget;
+class QTimer;
+class QTreeWidget;
+
+// Where the main window finds its files; empty values take the usual places.
+struct CMainWindowOptions
+{
+    std::string toolDir;      // the tool's own folder (ini files, language/)
+    std::string documentPath; // GatewayConfig.XML
+    bool attachLog = true;    // write the tool's log files
+};
+
+// The main window: loads the configuration document and the language, hosts the settings
+// pages in a page tree, and offers Apply ("Save"), Start and Close.
+class CRaviraZazuDlg : public QDialog, public ILoadLanguage, public IPageHost
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kDialogId = 102;
+    static constexpr int kPollIntervalMs = 100;
+
+    using Options = CMainWindowOptions;
+
+    // How the Start button looks: as Start, as Stop, or as save-and-restart.
+    enum class StartLook
+    {
+        Start,
+        Stop,
+        Pending,
+    };
+
+    explicit CRaviraZazuDlg(Options options = {}, QWidget* parent = nullptr);
+    ~CRaviraZazuDlg() override;
+
+    // The start-up sequence. False when the tool must end at once (the document is missing;
+    // the user has been told).
+    bool OnInitDialog();
+
+    // Asks every created page to save, in tree order, then writes the document. Reports
+    // "Failed to save!" or, unless changes were pending, "Save Successful!".
+    bool SaveAll();
+
+    void ShowMainButtons(bool show) override;
+    void EnablePageTree(bool enable) override;
+    // The buttons' font, the page tree's labels, and text 5 on Start while changes are pending.
+    void LoadLanguage() override;
+
+    // A state reported by the service watcher: 1 stopped, 4 running, 7 paused; others
+    // change nothing.
+    void OnServiceState(int state);
+    // Hands the window its service watcher (it takes ownership) and polls it once.
+    void SetService(std::unique_ptr<IGatewayService> service);
+
+    // Brings the window to the front when its title ends with title (a second copy asks).
+    bool ActivateIfTitled(const QString& title);
+    // Reads the document again from its file (WM_CONFIG_RELOAD).
+    void ReloadDocument();
+
+    // Shows the page at a tree position, creating its window the first time.
+    void SelectPage(int index);
+    int PageCount() const { return static_cast<int>(m_pages.size()); }
+    CResizablePage* Page(int index) const;
+    // Replaces the page at a tree position before it is created (tests, later pages).
+    void SetPage(int index, CResizablePage* page);
+
+    QTreeWidget* PageTree() const { return m_tree; }
+    QPushButton* StartButton() const { return m_start; }
+    bool IsPending() const { return m_pending; }
+    bool IsRunning() const { return m_running; }
+    bool IsServiceInstalled() const { return m_serviceInstalled; }
+    StartLook CurrentStartLook() const { return m_startLook; }
+    const std::wstring& ServiceName() const { return m_serviceName; }
+
+public slots:
+    void OnApply();
+    void OnStart();
+    void OnStop();
+    void OnCloseButton();
+
+protected:
+    bool event(QEvent* event) override;
+    void reject() override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    struct PageEntry
+    {
+        int titleTextId;
+        CResizablePage* page;
+    };
+
+    void BuildPages();
+    void RelabelTree();
+    void EnterPending();
+    void ShowStartAs(StartLook look);
+    void PollService();
+
+    Options m_options;
+    std::vector<PageEntry> m_pages;
+    QTreeWidget* m_tree;
+    QStackedWidget* m_stack;
+    QLabel* m_title;
+    QPushButton* m_start;
+    QPushButton* m_stop;
+    QPushButton* m_apply;
+    QPushButton* m_close;
+    QTimer* m_pollTimer;
+    std::unique_ptr<CToolLog> m_log;
+    std::unique_ptr<IGatewayService> m_service;
+    std::wstring m_serviceName;
+    bool m_running = false;
+    bool m_pending = false;
+    bool m_serviceInstalled = true;
+    bool m_closing = false;
+    StartLook m_startLook = StartLook::Start;
+};

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "lang/ILoadLanguage.h"
+#include "lang/ISaveConfig.h"
+#include "ui/ScrollDialog.h"
+
+// What the repeater frame hosts: a scrolling page with an edit mode whose Save and Cancel
+// buttons live on the frame. The page sends WM_REPEATER_EDIT_MODE to the frame whenever the
+// mode begins or ends.
+class CRepeaterPageBase : public CScrollDialog, public ISaveConfig, public ILoadLanguage
+{
+    Q_OBJECT
+
+public:
+    using CScrollDialog::CScrollDialog;
+
+    // Fills the page when the frame's window is created.
+    virtual void OnInitDialog() = 0;
+    // True while an entry is being added or changed.
+    virtual bool InEditMode() const = 0;
+    // The frame's Save: keep the entry being edited.
+    virtual void SaveEntry() = 0;
+    // The frame's Cancel: drop it.
+    virtual void CancelEntry() = 0;
+    // The page became the page shown in the tree.
+    virtual void Refresh() {}
+};

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "lang/ILoadLanguage.h"
+#include "lang/ISaveConfig.h"
+
+#include <QWidget>
+
+// The base of every page of the page tree. A page object exists from the start; its window
+// is "created" (filled from the document, given its texts) when it is first shown, and only
+// created pages are asked to save.
+class CResizablePage : public QWidget, public ISaveConfig, public ILoadLanguage
+{
+    Q_OBJECT
+
+public:
+    // dialogId: the ID of the page's texts (its caption and the IDs of its controls).
+    explicit CResizablePage(int dialogId, QWidget* parent = nullptr);
+
+    int DialogId() const { return m_dialogId; }
+
+    // Creates the page's window once: runs OnInitDialog the first time, nothing after.
+    void Create();
+    bool IsCreated() const { return m_created; }
+
+    // The page became the page shown in the tree. Called after Create.
+    virtual void OnSetActive() {}
+
+    // The normal language font on every child window.
+    void LoadLanguage() override;
+
+protected:
+    // Fills the page at its creation. The base applies the page's texts (and registers it
+    // for language changes), which also runs LoadLanguage.
+    virtual void OnInitDialog();
+
+private:
+    int m_dialogId;
+    bool m_created = false;
+};

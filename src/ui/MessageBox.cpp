@@ -1,0 +1,22 @@
+#include "ui/MessageBox.h"
+
+#include "lang/Language.h"
+#include "platform/DebugOutput.h"
+#include "ui/QtText.h"
+
+QMessageBox::StandardButton ShowMessage(QWidget* parent, QMessageBox::Icon icon, int textId,
+                                        QMessageBox::StandardButtons buttons)
+{
+    return ShowMessageText(parent, icon, ToQString(lang::LookupText(textId)), buttons);
+}
+
+QMessageBox::StandardButton ShowMessageText(QWidget* parent, QMessageBox::Icon icon,
+                                            const QString& text,
+                                            QMessageBox::StandardButtons buttons)
+{
+    // A developer (and a test driving the real program) can follow what the user is told.
+    rz::OutputDebugString("message box: " + text.toStdString() + "\n");
+    QMessageBox box(icon, QString(), text, buttons, parent);
+    box.setObjectName("RaviraZazuMessage");
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}

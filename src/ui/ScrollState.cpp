@@ -1,0 +1,70 @@
+#include "ui/ScrollState.h"
+
+#include <algorithm>
+
+void CScrollState::Initialize(int designWidth, int designHeight)
+{
+    m_x = 0;
+    m_y = 0;
+    m_designWidth = designWidth;
+    m_designHeight = designHeight;
+    m_initialized = true;
+}
+
+void CScrollState::Resize(int clientWidth, int clientHeight)
+{
+    if (!m_initialized)
+        return;
+    m_x = 0;
+    m_y = 0;
+    const int rangeX = (m_designWidth - clientWidth) / kStepX;
+    m_rangeY = (m_designHeight - clientHeight) / kStepY;
+    m_maxX = std::max(rangeX, 0);
+    m_maxY = std::max(m_rangeY, 0);
+    m_x = std::min(m_x, m_maxX);
+    m_y = std::min(m_y, m_maxY);
+}
+
+int CScrollState::Clamp(int change, int position, int maximum)
+{
+    return std::clamp(position + change, 0, maximum) - position;
+}
+
+int CScrollState::ScrollHorizontal(Command command, int thumb)
+{
+    int change = 0;
+    switch (command)
+    {
+    case LineUp: change = -1; break;
+    case LineDown: change = 1; break;
+    case PageUp: change = -8; break;
+    case PageDown: change = 8; break;
+    case ThumbTrack: change = thumb - m_x; break;
+    case Top: change = -m_x; break;
+    case Bottom: change = m_maxX - m_x; break;
+    case Other: break;
+    }
+    change = Clamp(change, m_x, m_maxX);
+    m_x += change;
+    return change;
+}
+
+int CScrollState::ScrollVertical(Command command, int thumb)
+{
+    int change = 0;
+    switch (command)
+    {
+    case LineUp: change = -1; break;
+    case LineDown: change = 1; break;
+    // A page is the whole extra height, so page up and down go to the ends.
+    case PageUp: change = m_rangeY > 0 ? -m_rangeY : -1; break;
+    case PageDown: change = std::max(m_rangeY, 1); break;
+    case ThumbTrack: change = thumb - m_y; break;
+    case Top: change = -m_y; break;
+    case Bottom: change = m_maxY - m_y; break;
+    case Other: break;
+    }
+    change = Clamp(change, m_y, m_maxY);
+    m_y += change;
+    return change;
+}

@@ -1,0 +1,29 @@
+#include "WidgetTestSupport.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+
+namespace rztest
+{
+
+CMessageBoxAnswerer::CMessageBoxAnswerer(QMessageBox::StandardButton answer) : m_answer(answer)
+{
+    // A modal box runs its own event loop, in which this timer keeps firing.
+    connect(&m_timer, &QTimer::timeout, this, &CMessageBoxAnswerer::Check);
+    m_timer.start(5);
+}
+
+void CMessageBoxAnswerer::Check()
+{
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr || !box->isVisible())
+        return;
+    m_texts.append(box->text());
+    m_icons.append(box->icon());
+    if (QAbstractButton* button = box->button(m_answer))
+        button->click();
+    else
+        box->done(m_answer);
+}
+
+} // namespace rztest

@@ -1,0 +1,319 @@
+#include "TestSupport.h"
+#include "WidgetTestSupport.h"
+#include "app/RaviraZazuDlg.h"
+#include "config/GatewayConfigDoc.h"
+#include "lang/Language.h"
+#include "pages/ResizablePage.h"
+#include "platform/Profile.h"
+#include "service/GatewayService.h"
+#include "ui/LanguageTexts.h"
+#include "ui/WindowMessages.h"
+
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+using rztest::CMessageBoxAnswerer;
+using rztest::CTempDir;
+
+namespace
+{
+
+// A page that counts its saves and answers as told.
+class CCountingPage : public CResizablePage
+{
+public:
+    CCountingPage(int dialogId, bool result) : CResizablePage(dialogId), m_result(result) {}
+    bool SaveConfig() override
+    {
+        ++saves;
+        return m_result;
+    }
+    int saves = 0;
+
+private:
+    bool m_result;
+};
+
+// Stands in for the service watcher, which the service code provides: a service that is
+// installed and runs.
+class CInstalledService : public IGatewayService
+{
+public:
+    bool IsInstalled() override { return true; }
+    void Poll() override { ++polls; }
+    bool Start() override { return true; }
+    bool Stop() override { return true; }
+    int polls = 0;
+};
+
+// Makes a folder immutable for the life of the object, so that not even root can create a
+// file in it; skipped where the file system has no such attribute.
+class CImmutableFolder
+{
+public:
+    explicit CImmutableFolder(const std::string& path) : m_fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY))
+    {
+        int flags = 0;
+        m_ok = m_fd >= 0 && ::ioctl(m_fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+               (flags |= FS_IMMUTABLE_FL, ::ioctl(m_fd, FS_IOC_SETFLAGS, &flags) == 0);
+    }
+    ~CImmutableFolder()
+    {
+        int flags = 0;
+        if (m_ok && ::ioctl(m_fd, FS_IOC_GETFLAGS, &flags) == 0)
+        {
+            flags &= ~FS_IMMUTABLE_FL;
+            ::ioctl(m_fd, FS_IOC_SETFLAGS, &flags);
+        }
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    bool Ok() const { return m_ok; }
+
+private:
+    int m_fd;
+    bool m_ok = false;
+};
+
+class MainWindowTest : public ::testing::Test
+{
+protected:
+    MainWindowTest()
+        : m_config("XDG_CONFIG_HOME", m_dir.File("config")),
+          m_state("XDG_STATE_HOME", m_dir.File("state"))
+    {
+        std::filesystem::copy(rztest::SampleToolDir(), m_dir.File("tool"),
+                              std::filesystem::copy_options::recursive);
+        std::filesystem::create_directories(m_dir.File("data"));
+        rztest::WriteBytes(DocumentPath(), rztest::ReadBytes(rztest::SampleDocumentPath()));
+    }
+    ~MainWindowTest() override { ClearLanguageRegistry(); }
+
+    std::string DocumentPath() const { return m_dir.File("data/GatewayConfig.XML"); }
+    CRaviraZazuDlg::Options Options() const { return {m_dir.File("tool"), DocumentPath(), false}; }
+
+    static QPushButton* Button(QWidget* window, int id)
+    {
+        return qobject_cast<QPushButton*>(FindControl(window, id));
+    }
+
+    CTempDir m_dir;
+    rztest::CScopedEnv m_config;
+    rztest::CScopedEnv m_state;
+};
+
+} // namespace
+
+TEST_F(MainWindowTest, StartUpShowsTheTreeTitleAndButtons)
+{
+    CRaviraZazuDlg dialog(Options());
+    ASSERT_TRUE(dialog.OnInitDialog());
+    EXPECT_EQ(dialog.windowTitle(), "Gateway Config Tool"); // dialog 102 shows text 103
+    EXPECT_EQ(rz::GetProfileString(L"MXR_GatewayRaviraZazu", L"Title", L""), L"Gateway Config Tool");
+    EXPECT_EQ(dialog.ServiceName(), L"Quorix MXR Gateway");
+    ASSERT_EQ(dialog.PageTree()->topLevelItemCount(), 5);
+    const QStringList labels = {"Basic Settings", "Dispatch Station Settings", "Repeater Settings",
+                                "Language Settings", "Others"};
+    for (int i = 0; i < 5; ++i)
+    {
+        EXPECT_EQ(dialog.PageTree()->topLevelItem(i)->text(0), labels[i]);
+        EXPECT_FALSE(dialog.PageTree()->topLevelItem(i)->icon(0).isNull());
+    }
+    EXPECT_EQ(Button(&dialog, 1)->text(), "Save");
+    EXPECT_TRUE(Button(&dialog, 1)->isDefault());
+    EXPECT_EQ(Button(&dialog, 2)->text(), "Close");
+    EXPECT_TRUE(Button(&dialog, 4)->isHidden()); // Stop is never shown
+    EXPECT_TRUE(dialog.Page(0)->IsCreated());
+    EXPECT_FALSE(dialog.Page(1)->IsCreated());
+
+    // Choosing an entry creates its page once; a change of language relabels the tree.
+    dialog.show();
+    QTest::mouseClick(dialog.PageTree()->viewport(), Qt::LeftButton, {},
+                      dialog.PageTree()->visualItemRect(dialog.PageTree()->topLevelItem(2)).center());
+    EXPECT_TRUE(dialog.Page(2)->IsCreated());
+    lang::CLanguage::Instance().LoadFile(m_dir.File("tool/language/Deutsch.xml"),
+                                         CGatewayConfigDoc::Instance(), m_dir.File("tool/"));
+    ReapplyLanguageTexts();
+    EXPECT_EQ(dialog.PageTree()->topLevelItem(0)->text(0), "Grundeinstellungen");
+    EXPECT_EQ(dialog.windowTitle(), "Gateway-Konfiguration");
+}
+
+TEST_F(MainWindowTest, ApplySavesOpenedPagesOnlyAndRewritesTheDocument)
+{
+    CRaviraZazuDlg dialog(Options());
+    auto* first = new CCountingPage(129, true);
+    auto* neverShown = new CCountingPage(133, true);
+    dialog.SetPage(0, first);
+    dialog.SetPage(4, neverShown);
+    ASSERT_TRUE(dialog.OnInitDialog());
+    CGatewayConfigDoc::Instance().SetSetting(L"LocalIP", L"10.9.8.7");
+    dialog.show();
+
+    CMessageBoxAnswerer answerer;
+    QTest::keyClick(&dialog, Qt::Key_Return); // Enter presses the default button, Save
+    EXPECT_EQ(first->saves, 1);
+    EXPECT_EQ(neverShown->saves, 0);
+    ASSERT_EQ(answerer.Count(), 1);
+    EXPECT_EQ(answerer.Texts()[0], "Save Successful!");
+    EXPECT_EQ(answerer.Icons()[0], QMessageBox::Warning); // the exclamation icon
+
+    CGatewayConfigDoc reread;
+    ASSERT_TRUE(reread.Load(DocumentPath()));
+    EXPECT_STREQ(reread.GetSetting(L"LocalIP"), L"10.9.8.7");
+}
+
+TEST_F(MainWindowTest, AFailingPageStopsTheSaveAndChangesStayPending)
+{
+    CRaviraZazuDlg dialog(Options());
+    auto* failing = new CCountingPage(153, false);
+    auto* after = new CCountingPage(150, true);
+    dialog.SetPage(1, failing);
+    dialog.SetPage(3, after);
+    ASSERT_TRUE(dialog.OnInitDialog());
+    dialog.SelectPage(1);
+    dialog.SelectPage(3);
+    const std::string before = rztest::ReadBytes(DocumentPath());
+
+    PostWindowMessage(&dialog, WM_CONFIG_MODIFIED);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(dialog.IsPending());
+
+    CMessageBoxAnswerer answerer;
+    EXPECT_FALSE(dialog.SaveAll());
+    ASSERT_EQ(answerer.Count(), 1);
+    EXPECT_EQ(answerer.Texts()[0], "Failed to save!");
+    EXPECT_EQ(answerer.Icons()[0], QMessageBox::Critical);
+    EXPECT_EQ(after->saves, 0); // the save stopped at the failing page
+    EXPECT_TRUE(dialog.IsPending());
+    EXPECT_EQ(dialog.CurrentStartLook(), CRaviraZazuDlg::StartLook::Pending);
+    EXPECT_EQ(rztest::ReadBytes(DocumentPath()), before);
+}
+
+TEST_F(MainWindowTest, ADocumentThatCannotBeWrittenIsReportedAndKept)
+{
+    CRaviraZazuDlg dialog(Options());
+    ASSERT_TRUE(dialog.OnInitDialog());
+    CGatewayConfigDoc::Instance().SetSetting(L"LocalIP", L"10.1.1.1");
+    const std::string before = rztest::ReadBytes(DocumentPath());
+    CImmutableFolder readOnly(m_dir.File("data"));
+    if (!readOnly.Ok())
+        GTEST_SKIP() << "this file system cannot make a folder immutable";
+
+    CMessageBoxAnswerer answerer;
+    QTest::mouseClick(Button(&dialog, 1), Qt::LeftButton);
+    ASSERT_EQ(answerer.Count(), 1);
+    EXPECT_EQ(answerer.Texts()[0], "Failed to save!");
+    EXPECT_EQ(rztest::ReadBytes(DocumentPath()), before);
+}
+
+TEST_F(MainWindowTest, PendingChangesRelabelStartOnceAndCloseAsksFirst)
+{
+    CRaviraZazuDlg dialog(Options());
+    ASSERT_TRUE(dialog.OnInitDialog());
+    dialog.show();
+    PostWindowMessage(&dialog, WM_CONFIG_MODIFIED);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dialog.StartButton()->text(), "Save & Restart"); // text 5 of the language file
+    EXPECT_EQ(dialog.CurrentStartLook(), CRaviraZazuDlg::StartLook::Pending);
+
+    // A second message while pending changes nothing.
+    dialog.StartButton()->setText("marker");
+    PostWindowMessage(&dialog, WM_CONFIG_MODIFIED);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dialog.StartButton()->text(), "marker");
+
+    // Close while pending: the question, and No keeps everything.
+    CMessageBoxAnswerer answerer(QMessageBox::No);
+    QTest::mouseClick(Button(&dialog, 2), Qt::LeftButton);
+    ASSERT_EQ(answerer.Count(), 1);
+    EXPECT_EQ(answerer.Texts()[0], "There are unsaved changes. Close without saving?");
+    EXPECT_EQ(answerer.Icons()[0], QMessageBox::Question);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(dialog.IsPending());
+    EXPECT_EQ(dialog.CurrentStartLook(), CRaviraZazuDlg::StartLook::Pending);
+
+    // Escape is Close too; Yes closes.
+    answerer.SetAnswer(QMessageBox::Yes);
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    EXPECT_EQ(answerer.Count(), 2);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+}
+
+TEST_F(MainWindowTest, MainButtonsHideForAPageEditAndStartOnlyWithAService)
+{
+    CRaviraZazuDlg dialog(Options());
+    ASSERT_TRUE(dialog.OnInitDialog());
+    dialog.show();
+    QPushButton* start = Button(&dialog, 3);
+    QPushButton* apply = Button(&dialog, 1);
+    QPushButton* close = Button(&dialog, 2);
+    EXPECT_FALSE(start->isVisible()); // no service to start
+    dialog.ShowMainButtons(false);
+    dialog.EnablePageTree(false);
+    EXPECT_FALSE(apply->isVisible());
+    EXPECT_FALSE(close->isVisible());
+    EXPECT_FALSE(dialog.PageTree()->isEnabled());
+    dialog.ShowMainButtons(true);
+    dialog.EnablePageTree(true);
+    EXPECT_TRUE(apply->isVisible());
+    EXPECT_TRUE(close->isVisible());
+    EXPECT_FALSE(start->isVisible());
+
+    auto service = std::make_unique<CInstalledService>();
+    CInstalledService* watcher = service.get();
+    dialog.SetService(std::move(service));
+    EXPECT_EQ(watcher->polls, 1);
+    EXPECT_TRUE(start->isVisible());
+    dialog.ShowMainButtons(false);
+    EXPECT_FALSE(start->isVisible());
+    dialog.ShowMainButtons(true);
+    EXPECT_TRUE(start->isVisible());
+
+    // States from the watcher: running shows Stop, stopped and paused show Start.
+    dialog.OnServiceState(4);
+    EXPECT_EQ(start->text(), "Stop");
+    EXPECT_TRUE(dialog.IsRunning());
+    dialog.OnServiceState(2); // starting: nothing changes
+    EXPECT_EQ(start->text(), "Stop");
+    dialog.OnServiceState(7);
+    EXPECT_EQ(start->text(), "Start");
+    EXPECT_FALSE(dialog.IsRunning());
+
+    // The timer polls while nothing is pending.
+    QTRY_VERIFY_WITH_TIMEOUT(watcher->polls >= 3, 2000);
+}
+
+TEST_F(MainWindowTest, AMissingDocumentEndsTheToolAfterSayingSo)
+{
+    CTempDir data;
+    rztest::CScopedEnv appData("RAVIRAZAZU_COMMON_APPDATA", data.Path());
+    CRaviraZazuDlg dialog({m_dir.File("tool"), "", false});
+    CMessageBoxAnswerer answerer;
+    EXPECT_FALSE(dialog.OnInitDialog());
+    ASSERT_EQ(answerer.Count(), 1);
+    EXPECT_EQ(answerer.Texts()[0], "Config file was lost.");
+    EXPECT_EQ(answerer.Icons()[0], QMessageBox::Critical);
+    // The folders on the way to the document were made.
+    EXPECT_TRUE(std::filesystem::is_directory(data.File("Quorix/MXR Gateway 4.5")));
+}
+
+TEST_F(MainWindowTest, ReloadReadsTheDocumentAgain)
+{
+    CRaviraZazuDlg dialog(Options());
+    ASSERT_TRUE(dialog.OnInitDialog());
+    CGatewayConfigDoc other;
+    ASSERT_TRUE(other.Load(DocumentPath()));
+    other.SetSetting(L"LocalPort", L"4999");
+    ASSERT_EQ(other.Save(), 1);
+    PostWindowMessage(&dialog, WM_CONFIG_RELOAD);
+    QCoreApplication::processEvents();
+    EXPECT_STREQ(CGatewayConfigDoc::Instance().GetSetting(L"LocalPort"), L"4999");
+}

@@ -1,0 +1,111 @@
+#include "TestSupport.h"
+#include "platform/Profile.h"
+
+#include <QProcess>
+#include <QTest>
+#include <filesystem>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+using rztest::CTempDir;
+
+namespace
+{
+
+// Runs the real program, as a person would start it twice, in folders of the test's own.
+class SingleCopyTest : public ::testing::Test
+{
+protected:
+    SingleCopyTest()
+    {
+        std::filesystem::create_directories(m_dir.File("run"));
+        std::filesystem::permissions(m_dir.File("run"), std::filesystem::perms::owner_all);
+        const std::string documentFolder = m_dir.File("data/Quorix/MXR Gateway 4.5");
+        std::filesystem::create_directories(documentFolder);
+        rztest::WriteBytes(documentFolder + "/GatewayConfig.XML",
+                           rztest::ReadBytes(rztest::SampleDocumentPath()));
+        m_environment = QProcessEnvironment::systemEnvironment();
+        m_environment.insert("QT_QPA_PLATFORM", "offscreen");
+        m_environment.insert("XDG_RUNTIME_DIR", QString::fromStdString(m_dir.File("run")));
+        m_environment.insert("XDG_CONFIG_HOME", QString::fromStdString(m_dir.File("config")));
+        m_environment.insert("XDG_STATE_HOME", QString::fromStdString(m_dir.File("state")));
+        m_environment.insert("RAVIRAZAZU_COMMON_APPDATA", QString::fromStdString(m_dir.File("data")));
+        m_environment.insert("RAVIRAZAZU_DEBUG", "1");
+    }
+
+    ~SingleCopyTest() override
+    {
+        for (QProcess* process : {&m_first, &m_second})
+        {
+            if (process->state() != QProcess::NotRunning)
+            {
+                process->kill(); // our own child, by its process id
+                process->waitForFinished(5000);
+            }
+        }
+    }
+
+    void Start(QProcess& process)
+    {
+        process.setProcessEnvironment(m_environment);
+        process.setProgram(RZ_APP_PATH);
+        process.start();
+        ASSERT_TRUE(process.waitForStarted(10000));
+    }
+
+    // What the program has written to its debugger output (stderr) so far.
+    static QString& Output(QProcess& process, QString& seen)
+    {
+        seen += QString::fromUtf8(process.readAllStandardError());
+        return seen;
+    }
+
+    std::string ProfileTitle() const
+    {
+        return rztest::ReadBytes(m_dir.File("config/RaviraZazu/profile.ini"));
+    }
+
+    CTempDir m_dir;
+    QProcessEnvironment m_environment;
+    QProcess m_first;
+    QProcess m_second;
+};
+
+} // namespace
+
+TEST_F(SingleCopyTest, ASecondCopyBringsTheFirstToTheFrontAndEnds)
+{
+    Start(m_first);
+    // The first copy is ready once it has stored its window title for later copies.
+    QTRY_VERIFY_WITH_TIMEOUT(ProfileTitle().find("Title=Gateway Config Tool") != std::string::npos,
+                             15000);
+    Start(m_second);
+    ASSERT_TRUE(m_second.waitForFinished(15000));
+    EXPECT_EQ(m_second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(m_second.exitCode(), 0);
+    QString firstOutput;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        Output(m_first, firstOutput).contains("brought to the front at the request of another copy"),
+        5000);
+    EXPECT_EQ(m_first.state(), QProcess::Running);
+}
+
+TEST_F(SingleCopyTest, WithTheLockHeldAndNoAnswerTheSecondCopySaysTheToolIsRunning)
+{
+    // A copy that holds the lock but does not answer yet, as one that is still starting.
+    const std::string lockPath = m_dir.File("run/GatewayConfig.lock");
+    const int lock = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(::flock(lock, LOCK_EX | LOCK_NB), 0);
+
+    Start(m_second);
+    QString output;
+    QTRY_VERIFY_WITH_TIMEOUT(Output(m_second, output).contains("message box: RaviraZazu is running"),
+                             15000);
+    // It touched no file: no title was stored, no log was begun.
+    EXPECT_EQ(ProfileTitle(), "");
+    EXPECT_FALSE(std::filesystem::exists(m_dir.File("state/RaviraZazu")));
+    ::close(lock);
+}
