@@ -1,12 +1,18 @@
 #include "TestSupport.h"
+#include "app/SingleInstanceGuard.h"
 #include "platform/Profile.h"
 
 #include <QProcess>
+#include <algorithm>
+#include <cstring>
 #include <QTest>
 #include <filesystem>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using rztest::CTempDir;
@@ -90,6 +96,33 @@ TEST_F(SingleCopyTest, ASecondCopyBringsTheFirstToTheFrontAndEnds)
         Output(m_first, firstOutput).contains("brought to the front at the request of another copy"),
         5000);
     EXPECT_EQ(m_first.state(), QProcess::Running);
+
+    // The same socket asks the running copy to read its document again.
+    const QString socketPath = QString::fromStdString(m_dir.File("run/GatewayConfig"));
+    EXPECT_EQ(CSingleInstanceGuard::Request(socketPath, "reload"), "reloaded");
+
+    // Another user cannot reach it.
+    const pid_t child = ::fork();
+    ASSERT_NE(child, -1);
+    if (child == 0)
+    {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(77);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray path = socketPath.toLocal8Bit();
+        std::memcpy(address.sun_path, path.constData(),
+                    std::min<size_t>(path.size(), sizeof address.sun_path - 1));
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+            ::_exit(0); // refused, as it should be
+        ::_exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    if (WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "cannot become another user here (needs root)";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "another user reached the socket";
 }
 
 TEST_F(SingleCopyTest, WithTheLockHeldAndNoAnswerTheSecondCopySaysTheToolIsRunning)
