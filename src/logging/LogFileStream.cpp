@@ -1,5 +1,6 @@
 #include "logging/LogFileStream.h"
 
+#include "platform/FileIO.h"
 #include "platform/Paths.h"
 #include "platform/TextCodec.h"
 
@@ -19,22 +20,6 @@ namespace
 
 constexpr auto kFlushInterval = std::chrono::milliseconds(100);
 constexpr size_t kInitialBuffer = 1 << 20;
-
-bool WriteAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty())
-    {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0)
-        {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
 
 } // namespace
 
@@ -189,8 +174,8 @@ void CLogFileStream::Flush()
         struct stat st{};
         bool ok = true;
         if (::fstat(fd, &st) == 0 && st.st_size == 0)
-            ok = WriteAll(fd, "\xFF\xFE");
-        if (ok && WriteAll(fd, m_batch))
+            ok = rz::WriteAll(fd, "\xFF\xFE") == 0;
+        if (ok && rz::WriteAll(fd, m_batch) == 0)
             m_bytesWritten += static_cast<uint32_t>(m_batch.size());
         ::close(fd);
     }

@@ -40,6 +40,14 @@ private:
     int m_fd;
 };
 
+bool HasSuffixNoCase(const std::string& name, const std::string& suffix)
+{
+    return name.size() >= suffix.size() &&
+           EqualsNoCase(std::string_view(name).substr(name.size() - suffix.size()), suffix);
+}
+
+} // namespace
+
 int WriteAll(int fd, std::string_view bytes)
 {
     while (!bytes.empty())
@@ -55,14 +63,6 @@ int WriteAll(int fd, std::string_view bytes)
     }
     return 0;
 }
-
-bool HasSuffixNoCase(const std::string& name, const std::string& suffix)
-{
-    return name.size() >= suffix.size() &&
-           EqualsNoCase(std::string_view(name).substr(name.size() - suffix.size()), suffix);
-}
-
-} // namespace
 
 int ReadWholeFile(const std::string& path, std::string& bytes)
 {

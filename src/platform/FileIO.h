@@ -12,6 +12,9 @@ namespace rz
 // Reads a whole file. Returns 0, or the errno of the failing call.
 int ReadWholeFile(const std::string& path, std::string& bytes);
 
+// Writes all bytes to a descriptor, retrying after interruptions. Returns 0 or an errno.
+int WriteAll(int fd, std::string_view bytes);
+
 // Replaces a file's content by writing a temporary file beside it and renaming it over the
 // old one. The old file's permissions (and owner, where allowed) are kept; a new file gets
 // 0644 less the umask. When anything fails the old file is left exactly as it was.

@@ -38,13 +38,13 @@ void SetLabel(QWidget* control, const QString& text)
         group->setTitle(text);
 }
 
-QFont MakeFont(const lang::CFontSpec& spec)
+QFont MakeFont(const lang::CFontSpec& wanted)
 {
     QFont font = QApplication::font();
-    if (!spec.faceName.empty())
-        font.setFamily(ToQString(spec.faceName));
-    if (spec.height != 0)
-        font.setPixelSize(std::abs(spec.height));
+    if (!wanted.faceName.empty())
+        font.setFamily(ToQString(wanted.faceName));
+    if (wanted.height != 0)
+        font.setPixelSize(std::abs(wanted.height));
     return font;
 }
 
