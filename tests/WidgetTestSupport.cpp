@@ -1,7 +1,10 @@
 #include "WidgetTestSupport.h"
 
+#include "ui/LanguageTexts.h"
+
 #include <QAbstractButton>
 #include <QApplication>
+#include <filesystem>
 
 namespace rztest
 {
@@ -24,6 +27,20 @@ void CMessageBoxAnswerer::Check()
         button->click();
     else
         box->done(m_answer);
+}
+
+WindowTest::WindowTest()
+    : m_config("XDG_CONFIG_HOME", m_dir.File("config")),
+      m_state("XDG_STATE_HOME", m_dir.File("state"))
+{
+    std::filesystem::copy(SampleToolDir(), m_dir.File("tool"), std::filesystem::copy_options::recursive);
+    std::filesystem::create_directories(m_dir.File("data"));
+    WriteBytes(DocumentPath(), ReadBytes(SampleDocumentPath()));
+}
+
+WindowTest::~WindowTest()
+{
+    ClearLanguageRegistry();
 }
 
 } // namespace rztest

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "TestSupport.h"
+#include "app/RaviraZazuDlg.h"
+
 #include <QMessageBox>
 #include <QObject>
 #include <QString>
@@ -27,6 +30,23 @@ private:
     QTimer m_timer;
     QStringList m_texts;
     QList<QMessageBox::Icon> m_icons;
+};
+
+// A tool folder (a copy of the sample's), the sample document and private profile and log
+// folders, for tests that open the real main window.
+class WindowTest : public ::testing::Test
+{
+protected:
+    WindowTest();
+    ~WindowTest() override;
+
+    std::string DocumentPath() const { return m_dir.File("data/GatewayConfig.XML"); }
+    std::string ToolDir() const { return m_dir.File("tool/"); }
+    CRaviraZazuDlg::Options Options() const { return {ToolDir(), DocumentPath(), false}; }
+
+    CTempDir m_dir;
+    CScopedEnv m_config;
+    CScopedEnv m_state;
 };
 
 } // namespace rztest

@@ -4,6 +4,7 @@
 #include "config/SystemLog.h"
 #include "lang/Language.h"
 #include "logging/ToolLog.h"
+#include "pages/BaseSetDialog.h"
 #include "pages/DlgPageFrame.h"
 #include "pages/DlgRepeaterFrame.h"
 #include "pages/UnavailablePage.h"
@@ -146,7 +147,7 @@ CRaviraZazuDlg::~CRaviraZazuDlg()
 void CRaviraZazuDlg::BuildPages()
 {
     m_pages = {
-        {kBasicTitle, new CDlgPageFrame(190, new CUnavailablePage(129, kBasicTitle))},
+        {kBasicTitle, new CDlgPageFrame(190, new CBaseSetDialog)},
         {kStationTitle, new CDlgPageFrame(192, new CUnavailablePage(153, kStationTitle))},
         {kRepeaterTitle, new CDlgRepeaterFrame([] { return new CUnavailableRepeaterPage; })},
         {kLanguageTitle, new CUnavailablePage(150, kLanguageTitle)},

@@ -43,6 +43,11 @@ const std::vector<CCliApp::Command>& CCliApp::Commands()
     static const std::vector<Command> commands = {
         {"check", &CCliApp::Check, "check                 load; print a summary and every problem found"},
         {"rewrite", &CCliApp::Rewrite, "rewrite               load and save unchanged (what Save does when nothing changed)"},
+        {"basic", &CCliApp::Basic, "basic show | basic set KEY=VALUE...\n"
+                                   "                        keys: local-ip local-port voip-port codec speed-unit\n"
+                                   "                        gps-tracking rrs-disabled"},
+        {"server", &CCliApp::Server, "server list | add IP PORT | change IP NEW-IP PORT | remove IP...\n"
+                                     "                        the radio servers (at most 5)"},
         {"language", &CCliApp::Language, "language list | text ID | set NAME\n"
                                          "                        the language files; a text as the window shows it;\n"
                                          "                        choose the language (by language or display name)"},

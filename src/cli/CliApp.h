@@ -44,6 +44,10 @@ private:
     int LanguageList();
     int LanguageText(const std::string& id);
     int LanguageSet(const std::string& name);
+    int Basic(const std::vector<std::string>& args);
+    int BasicShow();
+    int BasicSet(const std::vector<std::string>& assignments);
+    int Server(const std::vector<std::string>& args);
 
     // Loads the document into m_document and m_loadResult; false, reported, when it cannot
     // be opened.

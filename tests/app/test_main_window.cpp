@@ -82,31 +82,13 @@ private:
     bool m_ok = false;
 };
 
-class MainWindowTest : public ::testing::Test
+class MainWindowTest : public rztest::WindowTest
 {
 protected:
-    MainWindowTest()
-        : m_config("XDG_CONFIG_HOME", m_dir.File("config")),
-          m_state("XDG_STATE_HOME", m_dir.File("state"))
-    {
-        std::filesystem::copy(rztest::SampleToolDir(), m_dir.File("tool"),
-                              std::filesystem::copy_options::recursive);
-        std::filesystem::create_directories(m_dir.File("data"));
-        rztest::WriteBytes(DocumentPath(), rztest::ReadBytes(rztest::SampleDocumentPath()));
-    }
-    ~MainWindowTest() override { ClearLanguageRegistry(); }
-
-    std::string DocumentPath() const { return m_dir.File("data/GatewayConfig.XML"); }
-    CRaviraZazuDlg::Options Options() const { return {m_dir.File("tool"), DocumentPath(), false}; }
-
     static QPushButton* Button(QWidget* window, int id)
     {
         return qobject_cast<QPushButton*>(FindControl(window, id));
     }
-
-    CTempDir m_dir;
-    rztest::CScopedEnv m_config;
-    rztest::CScopedEnv m_state;
 };
 
 } // namespace

@@ -203,3 +203,52 @@ TEST(Cli, LanguagesAreListedShownAndChosen)
     EXPECT_EQ(RunCli({"--document", path, "--tool-dir", tool, "language", "text", "99999"}).out, "\n");
     EXPECT_EQ(RunCli({"--document", path, "--tool-dir", tool, "language", "frob"}).status, CCliApp::kUsage);
 }
+
+TEST(Cli, RadioServersFollowThePagesRules)
+{
+    CTempDir dir;
+    const std::string path = dir.File("GatewayConfig.XML");
+    WriteBytes(path, rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
+                                   L"<MXRGateways><GatewayConfig><Language>English</Language>"
+                                   L"</GatewayConfig></MXRGateways>"));
+    std::filesystem::copy(rztest::SampleToolDir(), dir.File("tool"), std::filesystem::copy_options::recursive);
+    const std::vector<std::string> base = {"--document", path, "--tool-dir", dir.File("tool")};
+    const auto run = [&base](std::vector<std::string> args) {
+        args.insert(args.begin(), base.begin(), base.end());
+        return RunCli(args);
+    };
+
+    for (int i = 1; i <= 5; ++i)
+        ASSERT_EQ(run({"server", "add", "10.0.0." + std::to_string(i), "4000"}).status, CCliApp::kDone);
+    const CliRun sixth = run({"server", "add", "10.0.0.6", "4000"});
+    EXPECT_EQ(sixth.status, CCliApp::kRefused);
+    EXPECT_EQ(sixth.err, "ravirazazu-cli: You can only add no more than 5 radio servers.\n");
+    CGatewayConfigDoc doc;
+    ASSERT_TRUE(doc.Load(path));
+    EXPECT_EQ(doc.RadioServers()->GetChildCount(), 5u);
+
+    // Values go through the fields' corrections; changing only the port is refused.
+    EXPECT_EQ(run({"server", "change", "10.0.0.1", "10.0.0.1", "5000"}).err,
+              "ravirazazu-cli: Please change the IP\n");
+    ASSERT_EQ(run({"server", "change", "10.0.0.1", "10.7", "70000"}).status, CCliApp::kDone);
+    EXPECT_NE(run({"server", "list"}).out.find("10.7.0.0         65535\n"), std::string::npos);
+    EXPECT_EQ(run({"server", "remove", "10.0.0.2", "10.9.9.9"}).status, CCliApp::kRefused);
+    EXPECT_EQ(run({"server", "remove", "10.0.0.2", "10.0.0.3"}).status, CCliApp::kDone);
+    EXPECT_EQ(run({"--json", "server", "list"}).out,
+              "{\"max\":5,\"servers\":[{\"ip\":\"10.7.0.0\",\"port\":\"65535\"},"
+              "{\"ip\":\"10.0.0.4\",\"port\":\"4000\"},{\"ip\":\"10.0.0.5\",\"port\":\"4000\"}]}\n");
+    EXPECT_EQ(run({"server", "add", "10.0.0.x", "1"}).status, CCliApp::kUsage);
+
+    // basic set: all values checked first; one bad value changes nothing.
+    const std::string before = ReadBytes(path);
+    EXPECT_EQ(run({"basic", "set", "local-port=70000", "codec=opus"}).status, CCliApp::kUsage);
+    EXPECT_EQ(ReadBytes(path), before);
+    const CliRun set = run({"basic", "set", "local-port=70000", "speed-unit=knots", "gps-tracking=on"});
+    EXPECT_EQ(set.status, CCliApp::kDone) << set.err;
+    EXPECT_EQ(set.out, "local-port: 70000 -> 65535\n");
+    const CliRun shown = run({"--json", "basic", "show"});
+    EXPECT_NE(shown.out.find("\"local-port\":\"65535\""), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("\"speed-unit\":2,\"speed-unit-name\":\"knots\""), std::string::npos);
+    EXPECT_NE(shown.out.find("\"gps-tracking\":true"), std::string::npos);
+    EXPECT_NE(ReadBytes(dir.File("tool/Gateway.ini")).find("SPEEDUNIT=2\r\n"), std::string::npos);
+}

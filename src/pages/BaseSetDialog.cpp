@@ -1,0 +1,377 @@
+#include "pages/BaseSetDialog.h"
+
+#include "config/GatewayConfigDoc.h"
+#include "config/SystemLog.h"
+#include "controls/IPEdit.h"
+#include "controls/PortEdit.h"
+#include "lang/Language.h"
+#include "platform/Paths.h"
+#include "platform/TextCodec.h"
+#include "ui/LanguageTexts.h"
+#include "ui/MessageBox.h"
+#include "ui/PageHost.h"
+#include "ui/QtText.h"
+#include "ui/WindowMessages.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QToolTip>
+
+namespace
+{
+
+template <typename T> T* WithId(T* control, int id)
+{
+    control->setProperty(kControlIdProperty, id);
+    return control;
+}
+
+QLabel* Label(QWidget* parent, int id, const char* text)
+{
+    return WithId(new QLabel(QString::fromUtf8(text), parent), id);
+}
+
+QTableWidgetItem* CentredItem(const std::wstring& text)
+{
+    auto* item = new QTableWidgetItem(ToQString(text));
+    item->setTextAlignment(Qt::AlignCenter);
+    return item;
+}
+
+} // namespace
+
+CBaseSetDialog::CBaseSetDialog(QWidget* parent)
+    : CResizablePage(kDialogId, parent),
+      m_localIp(WithId(new CIPEdit(this), kLocalIpEdit)),
+      m_localPort(WithId(new CPortEdit(this), kLocalPortEdit)),
+      m_voipPort(WithId(new CPortEdit(this), kVoipPortEdit)),
+      m_speedUnit(WithId(new QComboBox(this), kSpeedUnitList)),
+      m_gpsTracking(WithId(new QCheckBox(QStringLiteral("Autonomous GPS Tracking"), this), kGpsTrackingCheck)),
+      m_rrsDisabled(WithId(new QCheckBox(QStringLiteral("Disable RRS Enhanced"), this), kRrsDisabledCheck)),
+      m_codecLabel(Label(this, 1119, "Audio Codecs")),
+      m_codec(WithId(new QComboBox(this), kCodecList)),
+      m_list(WithId(new QTableWidget(this), kServerList)),
+      m_serverIp(WithId(new CIPEdit(this), kServerIpEdit)),
+      m_serverPort(WithId(new CPortEdit(this), kServerPortEdit)),
+      m_add(WithId(new QPushButton(QStringLiteral("Add"), this), kAddButton)),
+      m_remove(WithId(new QPushButton(QStringLiteral("Del"), this), kRemoveButton)),
+      m_change(WithId(new QPushButton(QStringLiteral("Edit"), this), kChangeButton)),
+      m_entrySave(WithId(new QPushButton(QStringLiteral("Save"), this), kEntrySaveButton)),
+      m_entryCancel(WithId(new QPushButton(QStringLiteral("Cancel"), this), kEntryCancelButton))
+{
+    m_localPort->SetDefault(true, 0);
+    // The codec list is kept but not offered: the gateway chooses its codec itself.
+    m_codecLabel->hide();
+    m_codec->hide();
+    m_codec->setEnabled(false);
+
+    auto* grid = new QGridLayout(this);
+    int row = 0;
+    grid->addWidget(Label(this, 1008, "Local IP"), row, 0);
+    grid->addWidget(m_localIp, row++, 1);
+    grid->addWidget(Label(this, 1009, "Local Port"), row, 0);
+    grid->addWidget(m_localPort, row++, 1);
+    grid->addWidget(Label(this, 1010, "Local VOIP Port"), row, 0);
+    grid->addWidget(m_voipPort, row++, 1);
+    grid->addWidget(Label(this, -1, "Speed Unit of Telemetry GPS"), row, 0);
+    grid->addWidget(m_speedUnit, row++, 1);
+    grid->addWidget(m_gpsTracking, row++, 0, 1, 2);
+    grid->addWidget(m_rrsDisabled, row++, 0, 1, 2);
+    grid->addWidget(m_codecLabel, row, 0);
+    grid->addWidget(m_codec, row++, 1);
+    grid->addWidget(Label(this, 1084, "Server List:"), row++, 0, 1, 2);
+    grid->addWidget(m_list, row++, 0, 1, 3, Qt::AlignLeft);
+    auto* listButtons = new QHBoxLayout;
+    for (QPushButton* button : {m_add, m_remove, m_change})
+        listButtons->addWidget(button);
+    listButtons->addStretch(1);
+    grid->addLayout(listButtons, row++, 0, 1, 3);
+    grid->addWidget(Label(this, 1006, "Server IP"), row, 0);
+    grid->addWidget(m_serverIp, row++, 1);
+    grid->addWidget(Label(this, 1007, "Server Port"), row, 0);
+    grid->addWidget(m_serverPort, row++, 1);
+    auto* entryButtons = new QHBoxLayout;
+    entryButtons->addWidget(m_entrySave);
+    entryButtons->addWidget(m_entryCancel);
+    entryButtons->addStretch(1);
+    grid->addLayout(entryButtons, row++, 0, 1, 3);
+    grid->setColumnStretch(2, 1);
+    grid->setRowStretch(row, 1);
+
+    connect(m_list, &QTableWidget::itemSelectionChanged, this, &CBaseSetDialog::OnSelectionChanged);
+    connect(m_add, &QPushButton::clicked, this, &CBaseSetDialog::OnAdd);
+    connect(m_change, &QPushButton::clicked, this, &CBaseSetDialog::OnChange);
+    connect(m_remove, &QPushButton::clicked, this, &CBaseSetDialog::OnRemove);
+    connect(m_entrySave, &QPushButton::clicked, this, &CBaseSetDialog::OnEntrySave);
+    connect(m_entryCancel, &QPushButton::clicked, this, &CBaseSetDialog::OnEntryCancel);
+    for (QComboBox* list : {m_speedUnit, m_codec})
+        connect(list, &QComboBox::activated, this, [this] { PostConfigModified(this); });
+    for (QCheckBox* box : {m_gpsTracking, m_rrsDisabled})
+        connect(box, &QCheckBox::clicked, this, [this] { PostConfigModified(this); });
+    connect(m_localIp, &QLineEdit::textEdited, this, [this](const QString& text) {
+        if (text.isEmpty())
+            ShowBalloon(m_localIp, 10013);
+    });
+    connect(m_voipPort, &QLineEdit::textEdited, this, [this](const QString& text) {
+        if (!text.isEmpty() && text.toLongLong() % 2 != 0)
+            ShowBalloon(m_voipPort, 10027);
+    });
+}
+
+void CBaseSetDialog::OnInitDialog()
+{
+    CResizablePage::OnInitDialog();
+
+    m_list->setColumnCount(2);
+    m_list->setHorizontalHeaderLabels({QStringLiteral("IP"), QStringLiteral("PORT")});
+    m_list->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    m_list->setColumnWidth(0, 136);
+    m_list->setColumnWidth(1, 120);
+    m_list->verticalHeader()->hide();
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setShowGrid(true);
+    // Wide enough for both columns, tall enough for the six rows the list always shows.
+    const int frame = 2 * m_list->frameWidth();
+    m_list->setFixedWidth(136 + 120 + frame + m_list->verticalScrollBar()->sizeHint().width());
+    m_list->setMinimumHeight(m_list->horizontalHeader()->sizeHint().height() + frame +
+                             kMinRows * m_list->verticalHeader()->defaultSectionSize());
+
+    bool rewritten = false;
+    m_settings.Load(CGatewayConfigDoc::Instance(), GatewayIniPath(rz::ToolDir()), &rewritten);
+    if (rewritten)
+        RUROR::CSystemLog::GetInstance()->WriteLog(
+            L"CBaseSetDialog", gLOG_LEVEL, L"SPEEDUNIT of Gateway.ini was not 0 to 2; set to 0");
+    FillList();
+
+    m_localIp->setText(ToQString(m_settings.localIp));
+    m_localPort->setText(ToQString(m_settings.localPort));
+    m_voipPort->setText(ToQString(m_settings.voipPort));
+    m_gpsTracking->setChecked(m_settings.gpsTracking);
+    m_rrsDisabled->setChecked(m_settings.rrsDisabled);
+    m_codec->clear();
+    for (const auto codec : {CBasicSettings::Codec::G711u, CBasicSettings::Codec::G711a,
+                             CBasicSettings::Codec::G729a})
+        m_codec->addItem(ToQString(CBasicSettings::CodecName(codec)));
+    m_codec->setCurrentIndex(static_cast<int>(m_settings.codec));
+    m_speedUnit->clear();
+    for (int id = 10211; id <= 10213; ++id)
+        m_speedUnit->addItem(ToQString(lang::LookupText(id)));
+    m_speedUnit->setCurrentIndex(static_cast<int>(m_settings.speedUnit));
+
+    EndEntry();
+    m_add->setEnabled(true);
+}
+
+void CBaseSetDialog::LoadLanguage()
+{
+    CResizablePage::LoadLanguage();
+    m_list->horizontalHeader()->setFont(LanguageFont());
+}
+
+void CBaseSetDialog::FillList()
+{
+    m_list->clearContents();
+    const auto& servers = m_settings.Servers();
+    m_list->setRowCount(std::max<int>(kMinRows, static_cast<int>(servers.size())));
+    for (int row = 0; row < m_list->rowCount(); ++row)
+    {
+        const bool filled = row < static_cast<int>(servers.size());
+        m_list->setItem(row, 0, CentredItem(filled ? servers[static_cast<size_t>(row)].ipAddress : L""));
+        m_list->setItem(row, 1, CentredItem(filled ? servers[static_cast<size_t>(row)].ipPort : L""));
+    }
+}
+
+void CBaseSetDialog::OnSelectionChanged()
+{
+    const int row = m_list->currentRow();
+    const auto& servers = m_settings.Servers();
+    const bool filled = row >= 0 && row < static_cast<int>(servers.size()) &&
+                        m_list->selectionModel()->isRowSelected(row, QModelIndex());
+    if (m_editing)
+        return;
+    if (filled)
+    {
+        m_serverIp->setText(ToQString(servers[static_cast<size_t>(row)].ipAddress));
+        m_serverPort->setText(ToQString(servers[static_cast<size_t>(row)].ipPort));
+        m_add->setEnabled(false);
+        m_remove->setEnabled(true);
+        m_change->setEnabled(true);
+    }
+    else
+    {
+        EndEntry();
+        m_add->setEnabled(true);
+    }
+}
+
+void CBaseSetDialog::mousePressEvent(QMouseEvent* event)
+{
+    // A click on the page's background while browsing is like choosing a blank row.
+    if (!m_editing)
+    {
+        m_list->clearSelection();
+        EndEntry();
+        m_add->setEnabled(true);
+    }
+    CResizablePage::mousePressEvent(event);
+}
+
+void CBaseSetDialog::OnAdd()
+{
+    if (m_settings.CanAdd() != CBasicSettings::Done)
+    {
+        ShowMessage(this, QMessageBox::Critical, CBasicSettings::TooManyServers);
+        return;
+    }
+    m_serverIp->clear();
+    m_serverPort->clear();
+    BeginEntry(true);
+}
+
+void CBaseSetDialog::OnChange()
+{
+    BeginEntry(false);
+}
+
+void CBaseSetDialog::BeginEntry(bool adding)
+{
+    m_adding = adding;
+    m_editing = true;
+    m_add->setEnabled(false);
+    m_remove->setEnabled(false);
+    m_change->setEnabled(false);
+    m_serverIp->setEnabled(true);
+    m_serverPort->setEnabled(true);
+    m_entrySave->show();
+    m_entryCancel->show();
+    m_list->setEnabled(false);
+    SetPageHostEditing(true);
+    m_serverIp->setFocus();
+}
+
+void CBaseSetDialog::EndEntry()
+{
+    m_editing = false;
+    m_add->setEnabled(false);
+    m_remove->setEnabled(false);
+    m_change->setEnabled(false);
+    m_serverIp->setEnabled(false);
+    m_serverPort->setEnabled(false);
+    m_entrySave->hide();
+    m_entryCancel->hide();
+}
+
+void CBaseSetDialog::SetPageHostEditing(bool editing)
+{
+    if (IPageHost* host = FindPageHost(this))
+    {
+        host->EnablePageTree(!editing);
+        host->ShowMainButtons(!editing);
+    }
+}
+
+void CBaseSetDialog::OnEntrySave()
+{
+    const std::wstring address = ToWString(m_serverIp->text());
+    const std::wstring port = ToWString(m_serverPort->text());
+    if (address.empty() || port.empty())
+        return; // the entry stays open
+    if (m_settings.HasServer(address))
+    {
+        ShowMessage(this, QMessageBox::Critical, CBasicSettings::AddressExists);
+        return;
+    }
+    m_list->setEnabled(true);
+    if (m_adding)
+    {
+        m_settings.AddServer(address, port);
+        FillList();
+        EndEntry();
+        m_add->setEnabled(true);
+    }
+    else
+    {
+        // The entry holds the row that was chosen when Change was pressed.
+        const int row = m_list->currentRow();
+        if (row >= 0 && row < static_cast<int>(m_settings.Servers().size()))
+            m_settings.ChangeServer(m_settings.Servers()[static_cast<size_t>(row)].ipAddress,
+                                    address, port);
+        FillList();
+        m_list->selectRow(row);
+        EndEntry();
+        m_remove->setEnabled(true);
+        m_change->setEnabled(true);
+    }
+    SetPageHostEditing(false);
+    PostConfigModified(this);
+}
+
+void CBaseSetDialog::OnEntryCancel()
+{
+    EndEntry();
+    if (m_adding)
+    {
+        m_add->setEnabled(true);
+    }
+    else
+    {
+        m_remove->setEnabled(true);
+        m_change->setEnabled(true);
+    }
+    SetPageHostEditing(false);
+    m_list->setEnabled(true);
+}
+
+void CBaseSetDialog::OnRemove()
+{
+    std::vector<std::wstring> addresses;
+    for (const QModelIndex& index : m_list->selectionModel()->selectedRows())
+    {
+        if (index.row() < static_cast<int>(m_settings.Servers().size()))
+            addresses.push_back(m_settings.Servers()[static_cast<size_t>(index.row())].ipAddress);
+    }
+    for (const auto& address : addresses)
+        m_settings.RemoveServer(address);
+    FillList();
+    m_list->setCurrentCell(0, 0);
+    m_list->selectRow(0);
+    m_list->setFocus();
+    OnSelectionChanged();
+    PostConfigModified(this);
+}
+
+void CBaseSetDialog::ShowBalloon(QWidget* field, int textId)
+{
+    m_lastBalloon = ToQString(lang::LookupText(textId));
+    QToolTip::showText(field->mapToGlobal(QPoint(0, field->height())), m_lastBalloon, field);
+}
+
+void CBaseSetDialog::TakeControls()
+{
+    m_settings.localIp = ToWString(m_localIp->text());
+    m_settings.localPort = ToWString(m_localPort->text());
+    m_settings.voipPort = ToWString(m_voipPort->text());
+    m_settings.gpsTracking = m_gpsTracking->isChecked();
+    m_settings.rrsDisabled = m_rrsDisabled->isChecked();
+    m_settings.codec = static_cast<CBasicSettings::Codec>(std::max(m_codec->currentIndex(), 0));
+    const int unit = m_speedUnit->currentIndex();
+    m_settings.speedUnit = unit >= 0 ? static_cast<unsigned>(unit) : 0;
+}
+
+bool CBaseSetDialog::SaveConfig()
+{
+    TakeControls();
+    if (!m_settings.Save(CGatewayConfigDoc::Instance(), GatewayIniPath(rz::ToolDir())))
+        RUROR::CSystemLog::GetInstance()->WriteLog(L"CBaseSetDialog", gLOG_LEVEL,
+                                                   L"Gateway.ini could not be written");
+    return true; // no value of this page can fail the save
+}

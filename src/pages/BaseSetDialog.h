@@ -1,0 +1,95 @@
+#pragma once
+
+#include "model/BasicSettings.h"
+#include "pages/ResizablePage.h"
+
+class CIPEdit;
+class CPortEdit;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTableWidget;
+
+// The Basic Settings page: the gateway's local endpoint, its radio servers, the voice codec,
+// the speed unit of telemetry GPS data and two GPS/RRS switches. The data and its rules live
+// in CBasicSettings; the page moves values between the controls and it.
+class CBaseSetDialog : public CResizablePage
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kDialogId = 129;
+    static constexpr int kMinRows = 6;
+
+    // Control IDs of the page (labels and buttons carry their text IDs).
+    enum ControlId
+    {
+        kLocalIpEdit = 1002,
+        kLocalPortEdit = 1003,
+        kVoipPortEdit = 1004,
+        kServerIpEdit = 1005,
+        kServerPortEdit = 1013,
+        kServerList = 1085,
+        kAddButton = 1086,
+        kRemoveButton = 1087,
+        kChangeButton = 1088,
+        kEntrySaveButton = 1111,
+        kEntryCancelButton = 1112,
+        kCodecList = 1118,
+        kSpeedUnitList = 1120,
+        kGpsTrackingCheck = 1121,
+        kRrsDisabledCheck = 1122,
+    };
+
+    explicit CBaseSetDialog(QWidget* parent = nullptr);
+
+    bool SaveConfig() override;
+    void LoadLanguage() override;
+
+    const CBasicSettings& Settings() const { return m_settings; }
+    bool IsEditingEntry() const { return m_editing; }
+    // The text of the last balloon tip shown on a field.
+    const QString& LastBalloon() const { return m_lastBalloon; }
+
+protected:
+    void OnInitDialog() override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    void FillList();
+    void OnSelectionChanged();
+    void OnAdd();
+    void OnChange();
+    void OnRemove();
+    void OnEntrySave();
+    void OnEntryCancel();
+    void BeginEntry(bool adding);
+    // Leaves entry editing: buttons and entry fields off, entry Save and Cancel hidden.
+    void EndEntry();
+    void SetPageHostEditing(bool editing);
+    void ShowBalloon(QWidget* field, int textId);
+    void TakeControls();
+
+    CBasicSettings m_settings;
+    bool m_adding = true;
+    bool m_editing = false;
+    QString m_lastBalloon;
+
+    CIPEdit* m_localIp;
+    CPortEdit* m_localPort;
+    CPortEdit* m_voipPort;
+    QComboBox* m_speedUnit;
+    QCheckBox* m_gpsTracking;
+    QCheckBox* m_rrsDisabled;
+    QLabel* m_codecLabel;
+    QComboBox* m_codec;
+    QTableWidget* m_list;
+    CIPEdit* m_serverIp;
+    CPortEdit* m_serverPort;
+    QPushButton* m_add;
+    QPushButton* m_remove;
+    QPushButton* m_change;
+    QPushButton* m_entrySave;
+    QPushButton* m_entryCancel;
+};

@@ -1,0 +1,166 @@
+#include "TestSupport.h"
+#include "config/GatewayConfigDoc.h"
+#include "model/BasicSettings.h"
+
+#include <gtest/gtest.h>
+
+using RUROR::XNode;
+using rztest::CTempDir;
+
+namespace
+{
+
+const std::string kGatewayIni = "; telemetry\r\n[TELEMETRYGPSFLAGSTRINGS]\r\nLATITUDE=LAT\r\n"
+                                "SPEEDUNIT=%\r\nSPEED=SPD\r\n";
+
+std::string IniWithUnit(const std::string& unit)
+{
+    std::string text = kGatewayIni;
+    text.replace(text.find('%'), 1, unit);
+    return text;
+}
+
+class BasicSettingsTest : public ::testing::Test
+{
+protected:
+    void WriteDocument(const std::wstring& config)
+    {
+        rztest::WriteBytes(m_dir.File("GatewayConfig.XML"),
+                           rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
+                                         L"<MXRGateways><GatewayConfig>" + config +
+                                         L"<Language>English</Language></GatewayConfig></MXRGateways>"));
+        m_document.Unload();
+        ASSERT_TRUE(m_document.Load(m_dir.File("GatewayConfig.XML")));
+    }
+    std::string Ini() const { return m_dir.File("Gateway.ini"); }
+
+    static std::wstring Server(const wchar_t* used, const wchar_t* ip, const wchar_t* port)
+    {
+        return std::wstring(L"<RadioServer><Used>") + used + L"</Used><GUID>G-" + ip +
+               L"</GUID><Name>n</Name><IPAddress>" + ip + L"</IPAddress><IPPort>" + port +
+               L"</IPPort></RadioServer>";
+    }
+
+    CTempDir m_dir;
+    CGatewayConfigDoc m_document;
+};
+
+} // namespace
+
+TEST_F(BasicSettingsTest, ActiveServersAreListedAndInactiveOnesSurviveSave)
+{
+    rztest::WriteBytes(Ini(), IniWithUnit("1"));
+    WriteDocument(L"<RadioServers>" + Server(L"FALSE", L"10.0.0.1", L"1") +
+                  Server(L"true", L"10.0.0.2", L"2") + Server(L"TRUE", L"10.0.0.3", L"3") +
+                  L"<Comment>kept</Comment>" + Server(L"no", L"10.0.0.4", L"4") + L"</RadioServers>");
+    CBasicSettings settings;
+    settings.Load(m_document, Ini());
+    ASSERT_EQ(settings.Servers().size(), 2u);
+    EXPECT_EQ(settings.Servers()[0], (RadioServerRecord{L"true", L"10.0.0.2", L"2"}));
+    EXPECT_EQ(settings.speedUnit, 1u);
+
+    ASSERT_EQ(settings.RemoveServer(L"10.0.0.3"), CBasicSettings::Done);
+    ASSERT_EQ(settings.AddServer(L"10.0.0.9", L"9"), CBasicSettings::Done);
+    ASSERT_TRUE(settings.Save(m_document, Ini()));
+    ASSERT_EQ(m_document.Save(), 1);
+
+    CGatewayConfigDoc reread;
+    ASSERT_TRUE(reread.Load(m_dir.File("GatewayConfig.XML")));
+    const auto children = reread.RadioServers()->GetChilds();
+    ASSERT_EQ(children.size(), 5u);
+    // The inactive entries first, untouched, then one element per listed server.
+    EXPECT_EQ(*children[0], *m_document.RadioServers()->GetChild(size_t{0}));
+    EXPECT_STREQ(children[0]->GetChildValue(L"GUID"), L"G-10.0.0.1");
+    EXPECT_EQ(children[1]->name, L"Comment");
+    EXPECT_STREQ(children[2]->GetChildValue(L"IPAddress"), L"10.0.0.4");
+    for (size_t i = 3; i < 5; ++i)
+    {
+        std::vector<std::wstring> names;
+        for (const XNode* child : children[i]->GetChilds())
+            names.push_back(child->name);
+        EXPECT_EQ(names, (std::vector<std::wstring>{L"Used", L"IPAddress", L"IPPort"}));
+    }
+    EXPECT_STREQ(children[3]->GetChildValue(L"Used"), L"true"); // its own Used text
+    EXPECT_STREQ(children[4]->GetChildValue(L"Used"), L"TRUE");  // a new server
+    EXPECT_STREQ(children[4]->GetChildValue(L"IPAddress"), L"10.0.0.9");
+    // The speed unit was already 1: Gateway.ini is not touched.
+    EXPECT_EQ(rztest::ReadBytes(Ini()), IniWithUnit("1"));
+}
+
+TEST_F(BasicSettingsTest, ListRulesRefuseAndChangeNothing)
+{
+    WriteDocument(L"<RadioServers>" + Server(L"TRUE", L"10.0.0.1", L"1") + L"</RadioServers>");
+    CBasicSettings settings;
+    settings.Load(m_document, Ini());
+    for (int i = 2; i <= 5; ++i)
+        ASSERT_EQ(settings.AddServer(L"10.0.0." + std::to_wstring(i), L"7"), CBasicSettings::Done);
+    const CBasicSettings full = settings;
+    EXPECT_EQ(settings.CanAdd(), CBasicSettings::TooManyServers);
+    EXPECT_EQ(settings.AddServer(L"10.0.0.6", L"7"), CBasicSettings::TooManyServers);
+    // Changing only the port keeps the address: refused like a duplicate.
+    EXPECT_EQ(settings.ChangeServer(L"10.0.0.2", L"10.0.0.2", L"8"), CBasicSettings::AddressExists);
+    EXPECT_EQ(settings.ChangeServer(L"10.0.0.2", L"10.0.0.3", L"8"), CBasicSettings::AddressExists);
+    EXPECT_EQ(settings.ChangeServer(L"10.0.0.2", L"", L"8"), CBasicSettings::Incomplete);
+    EXPECT_EQ(settings.ChangeServer(L"10.9.9.9", L"10.0.0.8", L"8"), CBasicSettings::NotFound);
+    EXPECT_EQ(settings.RemoveServer(L"10.9.9.9"), CBasicSettings::NotFound);
+    EXPECT_EQ(settings, full);
+
+    // A change keeps the server's place in the list.
+    ASSERT_EQ(settings.ChangeServer(L"10.0.0.2", L"10.0.0.20", L"8"), CBasicSettings::Done);
+    EXPECT_EQ(settings.Servers()[1], (RadioServerRecord{L"", L"10.0.0.20", L"8"}));
+    ASSERT_EQ(settings.RemoveServer(L"10.0.0.1"), CBasicSettings::Done);
+    EXPECT_EQ(settings.AddServer(L"", L"1"), CBasicSettings::Incomplete);
+    EXPECT_EQ(settings.AddServer(L"10.0.0.3", L"1"), CBasicSettings::AddressExists);
+}
+
+TEST_F(BasicSettingsTest, ValuesDefaultsCodecAndSwitches)
+{
+    WriteDocument(L"<VocCodec>8:G.711a</VocCodec><KeepUnsubscribedGPSData>01</KeepUnsubscribedGPSData>"
+                  L"<KeepRRSRetryTime>2</KeepRRSRetryTime><LocalIP></LocalIP>");
+    CBasicSettings settings;
+    settings.Load(m_document, Ini());
+    EXPECT_EQ(settings.codec, CBasicSettings::Codec::G711a);
+    EXPECT_TRUE(settings.gpsTracking);   // reads as the integer 1
+    EXPECT_FALSE(settings.rrsDisabled);  // 2 is not on
+    EXPECT_EQ(settings.localIp, L"127.0.0.1");
+    EXPECT_EQ(settings.localPort, L"0");
+    EXPECT_EQ(settings.voipPort, L"19000");
+    EXPECT_EQ(CBasicSettings::CodecFrom(L"18:G.729a"), CBasicSettings::Codec::G729a);
+
+    // An unknown codec leaves G.711u, and saving writes 0:G.711u; every value is set or made.
+    WriteDocument(L"<VocCodec>97:opus</VocCodec>");
+    settings.Load(m_document, Ini());
+    EXPECT_EQ(settings.codec, CBasicSettings::Codec::G711u);
+    settings.localPort = L"3003";
+    ASSERT_TRUE(settings.Save(m_document, Ini()));
+    EXPECT_STREQ(m_document.GetSetting(L"VocCodec"), L"0:G.711u");
+    EXPECT_STREQ(m_document.GetSetting(L"LocalPort"), L"3003");
+    EXPECT_STREQ(m_document.GetSetting(L"KeepRRSRetryTime"), L"0");
+    EXPECT_EQ(m_document.GatewayConfig()->GetChildCount(), 8u); // VocCodec, Language and six made
+}
+
+TEST_F(BasicSettingsTest, UnusableSpeedUnitsAreRewrittenAsZeroAtOnce)
+{
+    WriteDocument(L"");
+    for (const std::string unit : {"3", "-1"})
+    {
+        rztest::WriteBytes(Ini(), IniWithUnit(unit));
+        CBasicSettings settings;
+        bool rewritten = false;
+        settings.Load(m_document, Ini(), &rewritten);
+        EXPECT_EQ(settings.speedUnit, 0u) << unit;
+        EXPECT_TRUE(rewritten) << unit;
+        // Only that key changed: comments, other keys and line ends are kept.
+        EXPECT_EQ(rztest::ReadBytes(Ini()), IniWithUnit("0")) << unit;
+    }
+    // Without repair (the command line's show) the file is left alone.
+    rztest::WriteBytes(Ini(), IniWithUnit("7"));
+    CBasicSettings settings;
+    settings.Load(m_document, Ini(), nullptr, false);
+    EXPECT_EQ(settings.speedUnit, 0u);
+    EXPECT_EQ(rztest::ReadBytes(Ini()), IniWithUnit("7"));
+
+    settings.speedUnit = 2;
+    ASSERT_TRUE(settings.Save(m_document, Ini()));
+    EXPECT_EQ(rztest::ReadBytes(Ini()), IniWithUnit("2"));
+}

@@ -1,0 +1,48 @@
+#include "model/FieldFilters.h"
+
+#include <gtest/gtest.h>
+
+using namespace fields;
+
+TEST(FieldFilters, WholeValuesEndAsTheFieldWouldShowThem)
+{
+    EXPECT_EQ(TypeIntoIpField(L"300"), L"255.0.0.0");
+    EXPECT_EQ(TypeIntoIpField(L"10.01.1.256"), L"10.1.1.255");
+    EXPECT_EQ(TypeIntoIpField(L"192.168"), L"192.168.0.0");
+    EXPECT_EQ(TypeIntoIpField(L"1.2.3."), L"1.2.3.0");
+    EXPECT_EQ(TypeIntoIpField(L""), L"127.0.0.1");
+    EXPECT_FALSE(TypeIntoIpField(L"1..2"));       // a dot after a dot
+    EXPECT_FALSE(TypeIntoIpField(L"1.2.3.4.5"));  // a fourth dot
+    EXPECT_FALSE(TypeIntoIpField(L".1"));         // a dot first
+    EXPECT_FALSE(TypeIntoIpField(L"host"));
+
+    EXPECT_EQ(TypeIntoFixedField(L"70000", PortLimits()), L"65535");
+    EXPECT_EQ(TypeIntoFixedField(L"99999999999999999999", PortLimits()), L"65535");
+    EXPECT_EQ(TypeIntoFixedField(L"", PortLimits()), L"");
+    EXPECT_FALSE(TypeIntoFixedField(L"30.5", PortLimits()));
+    FixedLimits withDefault = PortLimits();
+    withDefault.hasDefault = true;
+    EXPECT_EQ(TypeIntoFixedField(L"", withDefault), L"0");
+    FixedLimits minimum;
+    minimum.hasMinimum = true;
+    minimum.minimum = 10;
+    EXPECT_EQ(FixedAfterTyping(L"3", minimum), L"10");
+    EXPECT_FALSE(FixedAfterTyping(L"30", minimum));
+}
+
+TEST(FieldFilters, TypedCharactersAndLeavingTheField)
+{
+    EXPECT_TRUE(NumAccepts(L"1", L'.', true));
+    EXPECT_FALSE(NumAccepts(L"1.5", L'.', true));
+    EXPECT_FALSE(NumAccepts(L"1", L'.', false));
+    EXPECT_TRUE(NumAccepts(L"1.5", kBackspace, true));
+    EXPECT_FALSE(NumAccepts(L"", L'-', true));
+
+    EXPECT_EQ(IpAfterTyping(L"10.01"), L"10.1");
+    EXPECT_FALSE(IpAfterTyping(L"10.1"));
+    EXPECT_FALSE(IpAfterTyping(L"10."));
+    EXPECT_EQ(IpOnLeave(L"10."), L"10.0.0.0");
+    EXPECT_FALSE(IpOnLeave(L"10.0.0.1"));
+    // Set by the program with a trailing fourth dot: nothing is appended, nothing replaced.
+    EXPECT_FALSE(IpOnLeave(L"1.2.3.4."));
+}

@@ -1,0 +1,206 @@
+#include "WidgetTestSupport.h"
+#include "app/RaviraZazuDlg.h"
+#include "config/GatewayConfigDoc.h"
+#include "controls/IPEdit.h"
+#include "controls/PortEdit.h"
+#include "pages/BaseSetDialog.h"
+#include "pages/DlgPageFrame.h"
+#include "ui/LanguageTexts.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+using rztest::CMessageBoxAnswerer;
+
+namespace
+{
+
+// The real main window on the sample, with its Basic Settings page open.
+class BaseSetDialogTest : public rztest::WindowTest
+{
+protected:
+    void SetUp() override
+    {
+        m_window = std::make_unique<CRaviraZazuDlg>(Options());
+        ASSERT_TRUE(m_window->OnInitDialog());
+        m_window->show();
+        m_window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+        auto* frame = static_cast<CDlgPageFrame*>(m_window->Page(0));
+        m_page = static_cast<CBaseSetDialog*>(frame->HostedPage());
+        ASSERT_TRUE(m_page->IsCreated());
+    }
+
+    template <typename T = QWidget> T* Control(int id) const
+    {
+        return qobject_cast<T*>(FindControl(m_window.get(), id));
+    }
+    QPushButton* Button(int id) const { return Control<QPushButton>(id); }
+    QTableWidget* List() const { return Control<QTableWidget>(CBaseSetDialog::kServerList); }
+
+    // The enabled state of Add, Remove and Change.
+    std::string ListButtons() const
+    {
+        std::string state;
+        for (int id : {CBaseSetDialog::kAddButton, CBaseSetDialog::kRemoveButton,
+                       CBaseSetDialog::kChangeButton})
+            state += Button(id)->isEnabled() ? '1' : '0';
+        return state;
+    }
+    bool MainButtonsShown() const { return Button(1)->isVisible() && Button(2)->isVisible(); }
+    QString Cell(int row, int column) const
+    {
+        const QTableWidgetItem* item = List()->item(row, column);
+        return item != nullptr ? item->text() : QString("<none>");
+    }
+    void ClickRow(int row)
+    {
+        const QRect cell = List()->visualItemRect(List()->item(row, 0));
+        QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, cell.center());
+    }
+    void Type(int fieldId, const QString& text)
+    {
+        auto* field = Control<QLineEdit>(fieldId);
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClick(field, Qt::Key_Backspace);
+        QTest::keyClicks(field, text);
+    }
+
+    std::unique_ptr<CRaviraZazuDlg> m_window;
+    CBaseSetDialog* m_page = nullptr;
+};
+
+} // namespace
+
+TEST_F(BaseSetDialogTest, FieldsShowTheSampleDocument)
+{
+    EXPECT_EQ(Control<QLineEdit>(CBaseSetDialog::kLocalIpEdit)->text(), "192.168.10.20");
+    EXPECT_EQ(Control<QLineEdit>(CBaseSetDialog::kLocalPortEdit)->text(), "3003");
+    EXPECT_EQ(Control<QLineEdit>(CBaseSetDialog::kVoipPortEdit)->text(), "19000");
+    EXPECT_TRUE(Control<QCheckBox>(CBaseSetDialog::kGpsTrackingCheck)->isChecked());
+    EXPECT_FALSE(Control<QCheckBox>(CBaseSetDialog::kRrsDisabledCheck)->isChecked());
+    auto* codec = Control<QComboBox>(CBaseSetDialog::kCodecList);
+    EXPECT_EQ(codec->currentText(), "G.711a");
+    EXPECT_FALSE(codec->isVisible());
+    EXPECT_FALSE(codec->isEnabled());
+    auto* units = Control<QComboBox>(CBaseSetDialog::kSpeedUnitList);
+    EXPECT_EQ(units->count(), 3);
+    EXPECT_EQ(units->itemText(2), "knots");
+    EXPECT_EQ(List()->rowCount(), 6);
+    EXPECT_EQ(Cell(0, 0), "192.168.10.2");
+    EXPECT_EQ(Cell(1, 0), "");
+    EXPECT_EQ(List()->horizontalHeaderItem(0)->text(), "IP");
+    EXPECT_EQ(List()->columnWidth(0), 136);
+    EXPECT_EQ(List()->columnWidth(1), 120);
+    EXPECT_EQ(Control<QLabel>(1084)->text(), "Server List:");
+    EXPECT_EQ(ListButtons(), "100");
+}
+
+TEST_F(BaseSetDialogTest, AddChangeRemoveAndCancelWalkTheEntryEditMode)
+{
+    // Add: the entry opens, the list and the page tree are off, the main buttons hidden.
+    QTest::mouseClick(Button(CBaseSetDialog::kAddButton), Qt::LeftButton);
+    EXPECT_TRUE(m_page->IsEditingEntry());
+    EXPECT_EQ(ListButtons(), "000");
+    EXPECT_FALSE(List()->isEnabled());
+    EXPECT_FALSE(m_window->PageTree()->isEnabled());
+    EXPECT_FALSE(MainButtonsShown());
+    EXPECT_TRUE(Button(CBaseSetDialog::kEntrySaveButton)->isVisible());
+
+    // An empty port: Save does nothing and the entry stays open.
+    Type(CBaseSetDialog::kServerIpEdit, "10.0.0.5");
+    QTest::mouseClick(Button(CBaseSetDialog::kEntrySaveButton), Qt::LeftButton);
+    EXPECT_TRUE(m_page->IsEditingEntry());
+    EXPECT_FALSE(m_window->IsPending());
+
+    Type(CBaseSetDialog::kServerPortEdit, "4005");
+    QTest::mouseClick(Button(CBaseSetDialog::kEntrySaveButton), Qt::LeftButton);
+    EXPECT_FALSE(m_page->IsEditingEntry());
+    EXPECT_EQ(Cell(1, 0), "10.0.0.5");
+    EXPECT_EQ(Cell(1, 1), "4005");
+    EXPECT_EQ(List()->rowCount(), 6); // a padding row gave way
+    EXPECT_EQ(ListButtons(), "100");
+    EXPECT_TRUE(List()->isEnabled());
+    EXPECT_TRUE(m_window->PageTree()->isEnabled());
+    EXPECT_TRUE(MainButtonsShown());
+    QCoreApplication::processEvents(); // the notification is posted, not sent
+    EXPECT_TRUE(m_window->IsPending());
+
+    // Change: only a new address is taken; the same one is refused with 10006.
+    ClickRow(1);
+    EXPECT_EQ(Control<QLineEdit>(CBaseSetDialog::kServerIpEdit)->text(), "10.0.0.5");
+    EXPECT_EQ(ListButtons(), "011");
+    QTest::mouseClick(Button(CBaseSetDialog::kChangeButton), Qt::LeftButton);
+    EXPECT_FALSE(MainButtonsShown());
+    Type(CBaseSetDialog::kServerPortEdit, "4006");
+    {
+        CMessageBoxAnswerer answerer;
+        QTest::mouseClick(Button(CBaseSetDialog::kEntrySaveButton), Qt::LeftButton);
+        ASSERT_EQ(answerer.Count(), 1);
+        EXPECT_EQ(answerer.Texts()[0], "Please change the IP");
+        EXPECT_EQ(answerer.Icons()[0], QMessageBox::Critical);
+    }
+    EXPECT_TRUE(m_page->IsEditingEntry());
+    Type(CBaseSetDialog::kServerIpEdit, "10.0.0.6");
+    QTest::mouseClick(Button(CBaseSetDialog::kEntrySaveButton), Qt::LeftButton);
+    EXPECT_EQ(Cell(1, 0), "10.0.0.6");
+    EXPECT_EQ(Cell(1, 1), "4006");
+    EXPECT_EQ(ListButtons(), "011");
+
+    // Cancel of a change keeps the row as it was.
+    QTest::mouseClick(Button(CBaseSetDialog::kChangeButton), Qt::LeftButton);
+    Type(CBaseSetDialog::kServerIpEdit, "10.0.0.7");
+    QTest::mouseClick(Button(CBaseSetDialog::kEntryCancelButton), Qt::LeftButton);
+    EXPECT_EQ(Cell(1, 0), "10.0.0.6");
+    EXPECT_EQ(ListButtons(), "011");
+    EXPECT_TRUE(MainButtonsShown());
+    EXPECT_TRUE(List()->isEnabled());
+
+    // Remove two adjacent rows at once.
+    ClickRow(0);
+    QTest::mouseClick(List()->viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                      List()->visualItemRect(List()->item(1, 0)).center());
+    QTest::mouseClick(Button(CBaseSetDialog::kRemoveButton), Qt::LeftButton);
+    EXPECT_EQ(Cell(0, 0), "");
+    EXPECT_EQ(List()->rowCount(), 6);
+    EXPECT_TRUE(m_page->Settings().Servers().empty());
+    EXPECT_EQ(ListButtons(), "100"); // the first row, now blank, is selected
+
+    // Saving writes the list into the document.
+    ASSERT_TRUE(m_page->SaveConfig());
+    EXPECT_EQ(CGatewayConfigDoc::Instance().RadioServers()->GetChildCount(), 1u); // the inactive one
+}
+
+TEST_F(BaseSetDialogTest, AFullListRefusesAddAndTipsDoNotBlockSaving)
+{
+    for (int i = 1; i <= 4; ++i)
+    {
+        QTest::mouseClick(Button(CBaseSetDialog::kAddButton), Qt::LeftButton);
+        Type(CBaseSetDialog::kServerIpEdit, QString("10.1.1.%1").arg(i));
+        Type(CBaseSetDialog::kServerPortEdit, "1000");
+        QTest::mouseClick(Button(CBaseSetDialog::kEntrySaveButton), Qt::LeftButton);
+    }
+    EXPECT_EQ(m_page->Settings().Servers().size(), 5u);
+    {
+        CMessageBoxAnswerer answerer;
+        QTest::mouseClick(Button(CBaseSetDialog::kAddButton), Qt::LeftButton);
+        ASSERT_EQ(answerer.Count(), 1);
+        EXPECT_EQ(answerer.Texts()[0], "You can only add no more than 5 radio servers.");
+    }
+    EXPECT_FALSE(m_page->IsEditingEntry());
+    EXPECT_TRUE(MainButtonsShown());
+
+    Type(CBaseSetDialog::kLocalIpEdit, "");
+    EXPECT_EQ(m_page->LastBalloon(), "The IP is required");
+    Type(CBaseSetDialog::kVoipPortEdit, "19001");
+    EXPECT_EQ(m_page->LastBalloon(), "Should be even numbers!");
+    ASSERT_TRUE(m_page->SaveConfig());
+    EXPECT_STREQ(CGatewayConfigDoc::Instance().GetSetting(L"VOIPBeginPort"), L"19001");
+}
