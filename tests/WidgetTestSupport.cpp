@@ -36,6 +36,14 @@ WindowTest::WindowTest()
     std::filesystem::copy(SampleToolDir(), m_dir.File("tool"), std::filesystem::copy_options::recursive);
     std::filesystem::create_directories(m_dir.File("data"));
     WriteBytes(DocumentPath(), ReadBytes(SampleDocumentPath()));
+    if (!m_bus.Start() || !m_systemd.Start(m_bus.Address()))
+    {
+        ADD_FAILURE() << "no private bus: " << m_bus.Error();
+        return;
+    }
+    m_busKind = std::make_unique<CScopedEnv>("RAVIRAZAZU_SERVICE_BUS", "user");
+    m_busAddress = std::make_unique<CScopedEnv>("DBUS_SESSION_BUS_ADDRESS", m_bus.Address());
+    m_systemd.AddUnit({kUnit, "Quorix MXR Gateway", "inactive", "running", "disabled"});
 }
 
 WindowTest::~WindowTest()

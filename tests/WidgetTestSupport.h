@@ -1,7 +1,11 @@
 #pragma once
 
+#include "PrivateBus.h"
+#include "SystemdStandIn.h"
 #include "TestSupport.h"
 #include "app/RaviraZazuDlg.h"
+
+#include <memory>
 
 #include <QMessageBox>
 #include <QObject>
@@ -32,11 +36,14 @@ private:
     QList<QMessageBox::Icon> m_icons;
 };
 
-// A tool folder (a copy of the sample's), the sample document and private profile and log
-// folders, for tests that open the real main window.
+// A tool folder (a copy of the sample's), the sample document, private profile and log
+// folders, and a private bus with the systemd stand-in serving the gateway unit (stopped),
+// for tests that open the real main window.
 class WindowTest : public ::testing::Test
 {
 protected:
+    static constexpr const char* kUnit = "quorix-gateway.service";
+
     WindowTest();
     ~WindowTest() override;
 
@@ -47,6 +54,10 @@ protected:
     CTempDir m_dir;
     CScopedEnv m_config;
     CScopedEnv m_state;
+    CPrivateBus m_bus;
+    CSystemdStandIn m_systemd;
+    std::unique_ptr<CScopedEnv> m_busKind;
+    std::unique_ptr<CScopedEnv> m_busAddress;
 };
 
 } // namespace rztest

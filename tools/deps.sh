@@ -8,7 +8,7 @@ RZ_PACKAGES=(
   libsystemd-dev
   libasound2-dev
   libgtest-dev libbenchmark-dev
-  iproute2 util-linux
+  iproute2 util-linux dbus-daemon
   xvfb xauth fonts-dejavu-core
 )
 

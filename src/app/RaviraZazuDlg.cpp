@@ -15,7 +15,8 @@
 #include "platform/Paths.h"
 #include "platform/Profile.h"
 #include "platform/TextCodec.h"
-#include "service/GatewayService.h"
+#include "network/Events.h"
+#include "service/ServiceStateCheck.h"
 #include "ui/LanguageTexts.h"
 #include "ui/MessageBox.h"
 #include "ui/QtText.h"
@@ -140,7 +141,7 @@ CRaviraZazuDlg::~CRaviraZazuDlg()
     CGatewayConfigDoc::Instance().Unload();
     m_log.reset(); // detached from the system log, its writer stopped
     RUROR::CSystemLog::GetInstance()->Exit();
-    m_service.reset();
+    DeleteWatcher();
     // The pages go with their Qt parents.
 }
 
@@ -221,27 +222,46 @@ bool CRaviraZazuDlg::OnInitDialog()
         rz::FindFileNoCase(toolDir, "MXRServiceDog.ini").value_or(rz::JoinPath(toolDir, "MXRServiceDog.ini"));
     m_serviceName = rz::GetPrivateProfileString(L"Settings", L"ServiceName", L"Quorix MXR Gateway",
                                                 serviceIni, 256);
-    // Until a service watcher is handed over there is no service to start.
-    m_serviceInstalled = false;
-    m_start->hide();
+    if (m_serviceName.empty())
+    {
+        // No service to watch: the window works without the Start button.
+        m_serviceInstalled = false;
+        m_start->hide();
+        return true;
+    }
+    setWindowTitle(ToQString(lang::LookupText(103)));
+
+    if (!m_watcher)
+        m_watcher = std::make_unique<ServiceStateCheck>(m_serviceName);
+    m_watcher->AddListener(this, kServiceStateCheckEvent);
+    m_watcher->Poll();
+    if (!m_watcher->IsInstalled(m_serviceName))
+    {
+        m_serviceInstalled = false; // for the whole run
+        m_start->hide();
+    }
     m_pollTimer->start();
     return true;
 }
 
-void CRaviraZazuDlg::SetService(std::unique_ptr<IGatewayService> service)
-{
-    m_service = std::move(service);
-    if (!m_service)
-        return;
-    m_service->Poll();
-    m_serviceInstalled = m_service->IsInstalled();
-    m_start->setVisible(m_serviceInstalled && m_apply->isVisible());
-}
-
 void CRaviraZazuDlg::PollService()
 {
-    if (m_service && !m_pending)
-        m_service->Poll();
+    if (m_watcher && !m_pending)
+        m_watcher->Poll();
+}
+
+void CRaviraZazuDlg::OnEvent(CEventBase* event)
+{
+    if (event != nullptr && event->GetType() == kServiceStateCheckEvent)
+        OnServiceState(static_cast<int>(static_cast<ServiceStateCheckEvent*>(event)->state));
+}
+
+void CRaviraZazuDlg::DeleteWatcher()
+{
+    if (!m_watcher)
+        return;
+    m_watcher->RemoveListener(this, kServiceStateCheckEvent);
+    m_watcher.reset();
 }
 
 void CRaviraZazuDlg::RelabelTree()
@@ -396,33 +416,31 @@ void CRaviraZazuDlg::OnApply()
 
 void CRaviraZazuDlg::OnStart()
 {
+    if (!m_watcher)
+        return;
     if (m_pending)
     {
         // Save and restart: the start is made whether or not the save succeeded.
-        if (m_service)
-            m_service->Stop();
+        m_watcher->Stop(m_serviceName);
         SaveAll();
-        if (m_service)
-            m_service->Start();
+        m_watcher->Start(m_serviceName);
     }
     else if (m_running)
     {
-        if (m_service)
-            m_service->Stop();
+        m_watcher->Stop(m_serviceName);
         ShowStartAs(StartLook::Start);
     }
     else
     {
-        if (m_service)
-            m_service->Start();
+        m_watcher->Start(m_serviceName);
         ShowStartAs(StartLook::Stop);
     }
 }
 
 void CRaviraZazuDlg::OnStop()
 {
-    if (m_service)
-        m_service->Stop();
+    if (m_watcher)
+        m_watcher->Stop(m_serviceName);
 }
 
 void CRaviraZazuDlg::ShowMainButtons(bool show)
@@ -444,7 +462,7 @@ void CRaviraZazuDlg::OnCloseButton()
             QMessageBox::Yes)
         return;
     m_pollTimer->stop();
-    m_service.reset(); // closing never stops the service
+    DeleteWatcher(); // closing never stops the service
     m_closing = true;
     done(QDialog::Rejected);
 }

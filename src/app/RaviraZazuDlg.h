@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lang/ILoadLanguage.h"
+#include "network/ListenerBase.h"
 #include "ui/PageHost.h"
 
 #include <QDialog>
@@ -10,7 +11,7 @@
 
 class CResizablePage;
 class CToolLog;
-class IGatewayService;
+class ServiceStateCheck;
 class QLabel;
 class QPushButton;
 class QStackedWidget;
@@ -27,7 +28,7 @@ struct CMainWindowOptions
 
 // The main window: loads the configuration document and the language, hosts the settings
 // pages in a page tree, and offers Apply ("Save"), Start and Close.
-class CRaviraZazuDlg : public QDialog, public ILoadLanguage, public IPageHost
+class CRaviraZazuDlg : public QDialog, public CListenerBase, public ILoadLanguage, public IPageHost
 {
     Q_OBJECT
 
@@ -64,8 +65,9 @@ public:
     // A state reported by the service watcher: 1 stopped, 4 running, 7 paused; others
     // change nothing.
     void OnServiceState(int state);
-    // Hands the window its service watcher (it takes ownership) and polls it once.
-    void SetService(std::unique_ptr<IGatewayService> service);
+    // Service state events (type 1124) from the watcher.
+    void OnEvent(CEventBase* event) override;
+    ServiceStateCheck* Watcher() const { return m_watcher.get(); }
 
     // Brings the window to the front when its title ends with title (a second copy asks).
     bool ActivateIfTitled(const QString& title);
@@ -110,6 +112,7 @@ private:
     void EnterPending();
     void ShowStartAs(StartLook look);
     void PollService();
+    void DeleteWatcher();
 
     Options m_options;
     std::vector<PageEntry> m_pages;
@@ -122,7 +125,7 @@ private:
     QPushButton* m_close;
     QTimer* m_pollTimer;
     std::unique_ptr<CToolLog> m_log;
-    std::unique_ptr<IGatewayService> m_service;
+    std::unique_ptr<ServiceStateCheck> m_watcher;
     std::wstring m_serviceName;
     bool m_running = false;
     bool m_pending = false;

@@ -5,7 +5,7 @@
 #include "lang/Language.h"
 #include "pages/ResizablePage.h"
 #include "platform/Profile.h"
-#include "service/GatewayService.h"
+#include "service/ServiceStateCheck.h"
 #include "ui/LanguageTexts.h"
 #include "ui/WindowMessages.h"
 
@@ -39,18 +39,6 @@ public:
 
 private:
     bool m_result;
-};
-
-// Stands in for the service watcher, which the service code provides: a service that is
-// installed and runs.
-class CInstalledService : public IGatewayService
-{
-public:
-    bool IsInstalled() override { return true; }
-    void Poll() override { ++polls; }
-    bool Start() override { return true; }
-    bool Stop() override { return true; }
-    int polls = 0;
 };
 
 // Makes a folder immutable for the life of the object, so that not even root can create a
@@ -237,40 +225,77 @@ TEST_F(MainWindowTest, MainButtonsHideForAPageEditAndStartOnlyWithAService)
     QPushButton* start = Button(&dialog, 3);
     QPushButton* apply = Button(&dialog, 1);
     QPushButton* close = Button(&dialog, 2);
-    EXPECT_FALSE(start->isVisible()); // no service to start
+    EXPECT_TRUE(dialog.IsServiceInstalled());
+    EXPECT_TRUE(start->isVisible());
     dialog.ShowMainButtons(false);
     dialog.EnablePageTree(false);
+    EXPECT_FALSE(start->isVisible());
     EXPECT_FALSE(apply->isVisible());
     EXPECT_FALSE(close->isVisible());
     EXPECT_FALSE(dialog.PageTree()->isEnabled());
     dialog.ShowMainButtons(true);
     dialog.EnablePageTree(true);
+    EXPECT_TRUE(start->isVisible());
     EXPECT_TRUE(apply->isVisible());
-    EXPECT_TRUE(close->isVisible());
-    EXPECT_FALSE(start->isVisible());
 
-    auto service = std::make_unique<CInstalledService>();
-    CInstalledService* watcher = service.get();
-    dialog.SetService(std::move(service));
-    EXPECT_EQ(watcher->polls, 1);
-    EXPECT_TRUE(start->isVisible());
-    dialog.ShowMainButtons(false);
-    EXPECT_FALSE(start->isVisible());
-    dialog.ShowMainButtons(true);
-    EXPECT_TRUE(start->isVisible());
+    // Without the service the Start button stays hidden for the whole run.
+    m_systemd.RemoveUnit(kUnit);
+    CRaviraZazuDlg other(Options());
+    ASSERT_TRUE(other.OnInitDialog());
+    other.show();
+    EXPECT_FALSE(other.IsServiceInstalled());
+    EXPECT_FALSE(Button(&other, 3)->isVisible());
+    other.ShowMainButtons(false);
+    other.ShowMainButtons(true);
+    EXPECT_FALSE(Button(&other, 3)->isVisible());
+    EXPECT_TRUE(Button(&other, 1)->isVisible());
+}
 
-    // States from the watcher: running shows Stop, stopped and paused show Start.
-    dialog.OnServiceState(4);
-    EXPECT_EQ(start->text(), "Stop");
-    EXPECT_TRUE(dialog.IsRunning());
-    dialog.OnServiceState(2); // starting: nothing changes
-    EXPECT_EQ(start->text(), "Stop");
-    dialog.OnServiceState(7);
+TEST_F(MainWindowTest, TheStartButtonFollowsAndDrivesTheService)
+{
+    CRaviraZazuDlg dialog(Options());
+    ASSERT_TRUE(dialog.OnInitDialog());
+    dialog.show();
+    QPushButton* start = Button(&dialog, 3);
     EXPECT_EQ(start->text(), "Start");
-    EXPECT_FALSE(dialog.IsRunning());
 
-    // The timer polls while nothing is pending.
-    QTRY_VERIFY_WITH_TIMEOUT(watcher->polls >= 3, 2000);
+    // A click starts the unit (enabling it) and shows Stop at once.
+    QTest::mouseClick(start, Qt::LeftButton);
+    EXPECT_EQ(m_systemd.GetUnit(kUnit)->activeState, "active");
+    EXPECT_EQ(m_systemd.GetUnit(kUnit)->unitFileState, "enabled");
+    EXPECT_EQ(start->text(), "Stop");
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.IsRunning(), 2000); // the 100 ms poll saw it run
+
+    // Stopped from elsewhere: the poll shows Start again.
+    m_systemd.SetActiveState(kUnit, "inactive");
+    QTRY_COMPARE_WITH_TIMEOUT(start->text(), QString("Start"), 2000);
+    m_systemd.SetActiveState(kUnit, "active");
+    QTRY_COMPARE_WITH_TIMEOUT(start->text(), QString("Stop"), 2000);
+
+    // A click while running stops it.
+    QTest::mouseClick(start, Qt::LeftButton);
+    EXPECT_EQ(m_systemd.GetUnit(kUnit)->activeState, "inactive");
+    EXPECT_EQ(start->text(), "Start");
+    EXPECT_EQ(m_systemd.GetUnit(kUnit)->unitFileState, "enabled"); // a stop never disables
+
+    // Pending changes: save without the success message, and the service runs afterwards.
+    m_systemd.SetActiveState(kUnit, "active");
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.IsRunning(), 2000);
+    PostWindowMessage(&dialog, WM_CONFIG_MODIFIED);
+    QCoreApplication::processEvents();
+    CMessageBoxAnswerer answerer;
+    QTest::mouseClick(start, Qt::LeftButton);
+    EXPECT_EQ(answerer.Count(), 0);
+    EXPECT_FALSE(dialog.IsPending());
+    EXPECT_GE(m_systemd.Calls("StopUnit") + m_systemd.Calls("RestartUnit"), 2);
+    EXPECT_EQ(m_systemd.GetUnit(kUnit)->activeState, "active");
+
+    // A unit that disappears: no more events, and the button keeps its label.
+    QTRY_COMPARE_WITH_TIMEOUT(start->text(), QString("Stop"), 2000);
+    m_systemd.RemoveUnit(kUnit);
+    const int gets = m_systemd.Calls("Get");
+    QTRY_VERIFY_WITH_TIMEOUT(m_systemd.Calls("Get") > gets + 1, 2000);
+    EXPECT_EQ(start->text(), "Stop");
 }
 
 TEST_F(MainWindowTest, AMissingDocumentEndsTheToolAfterSayingSo)

@@ -39,6 +39,10 @@ protected:
         m_environment.insert("XDG_STATE_HOME", QString::fromStdString(m_dir.File("state")));
         m_environment.insert("RAVIRAZAZU_COMMON_APPDATA", QString::fromStdString(m_dir.File("data")));
         m_environment.insert("RAVIRAZAZU_DEBUG", "1");
+        // No service manager for these copies: they must not reach the machine's.
+        m_environment.insert("RAVIRAZAZU_SERVICE_BUS", "user");
+        m_environment.insert("DBUS_SESSION_BUS_ADDRESS",
+                             QString::fromStdString("unix:path=" + m_dir.File("run/no-bus")));
     }
 
     ~SingleCopyTest() override

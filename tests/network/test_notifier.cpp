@@ -1,0 +1,135 @@
+#include "network/Events.h"
+#include "network/ListenerBase.h"
+#include "network/NotifierBase.h"
+#include "platform/DebugOutput.h"
+
+#include <atomic>
+#include <future>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace
+{
+
+class CCountingListener : public CListenerBase
+{
+public:
+    void OnEvent(CEventBase* event) override
+    {
+        ++calls;
+        lastType = event->GetType();
+    }
+    std::atomic<int> calls{0};
+    uint32_t lastType = 0;
+};
+
+// Holds its delivery until the test lets it go.
+class CBlockingListener : public CListenerBase
+{
+public:
+    void OnEvent(CEventBase*) override
+    {
+        entered.set_value();
+        release.get_future().wait();
+    }
+    std::promise<void> entered;
+    std::promise<void> release;
+};
+
+} // namespace
+
+TEST(Notifier, RegistrationRules)
+{
+    CNotifierBase notifier;
+    CCountingListener a;
+    CCountingListener b;
+    EXPECT_FALSE(notifier.AddListener(nullptr, kServiceStateCheckEvent));
+    EXPECT_FALSE(notifier.HasListeners(kServiceStateCheckEvent));
+
+    // Twice registered, once removed: gone; the type leaves the table with its last listener.
+    ASSERT_TRUE(notifier.AddListener(&a, kServiceStateCheckEvent));
+    ASSERT_TRUE(notifier.AddListener(&a, kServiceStateCheckEvent));
+    ASSERT_TRUE(notifier.AddListener(&b, kIPFoundEvent));
+    ServiceStateCheckEvent state(4);
+    notifier.Notify(&state);
+    EXPECT_EQ(a.calls, 1);
+    EXPECT_EQ(a.lastType, kServiceStateCheckEvent);
+    EXPECT_EQ(b.calls, 0);
+    notifier.RemoveListener(&a, kServiceStateCheckEvent);
+    EXPECT_FALSE(notifier.HasListeners(kServiceStateCheckEvent));
+    notifier.Notify(&state);
+    EXPECT_EQ(a.calls, 1);
+
+    // Removing what was never registered, and null, leave the table as it was.
+    notifier.RemoveListener(&a, kIPFoundEvent);
+    notifier.RemoveListener(nullptr, kIPFoundEvent);
+    EXPECT_TRUE(notifier.HasListeners(kIPFoundEvent));
+    IPFoundEvent found;
+    notifier.Notify(&found);
+    notifier.Notify(nullptr);
+    SocketDataReceivedEvent data(nullptr, 0, 0, 0); // a type nobody hears
+    notifier.Notify(&data);
+    EXPECT_EQ(b.calls, 1);
+}
+
+TEST(Notifier, ATableChangeWaitsForADeliveryInProgress)
+{
+    CNotifierBase notifier;
+    CBlockingListener blocking;
+    CCountingListener other;
+    ASSERT_TRUE(notifier.AddListener(&blocking, kSocketDataReceivedEvent));
+
+    SocketDataReceivedEvent event(nullptr, 0, 0, 0);
+    std::thread delivering([&] { notifier.Notify(&event); });
+    blocking.entered.get_future().wait();
+
+    auto change = std::async(std::launch::async, [&] {
+        return notifier.AddListener(&other, kSocketDataReceivedEvent);
+    });
+    // While the delivery runs the change cannot finish.
+    EXPECT_EQ(change.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+    blocking.release.set_value();
+    EXPECT_TRUE(change.get());
+    delivering.join();
+    EXPECT_TRUE(notifier.HasListeners(kSocketDataReceivedEvent));
+}
+
+TEST(Notifier, SeveralThreadsDeliverAtOnce)
+{
+    // Each delivery waits inside OnEvent until both are inside: serialised deliveries would
+    // never get there.
+    class CMeetingListener : public CListenerBase
+    {
+    public:
+        void OnEvent(CEventBase*) override
+        {
+            std::unique_lock lock(mutex);
+            ++inside;
+            met.notify_all();
+            bothInside = bothInside || met.wait_for(lock, std::chrono::seconds(10), [this] { return inside >= 2; });
+        }
+        std::mutex mutex;
+        std::condition_variable met;
+        int inside = 0;
+        bool bothInside = false;
+    } listener;
+    CNotifierBase notifier;
+    ASSERT_TRUE(notifier.AddListener(&listener, kServiceStateCheckEvent));
+    ServiceStateCheckEvent event(1);
+    std::thread first([&] { notifier.Notify(&event); });
+    std::thread second([&] { notifier.Notify(&event); });
+    first.join();
+    second.join();
+    EXPECT_TRUE(listener.bothInside);
+}
+
+TEST(Notifier, DestructionIsReportedToTheDebugOutput)
+{
+    std::string captured;
+    const auto previous = rz::SetDebugOutputSink([&](std::string_view text) { captured += text; });
+    {
+        CNotifierBase notifier;
+    }
+    rz::SetDebugOutputSink(previous);
+    EXPECT_EQ(captured, "Delete CNotifierBase\r\n");
+}

@@ -1,0 +1,272 @@
+#include "SystemdStandIn.h"
+
+#include <cstring>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <systemd/sd-bus.h>
+#include <unistd.h>
+
+namespace
+{
+
+constexpr const char* kManagerPath = "/org/freedesktop/systemd1";
+constexpr const char* kUnitPrefix = "/org/freedesktop/systemd1/unit";
+
+std::string UnitPath(const std::string& id)
+{
+    char* path = nullptr;
+    if (sd_bus_path_encode(kUnitPrefix, id.c_str(), &path) < 0)
+        return {};
+    std::string result = path;
+    std::free(path);
+    return result;
+}
+
+// Unit names as systemd takes them: no spaces or slashes, and a type suffix.
+bool ValidUnitName(const std::string& name)
+{
+    return !name.empty() && name.find_first_of(" /") == std::string::npos &&
+           name.find('.') != std::string::npos;
+}
+
+} // namespace
+
+CSystemdStandIn::CSystemdStandIn() = default;
+
+CSystemdStandIn::~CSystemdStandIn()
+{
+    m_stop = true;
+    if (m_wakeFd >= 0)
+    {
+        const uint64_t one = 1;
+        [[maybe_unused]] const auto written = ::write(m_wakeFd, &one, sizeof one);
+    }
+    if (m_thread.joinable())
+        m_thread.join();
+    if (m_bus != nullptr)
+        sd_bus_flush_close_unref(m_bus);
+    if (m_wakeFd >= 0)
+        ::close(m_wakeFd);
+}
+
+bool CSystemdStandIn::Start(const std::string& busAddress)
+{
+    if (sd_bus_new(&m_bus) < 0 || sd_bus_set_address(m_bus, busAddress.c_str()) < 0 ||
+        sd_bus_set_bus_client(m_bus, 1) < 0 || sd_bus_start(m_bus) < 0)
+        return false;
+    if (sd_bus_add_fallback(m_bus, nullptr, kManagerPath, &CSystemdStandIn::OnMessage, this) < 0)
+        return false;
+    if (sd_bus_request_name(m_bus, "org.freedesktop.systemd1", 0) < 0)
+        return false;
+    m_wakeFd = ::eventfd(0, EFD_CLOEXEC);
+    if (m_wakeFd < 0)
+        return false;
+    m_thread = std::thread([this] { Serve(); });
+    return true;
+}
+
+void CSystemdStandIn::Serve()
+{
+    while (!m_stop)
+    {
+        int result = 0;
+        while ((result = sd_bus_process(m_bus, nullptr)) > 0)
+        {
+        }
+        if (result < 0)
+            return;
+        // Waits for the bus or for the wake-up of the destructor; no busy loop.
+        pollfd fds[2] = {{sd_bus_get_fd(m_bus), static_cast<short>(sd_bus_get_events(m_bus)), 0},
+                         {m_wakeFd, POLLIN, 0}};
+        ::poll(fds, 2, -1);
+    }
+}
+
+int CSystemdStandIn::OnMessage(sd_bus_message* message, void* self, sd_bus_error* error)
+{
+    return static_cast<CSystemdStandIn*>(self)->Handle(message, error);
+}
+
+int CSystemdStandIn::Handle(sd_bus_message* message, sd_bus_error* error)
+{
+    const char* path = sd_bus_message_get_path(message);
+    const char* interface = sd_bus_message_get_interface(message);
+    const char* member = sd_bus_message_get_member(message);
+    if (path == nullptr || member == nullptr)
+        return 0;
+    if (std::strcmp(path, kManagerPath) == 0 && interface != nullptr &&
+        std::strcmp(interface, "org.freedesktop.systemd1.Manager") == 0)
+        return HandleManager(message, member, error);
+    if (std::strncmp(path, kUnitPrefix, std::strlen(kUnitPrefix)) == 0 && interface != nullptr &&
+        std::strcmp(interface, "org.freedesktop.DBus.Properties") == 0 &&
+        std::strcmp(member, "Get") == 0)
+        return HandleUnit(message, path, error);
+    return 0; // sd-bus answers with an unknown-method error
+}
+
+int CSystemdStandIn::HandleManager(sd_bus_message* message, const std::string& member,
+                                   sd_bus_error* error)
+{
+    std::unique_lock lock(m_mutex);
+    ++m_calls[member];
+    if (member == "GetUnit" || member == "LoadUnit")
+    {
+        const char* name = nullptr;
+        if (sd_bus_message_read(message, "s", &name) < 0)
+            return -EINVAL;
+        if (!ValidUnitName(name))
+            return sd_bus_error_setf(error, SD_BUS_ERROR_INVALID_ARGS, "Unit name %s is not valid.", name);
+        if (member == "GetUnit" && m_units.count(name) == 0)
+            return sd_bus_error_setf(error, "org.freedesktop.systemd1.NoSuchUnit", "Unit %s not loaded.", name);
+        // Like systemd, LoadUnit gives an object even for a unit that has no file.
+        return sd_bus_reply_method_return(message, "o", UnitPath(name).c_str());
+    }
+    if (member == "ListUnits")
+    {
+        sd_bus_message* reply = nullptr;
+        sd_bus_message_new_method_return(message, &reply);
+        sd_bus_message_open_container(reply, 'a', "(ssssssouso)");
+        for (const auto& [id, unit] : m_units)
+            sd_bus_message_append(reply, "(ssssssouso)", id.c_str(), unit.description.c_str(), "loaded",
+                                  unit.activeState.c_str(),
+                                  unit.activeState == "active" ? "running" : "dead", "",
+                                  UnitPath(id).c_str(), 0u, "", "/");
+        sd_bus_message_close_container(reply);
+        const int result = sd_bus_send(nullptr, reply, nullptr);
+        sd_bus_message_unref(reply);
+        return result;
+    }
+    if (member == "ListUnitFiles")
+    {
+        sd_bus_message* reply = nullptr;
+        sd_bus_message_new_method_return(message, &reply);
+        sd_bus_message_open_container(reply, 'a', "(ss)");
+        for (const auto& [id, unit] : m_units)
+            sd_bus_message_append(reply, "(ss)", ("/etc/systemd/system/" + id).c_str(),
+                                  unit.unitFileState.c_str());
+        sd_bus_message_close_container(reply);
+        const int result = sd_bus_send(nullptr, reply, nullptr);
+        sd_bus_message_unref(reply);
+        return result;
+    }
+    if (member == "StartUnit" || member == "StopUnit" || member == "RestartUnit")
+    {
+        const char* name = nullptr;
+        const char* mode = nullptr;
+        if (sd_bus_message_read(message, "ss", &name, &mode) < 0)
+            return -EINVAL;
+        if (m_refuse)
+            return sd_bus_error_set(error, SD_BUS_ERROR_ACCESS_DENIED, "Access denied");
+        const auto it = m_units.find(name);
+        if (it == m_units.end())
+            return sd_bus_error_setf(error, "org.freedesktop.systemd1.NoSuchUnit", "Unit %s not found.", name);
+        it->second.activeState = member == "StopUnit" ? "inactive" : "active";
+        it->second.freezerState = "running";
+        const std::string job = "/org/freedesktop/systemd1/job/" + std::to_string(++m_jobs);
+        return sd_bus_reply_method_return(message, "o", job.c_str());
+    }
+    if (member == "EnableUnitFiles")
+    {
+        char** names = nullptr;
+        int runtime = 0;
+        int force = 0;
+        if (sd_bus_message_read_strv(message, &names) < 0 ||
+            sd_bus_message_read(message, "bb", &runtime, &force) < 0)
+            return -EINVAL;
+        if (m_refuse)
+        {
+            sd_bus_error_set(error, SD_BUS_ERROR_ACCESS_DENIED, "Access denied");
+            for (char** name = names; name != nullptr && *name != nullptr; ++name)
+                std::free(*name);
+            std::free(names);
+            return -EACCES;
+        }
+        for (char** name = names; name != nullptr && *name != nullptr; ++name)
+        {
+            if (const auto it = m_units.find(*name); it != m_units.end())
+                it->second.unitFileState = "enabled";
+            std::free(*name);
+        }
+        std::free(names);
+        sd_bus_message* reply = nullptr;
+        sd_bus_message_new_method_return(message, &reply);
+        sd_bus_message_append(reply, "b", 1);
+        sd_bus_message_open_container(reply, 'a', "(sss)");
+        sd_bus_message_close_container(reply);
+        const int result = sd_bus_send(nullptr, reply, nullptr);
+        sd_bus_message_unref(reply);
+        return result;
+    }
+    return 0;
+}
+
+int CSystemdStandIn::HandleUnit(sd_bus_message* message, const std::string& path, sd_bus_error* error)
+{
+    const char* interface = nullptr;
+    const char* property = nullptr;
+    if (sd_bus_message_read(message, "ss", &interface, &property) < 0)
+        return -EINVAL;
+    char* decoded = nullptr;
+    if (sd_bus_path_decode(path.c_str(), kUnitPrefix, &decoded) <= 0)
+        return sd_bus_error_set(error, SD_BUS_ERROR_UNKNOWN_OBJECT, "No such unit object");
+    const std::string id = decoded;
+    std::free(decoded);
+
+    std::unique_lock lock(m_mutex);
+    ++m_calls["Get"];
+    const auto it = m_units.find(id);
+    // A unit without a file reads as not-found and inactive, as systemd shows it.
+    const Unit unit = it != m_units.end() ? it->second : Unit{id, {}, "inactive", "running", ""};
+    std::string value;
+    const std::string name = property;
+    if (name == "Id")
+        value = unit.id;
+    else if (name == "Description")
+        value = unit.description;
+    else if (name == "LoadState")
+        value = it != m_units.end() ? "loaded" : "not-found";
+    else if (name == "ActiveState")
+        value = unit.activeState;
+    else if (name == "FreezerState")
+        value = unit.freezerState;
+    else if (name == "UnitFileState")
+        value = unit.unitFileState;
+    else
+        return sd_bus_error_setf(error, SD_BUS_ERROR_UNKNOWN_PROPERTY, "No property %s", property);
+    return sd_bus_reply_method_return(message, "v", "s", value.c_str());
+}
+
+void CSystemdStandIn::AddUnit(const Unit& unit)
+{
+    std::lock_guard lock(m_mutex);
+    m_units[unit.id] = unit;
+}
+
+void CSystemdStandIn::RemoveUnit(const std::string& id)
+{
+    std::lock_guard lock(m_mutex);
+    m_units.erase(id);
+}
+
+void CSystemdStandIn::SetActiveState(const std::string& id, const std::string& state)
+{
+    std::lock_guard lock(m_mutex);
+    if (const auto it = m_units.find(id); it != m_units.end())
+        it->second.activeState = state;
+}
+
+std::optional<CSystemdStandIn::Unit> CSystemdStandIn::GetUnit(const std::string& id) const
+{
+    std::lock_guard lock(m_mutex);
+    const auto it = m_units.find(id);
+    if (it == m_units.end())
+        return std::nullopt;
+    return it->second;
+}
+
+int CSystemdStandIn::Calls(const std::string& method) const
+{
+    std::lock_guard lock(m_mutex);
+    const auto it = m_calls.find(method);
+    return it != m_calls.end() ? it->second : 0;
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <systemd/sd-bus.h>
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+// A stand-in for the part of systemd's D-Bus interface that the tool uses, served on a bus
+// of our own (never the machine's): the manager's GetUnit, LoadUnit, ListUnits,
+// ListUnitFiles, StartUnit, StopUnit, RestartUnit and EnableUnitFiles, and the unit objects'
+// Id, Description, LoadState, ActiveState, FreezerState and UnitFileState. A start makes a
+// unit active and a stop inactive at once. It serves on a thread of its own.
+class CSystemdStandIn
+{
+public:
+    struct Unit
+    {
+        std::string id;
+        std::string description;
+        std::string activeState = "inactive";
+        std::string freezerState = "running";
+        std::string unitFileState = "disabled";
+    };
+
+    CSystemdStandIn();
+    ~CSystemdStandIn();
+    CSystemdStandIn(const CSystemdStandIn&) = delete;
+    CSystemdStandIn& operator=(const CSystemdStandIn&) = delete;
+
+    // Connects to the bus at address, takes the name org.freedesktop.systemd1 and starts
+    // serving. False when any step fails.
+    bool Start(const std::string& busAddress);
+
+    void AddUnit(const Unit& unit);
+    void RemoveUnit(const std::string& id);
+    void SetActiveState(const std::string& id, const std::string& state);
+    std::optional<Unit> GetUnit(const std::string& id) const;
+    // Answers start, stop, restart and enable requests with AccessDenied while on.
+    void SetRefuse(bool refuse) { m_refuse = refuse; }
+    // How often a manager method was called.
+    int Calls(const std::string& method) const;
+
+private:
+    static int OnMessage(sd_bus_message* message, void* self, sd_bus_error* error);
+    int Handle(sd_bus_message* message, sd_bus_error* error);
+    int HandleManager(sd_bus_message* message, const std::string& member, sd_bus_error* error);
+    int HandleUnit(sd_bus_message* message, const std::string& path, sd_bus_error* error);
+    void Serve();
+
+    mutable std::mutex m_mutex;
+    std::map<std::string, Unit> m_units;
+    std::map<std::string, int> m_calls;
+    std::atomic<bool> m_refuse{false};
+    std::atomic<bool> m_stop{false};
+    sd_bus* m_bus = nullptr;
+    int m_wakeFd = -1;
+    std::thread m_thread;
+    unsigned m_jobs = 0;
+};
