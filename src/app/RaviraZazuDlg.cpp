@@ -11,7 +11,6 @@
 #include "pages/UnavailableRepeaterPage.h"
 #include "platform/DebugOutput.h"
 #include "platform/FileIO.h"
-#include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/Profile.h"
 #include "platform/TextCodec.h"
@@ -218,10 +217,7 @@ bool CRaviraZazuDlg::OnInitDialog()
     ApplyLanguageTexts(this, kDialogId, true);
     rz::WriteProfileString(kProfileSection, L"Title", ToWString(windowTitle()));
 
-    const std::string serviceIni =
-        rz::FindFileNoCase(toolDir, "MXRServiceDog.ini").value_or(rz::JoinPath(toolDir, "MXRServiceDog.ini"));
-    m_serviceName = rz::GetPrivateProfileString(L"Settings", L"ServiceName", L"Quorix MXR Gateway",
-                                                serviceIni, 256);
+    m_serviceName = ConfiguredServiceName(toolDir);
     if (m_serviceName.empty())
     {
         // No service to watch: the window works without the Start button.

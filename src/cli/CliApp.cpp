@@ -48,6 +48,8 @@ const std::vector<CCliApp::Command>& CCliApp::Commands()
                                    "                        gps-tracking rrs-disabled"},
         {"server", &CCliApp::Server, "server list | add IP PORT | change IP NEW-IP PORT | remove IP...\n"
                                      "                        the radio servers (at most 5)"},
+        {"service", &CCliApp::Service, "service status | start | stop | restart\n"
+                                       "                        the gateway service (systemd unit)"},
         {"language", &CCliApp::Language, "language list | text ID | set NAME\n"
                                          "                        the language files; a text as the window shows it;\n"
                                          "                        choose the language (by language or display name)"},

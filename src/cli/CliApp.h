@@ -48,6 +48,7 @@ private:
     int BasicShow();
     int BasicSet(const std::vector<std::string>& assignments);
     int Server(const std::vector<std::string>& args);
+    int Service(const std::vector<std::string>& args);
 
     // Loads the document into m_document and m_loadResult; false, reported, when it cannot
     // be opened.

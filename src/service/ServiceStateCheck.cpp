@@ -2,6 +2,9 @@
 
 #include "config/SystemLog.h"
 #include "network/Events.h"
+#include "platform/FileIO.h"
+#include "platform/IniFile.h"
+#include "platform/Paths.h"
 #include "platform/TextCodec.h"
 
 #include <cstdlib>
@@ -49,6 +52,13 @@ bool Matches(const std::string& wanted, const std::string& id, const std::string
 }
 
 } // namespace
+
+std::wstring ConfiguredServiceName(const std::string& toolDir)
+{
+    const std::string ini = rz::FindFileNoCase(toolDir, "MXRServiceDog.ini")
+                                .value_or(rz::JoinPath(toolDir, "MXRServiceDog.ini"));
+    return rz::GetPrivateProfileString(L"Settings", L"ServiceName", L"Quorix MXR Gateway", ini, 256);
+}
 
 ServiceStateCheck::ServiceStateCheck(std::wstring serviceName) : m_name(std::move(serviceName)) {}
 

@@ -15,6 +15,11 @@ struct sd_bus;
 // matches a unit's name or its description (the display name) without regard to case. The
 // unit is found once and then only its state is read, so a poll costs one or two small calls.
 // Everything runs on the caller's thread; nothing waits for a state to be reached.
+// The gateway service's name as MXRServiceDog.ini in the tool's folder gives it (section
+// Settings, key ServiceName, at most 256 characters), "Quorix MXR Gateway" when absent. An
+// empty name switches the watch off.
+std::wstring ConfiguredServiceName(const std::string& toolDir);
+
 class ServiceStateCheck : public CNotifierBase
 {
 public:

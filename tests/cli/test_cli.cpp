@@ -1,3 +1,5 @@
+#include "PrivateBus.h"
+#include "SystemdStandIn.h"
 #include "TestSupport.h"
 #include "cli/CliApp.h"
 #include "config/GatewayConfigDoc.h"
@@ -251,4 +253,39 @@ TEST(Cli, RadioServersFollowThePagesRules)
     EXPECT_NE(shown.out.find("\"speed-unit\":2,\"speed-unit-name\":\"knots\""), std::string::npos);
     EXPECT_NE(shown.out.find("\"gps-tracking\":true"), std::string::npos);
     EXPECT_NE(ReadBytes(dir.File("tool/Gateway.ini")).find("SPEEDUNIT=2\r\n"), std::string::npos);
+}
+
+TEST(Cli, ServiceCommandsDriveTheUnit)
+{
+    CPrivateBus bus;
+    ASSERT_TRUE(bus.Start()) << bus.Error();
+    CSystemdStandIn systemd;
+    ASSERT_TRUE(systemd.Start(bus.Address()));
+    systemd.AddUnit({"quorix-gateway.service", "Quorix MXR Gateway", "active", "running", "enabled"});
+    rztest::CScopedEnv kind("RAVIRAZAZU_SERVICE_BUS", "user");
+    rztest::CScopedEnv address("DBUS_SESSION_BUS_ADDRESS", bus.Address());
+    const std::string tool = rztest::SampleToolDir();
+
+    const CliRun status = RunCli({"--tool-dir", tool, "service", "status"});
+    EXPECT_EQ(status.status, CCliApp::kDone) << status.err;
+    EXPECT_EQ(status.out, "Quorix MXR Gateway (quorix-gateway.service): running (4), enabled\n");
+
+    EXPECT_EQ(RunCli({"--tool-dir", tool, "service", "stop"}).status, CCliApp::kDone);
+    EXPECT_EQ(systemd.GetUnit("quorix-gateway.service")->activeState, "inactive");
+    const CliRun json = RunCli({"--json", "--tool-dir", tool, "service", "status"});
+    EXPECT_NE(json.out.find("\"state\":1,\"stateName\":\"stopped\""), std::string::npos) << json.out;
+    EXPECT_EQ(RunCli({"--tool-dir", tool, "service", "restart"}).status, CCliApp::kDone);
+    EXPECT_EQ(systemd.GetUnit("quorix-gateway.service")->activeState, "active");
+
+    systemd.SetRefuse(true);
+    const CliRun refused = RunCli({"--tool-dir", tool, "service", "restart"});
+    EXPECT_EQ(refused.status, CCliApp::kOperationFailed);
+    EXPECT_NE(refused.err.find("Access denied"), std::string::npos) << refused.err;
+
+    // A service that is not there.
+    CTempDir dir;
+    WriteBytes(dir.File("MXRServiceDog.ini"), "[Settings]\r\nServiceName=Other Gateway\r\n");
+    const CliRun missing = RunCli({"--tool-dir", dir.Path(), "service", "status"});
+    EXPECT_EQ(missing.status, CCliApp::kOperationFailed);
+    EXPECT_NE(missing.err.find("Other Gateway is not installed"), std::string::npos) << missing.err;
 }

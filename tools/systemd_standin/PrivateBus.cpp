@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <signal.h>
@@ -67,6 +68,8 @@ bool CPrivateBus::Start()
     // The read end goes first: it may itself be descriptor 3.
     posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 3);
+    // Its complaints about descriptor limits are noise here; failures show as no address.
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     const int spawned = ::posix_spawnp(&m_pid, "dbus-daemon", &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(pipeFds[1]);
