@@ -50,6 +50,10 @@ const std::vector<CCliApp::Command>& CCliApp::Commands()
                                      "                        the radio servers (at most 5)"},
         {"service", &CCliApp::Service, "service status | start | stop | restart\n"
                                        "                        the gateway service (systemd unit)"},
+        {"adapters", &CCliApp::Adapters, "adapters              each adapter: name, first IPv4 address, hardware address,\n"
+                                         "                        the radio address derived from it"},
+        {"test-connection", &CCliApp::TestConnection, "test-connection IP [--alias A] [--pseudo-id N]\n"
+                                                      "                        the dispatch-station connection test for the station IP"},
         {"language", &CCliApp::Language, "language list | text ID | set NAME\n"
                                          "                        the language files; a text as the window shows it;\n"
                                          "                        choose the language (by language or display name)"},

@@ -49,6 +49,8 @@ private:
     int BasicSet(const std::vector<std::string>& assignments);
     int Server(const std::vector<std::string>& args);
     int Service(const std::vector<std::string>& args);
+    int Adapters(const std::vector<std::string>& args);
+    int TestConnection(const std::vector<std::string>& args);
 
     // Loads the document into m_document and m_loadResult; false, reported, when it cannot
     // be opened.

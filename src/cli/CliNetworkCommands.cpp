@@ -1,0 +1,151 @@
+#include "cli/CliApp.h"
+#include "cli/JsonWriter.h"
+#include "network/ConnectionTest.h"
+#include "network/MobileChannelDetector.h"
+#include "platform/TextCodec.h"
+
+#include <arpa/inet.h>
+#include <cstdio>
+
+namespace
+{
+
+std::string HardwareText(const CAdapter& adapter)
+{
+    if (!adapter.hasHardware)
+        return {};
+    char text[18];
+    std::snprintf(text, sizeof text, "%02X-%02X-%02X-%02X-%02X-%02X", adapter.hardware[0],
+                  adapter.hardware[1], adapter.hardware[2], adapter.hardware[3], adapter.hardware[4],
+                  adapter.hardware[5]);
+    return text;
+}
+
+std::string HostDotted(uint32_t hostAddress)
+{
+    return MobileChannelDetector::Dotted(htonl(hostAddress));
+}
+
+} // namespace
+
+int CCliApp::Adapters(const std::vector<std::string>& args)
+{
+    if (!args.empty())
+        return Usage("adapters takes no arguments");
+    const auto adapters = MobileChannelDetector::ReadAdapters();
+    if (!adapters)
+    {
+        m_err << "ravirazazu-cli: the network adapters cannot be read\n";
+        return kOperationFailed;
+    }
+    if (m_json)
+    {
+        CJsonWriter json;
+        json.BeginObject();
+        json.Key("adapters").BeginArray();
+        for (const CAdapter& adapter : *adapters)
+        {
+            json.BeginObject();
+            json.Key("name").String(adapter.name);
+            json.Key("address").String(adapter.address != 0 ? MobileChannelDetector::Dotted(adapter.address) : "");
+            json.Key("hardware").String(HardwareText(adapter));
+            json.Key("radio").String(adapter.hasHardware ? HostDotted(MobileChannelDetector::RemoteFromHardware(adapter.hardware)) : "");
+            json.EndObject();
+        }
+        json.EndArray();
+        json.EndObject();
+        m_out << json.Text() << "\n";
+        return kDone;
+    }
+    m_out << "ADAPTER          ADDRESS          HARDWARE           RADIO\n";
+    for (const CAdapter& adapter : *adapters)
+    {
+        const auto column = [this](const std::string& text, size_t width) {
+            m_out << text << std::string(text.size() < width ? width - text.size() : 1, ' ');
+        };
+        column(adapter.name, 17);
+        column(adapter.address != 0 ? MobileChannelDetector::Dotted(adapter.address) : "-", 17);
+        column(adapter.hasHardware ? HardwareText(adapter) : "-", 19);
+        m_out << (adapter.hasHardware ? HostDotted(MobileChannelDetector::RemoteFromHardware(adapter.hardware)) : "-")
+              << "\n";
+    }
+    return kDone;
+}
+
+int CCliApp::TestConnection(const std::vector<std::string>& args)
+{
+    std::string ip;
+    std::string alias;
+    std::string pseudoId;
+    for (size_t i = 0; i < args.size(); ++i)
+    {
+        if (args[i] == "--alias" && i + 1 < args.size())
+            alias = args[++i];
+        else if (args[i] == "--pseudo-id" && i + 1 < args.size())
+            pseudoId = args[++i];
+        else if (ip.empty() && args[i].rfind("--", 0) != 0)
+            ip = args[i];
+        else
+            return Usage("test-connection IP [--alias A] [--pseudo-id N]");
+    }
+    if (ip.empty())
+        return Usage("test-connection needs the station's IP");
+
+    // The station's alias and pseudo ID come from the document unless given.
+    if (LoadDocument())
+    {
+        LoadToolLanguage();
+        if (const RUROR::XNode* stations = m_document.Stations())
+        {
+            for (const RUROR::XNode* station : stations->GetChilds())
+            {
+                const wchar_t* address = station->GetChildValue(L"IPAddress");
+                if (address == nullptr || rz::WideToUtf8(address) != ip)
+                    continue;
+                const wchar_t* name = station->GetChildValue(L"Name");
+                const wchar_t* pseudo = station->GetChildValue(L"PseudoID");
+                if (alias.empty() && name != nullptr)
+                    alias = rz::WideToUtf8(name);
+                if (pseudoId.empty() && pseudo != nullptr)
+                    pseudoId = rz::WideToUtf8(pseudo);
+                break;
+            }
+        }
+    }
+
+    MobileChannelDetector detector;
+    const auto report = [this, &ip](const connection_test::CStep& step) {
+        using connection_test::CStep;
+        switch (step.kind)
+        {
+        case CStep::RemoteFound:
+            if (step.remote != 0)
+                m_out << "Radio " << HostDotted(step.remote) << " (subnet " << step.subnet
+                      << ") behind the adapter " << ip << "\n";
+            break;
+        case CStep::RouteSet:
+            m_out << "Route " << step.subnet << ".0.0.0/8 set\n";
+            break;
+        case CStep::PortOpened:
+            if (step.openResult == 0)
+                m_out << "Port 3005 open on " << ip << "\n";
+            else
+                m_out << "Port 3005 on " << ip << " failed with " << step.openResult << "\n";
+            break;
+        case CStep::Attempt:
+            m_out << "Attempt " << step.attempt << " of 6..." << std::endl;
+            break;
+        case CStep::Finished:
+            break;
+        }
+    };
+    const int message = connection_test::Run(rz::Utf8ToWide(alias), rz::Utf8ToWide(pseudoId),
+                                              rz::Utf8ToWide(ip), detector, nullptr, report);
+    std::string text = Text(message);
+    if (text.empty())
+        text = rz::WideToUtf8(m_language.LookupOrBuiltin(std::to_wstring(message)));
+    (message == connection_test::kConnected ? m_out : m_err) << text << "\n";
+    if (message == connection_test::kConnected)
+        return kDone;
+    return message == connection_test::kValueRequired ? kRefused : kOperationFailed;
+}

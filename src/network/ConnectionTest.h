@@ -1,0 +1,59 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class CListenerBase;
+class MobileChannelDetector;
+
+// The dispatch-station connection test: finds the adapter that carries the station's IP,
+// derives the radio's address from its hardware address, points the route to the radio
+// network at it, and tries up to six times to open and verify a QRNP link on port 3005. The
+// page and the command line both run it; each step is reported as it happens.
+namespace connection_test
+{
+
+// The messages that end a test (text IDs).
+inline constexpr int kValueRequired = 10022;
+inline constexpr int kStationNotFound = 10032;
+inline constexpr int kAddressInUse = 10028;
+inline constexpr int kPortNotOpened = 10023;
+inline constexpr int kConnectFailed = 10012;
+inline constexpr int kConnected = 10024;
+
+struct CStep
+{
+    enum Kind
+    {
+        RemoteFound, // remote and subnet are set (remote 0: no adapter)
+        RouteSet,
+        PortOpened,  // openResult is set (0 on success)
+        Attempt,     // attempt is set, before the attempt
+        Finished,    // messageId is set
+    };
+    Kind kind;
+    uint32_t remote = 0; // host byte order
+    int subnet = 0;
+    int openResult = 0;
+    int attempt = 0;
+    int messageId = 0;
+};
+
+struct COptions
+{
+    int attempts = 6;
+    std::chrono::milliseconds pause{100};
+    uint16_t port = 3005;
+    int answerWaitMs = 1000;
+    int queryWaitMs = 10000;
+};
+
+// Runs the test for a station; listener (may be null) hears the radio's data during it.
+// Returns the text ID of the final message.
+int Run(const std::wstring& alias, const std::wstring& pseudoId, const std::wstring& ip,
+        MobileChannelDetector& detector, CListenerBase* listener,
+        const std::function<void(const CStep&)>& report, const COptions& options = {});
+
+} // namespace connection_test
