@@ -27,6 +27,20 @@ std::optional<bool> ParseSwitch(const std::string& value)
     return std::nullopt;
 }
 
+// The "servers" member: the radio servers in list order.
+void WriteServers(CJsonWriter& json, const CBasicSettings& settings)
+{
+    json.Key("servers").BeginArray();
+    for (const auto& server : settings.Servers())
+    {
+        json.BeginObject();
+        json.Key("ip").String(Utf8(server.ipAddress));
+        json.Key("port").String(Utf8(server.ipPort));
+        json.EndObject();
+    }
+    json.EndArray();
+}
+
 } // namespace
 
 int CCliApp::Basic(const std::vector<std::string>& args)
@@ -59,15 +73,7 @@ int CCliApp::BasicShow()
         json.Key("speed-unit-name").String(unitName);
         json.Key("gps-tracking").Bool(settings.gpsTracking);
         json.Key("rrs-disabled").Bool(settings.rrsDisabled);
-        json.Key("servers").BeginArray();
-        for (const auto& server : settings.Servers())
-        {
-            json.BeginObject();
-            json.Key("ip").String(Utf8(server.ipAddress));
-            json.Key("port").String(Utf8(server.ipPort));
-            json.EndObject();
-        }
-        json.EndArray();
+        WriteServers(json, settings);
         json.EndObject();
         m_out << json.Text() << "\n";
         return kDone;
@@ -199,15 +205,7 @@ int CCliApp::Server(const std::vector<std::string>& args)
             CJsonWriter json;
             json.BeginObject();
             json.Key("max").Number(CBasicSettings::kMaxServers);
-            json.Key("servers").BeginArray();
-            for (const auto& server : settings.Servers())
-            {
-                json.BeginObject();
-                json.Key("ip").String(Utf8(server.ipAddress));
-                json.Key("port").String(Utf8(server.ipPort));
-                json.EndObject();
-            }
-            json.EndArray();
+            WriteServers(json, settings);
             json.EndObject();
             m_out << json.Text() << "\n";
             return kDone;
