@@ -32,9 +32,10 @@ struct CBench
         ::setenv("RAVIRAZAZU_SERVICE_BUS", "user", 1);
         ::setenv("DBUS_SESSION_BUS_ADDRESS", bus.Address().c_str(), 1);
         for (int i = 0; i < kUnits; ++i)
-            systemd.AddUnit({"unit-" + std::to_string(i) + ".service", "Some service " + std::to_string(i),
-                             "active", "running", "enabled"});
-        systemd.AddUnit({"quorix-gateway.service", "Quorix MXR Gateway", "active", "running", "enabled"});
+            systemd.AddUnit({"unit-" + std::to_string(i) + ".service",
+                             "Some service " + std::to_string(i), "active", "running", "enabled"});
+        systemd.AddUnit(
+            {"quorix-gateway.service", "Quorix MXR Gateway", "active", "running", "enabled"});
         ready = true;
     }
 };
@@ -87,13 +88,15 @@ void BM_ListEveryUnitPoll(benchmark::State& state)
         sd_bus_message* reply = nullptr;
         sd_bus_error error = SD_BUS_ERROR_NULL;
         if (sd_bus_call_method(bus, "org.freedesktop.systemd1", "/org/freedesktop/systemd1",
-                               "org.freedesktop.systemd1.Manager", "ListUnits", &error, &reply, "") >= 0)
+                               "org.freedesktop.systemd1.Manager", "ListUnits", &error, &reply,
+                               "") >= 0)
         {
             sd_bus_message_enter_container(reply, 'a', "(ssssssouso)");
-            const char *id, *description, *load, *active, *sub, *following, *path, *jobType, *jobPath;
+            const char *id, *description, *load, *active, *sub, *following, *path, *jobType,
+                *jobPath;
             uint32_t job = 0;
-            while (sd_bus_message_read(reply, "(ssssssouso)", &id, &description, &load, &active, &sub,
-                                       &following, &path, &job, &jobType, &jobPath) > 0)
+            while (sd_bus_message_read(reply, "(ssssssouso)", &id, &description, &load, &active,
+                                       &sub, &following, &path, &job, &jobType, &jobPath) > 0)
             {
                 if (strcasecmp(description, "Quorix MXR Gateway") == 0)
                     ++found;

@@ -33,7 +33,8 @@ WindowTest::WindowTest()
     : m_config("XDG_CONFIG_HOME", m_dir.File("config")),
       m_state("XDG_STATE_HOME", m_dir.File("state"))
 {
-    std::filesystem::copy(SampleToolDir(), m_dir.File("tool"), std::filesystem::copy_options::recursive);
+    std::filesystem::copy(SampleToolDir(), m_dir.File("tool"),
+                          std::filesystem::copy_options::recursive);
     std::filesystem::create_directories(m_dir.File("data"));
     WriteBytes(DocumentPath(), ReadBytes(SampleDocumentPath()));
     if (!m_bus.Start() || !m_systemd.Start(m_bus.Address()))

@@ -5,12 +5,11 @@
 #include "TestSupport.h"
 #include "app/RaviraZazuDlg.h"
 
-#include <memory>
-
 #include <QMessageBox>
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <memory>
 
 namespace rztest
 {

@@ -14,8 +14,8 @@ int CRaviraZazuApp::InitInstance()
 {
     m_guard = std::make_unique<CSingleInstanceGuard>(QString::fromStdString(rz::RuntimeDir()));
     // The running copy is found by the title it stored in the user's profile.
-    const QString title = ToQString(
-        rz::GetProfileString(L"MXR_GatewayRaviraZazu", L"Title", L"RaviraZazu", 512));
+    const QString title =
+        ToQString(rz::GetProfileString(L"MXR_GatewayRaviraZazu", L"Title", L"RaviraZazu", 512));
     switch (m_guard->Acquire(title))
     {
     case CSingleInstanceGuard::Outcome::Raised:
@@ -28,11 +28,14 @@ int CRaviraZazuApp::InitInstance()
     }
 
     CRaviraZazuDlg dialog(m_options);
-    m_guard->SetRaiseHandler([&dialog](const QString& wanted) { return dialog.ActivateIfTitled(wanted); });
-    m_guard->SetReloadHandler([&dialog] {
-        dialog.ReloadDocument();
-        return true;
-    });
+    m_guard->SetRaiseHandler([&dialog](const QString& wanted)
+                             { return dialog.ActivateIfTitled(wanted); });
+    m_guard->SetReloadHandler(
+        [&dialog]
+        {
+            dialog.ReloadDocument();
+            return true;
+        });
     if (dialog.OnInitDialog())
         dialog.exec();
     m_guard->SetRaiseHandler({});

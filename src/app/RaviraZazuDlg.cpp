@@ -4,6 +4,7 @@
 #include "config/SystemLog.h"
 #include "lang/Language.h"
 #include "logging/ToolLog.h"
+#include "network/Events.h"
 #include "pages/BaseSetDialog.h"
 #include "pages/DlgPageFrame.h"
 #include "pages/DlgRepeaterFrame.h"
@@ -14,7 +15,6 @@
 #include "platform/Paths.h"
 #include "platform/Profile.h"
 #include "platform/TextCodec.h"
-#include "network/Events.h"
 #include "service/ServiceStateCheck.h"
 #include "ui/LanguageTexts.h"
 #include "ui/MessageBox.h"
@@ -77,15 +77,10 @@ QIcon PageIcon(QStyle* style, int titleTextId)
 } // namespace
 
 CRaviraZazuDlg::CRaviraZazuDlg(Options options, QWidget* parent)
-    : QDialog(parent),
-      m_options(std::move(options)),
-      m_tree(new QTreeWidget(this)),
-      m_stack(new QStackedWidget(this)),
-      m_title(new QLabel(this)),
-      m_start(MakeButton(this, 3, "Start")),
-      m_stop(MakeButton(this, 4, "Stop")),
-      m_apply(MakeButton(this, 1, "Save")),
-      m_close(MakeButton(this, 2, "Close")),
+    : QDialog(parent), m_options(std::move(options)), m_tree(new QTreeWidget(this)),
+      m_stack(new QStackedWidget(this)), m_title(new QLabel(this)),
+      m_start(MakeButton(this, 3, "Start")), m_stop(MakeButton(this, 4, "Stop")),
+      m_apply(MakeButton(this, 1, "Save")), m_close(MakeButton(this, 2, "Close")),
       m_pollTimer(new QTimer(this))
 {
     setObjectName("CRaviraZazuDlg");
@@ -94,8 +89,8 @@ CRaviraZazuDlg::CRaviraZazuDlg(Options options, QWidget* parent)
     setSizeGripEnabled(true);
 
     m_title->setObjectName("titleBar");
-    m_title->setStyleSheet(QStringLiteral(
-        "#titleBar { background: #1f4e79; color: white; padding: 8px 12px; }"));
+    m_title->setStyleSheet(
+        QStringLiteral("#titleBar { background: #1f4e79; color: white; padding: 8px 12px; }"));
     m_tree->setObjectName("pageTree");
     m_tree->setHeaderHidden(true);
     m_tree->setRootIsDecorated(false);
@@ -121,9 +116,8 @@ CRaviraZazuDlg::CRaviraZazuDlg(Options options, QWidget* parent)
     connect(m_start, &QPushButton::clicked, this, &CRaviraZazuDlg::OnStart);
     connect(m_stop, &QPushButton::clicked, this, &CRaviraZazuDlg::OnStop);
     connect(m_close, &QPushButton::clicked, this, &CRaviraZazuDlg::OnCloseButton);
-    connect(m_tree, &QTreeWidget::currentItemChanged, this, [this] {
-        SelectPage(m_tree->indexOfTopLevelItem(m_tree->currentItem()));
-    });
+    connect(m_tree, &QTreeWidget::currentItemChanged, this,
+            [this] { SelectPage(m_tree->indexOfTopLevelItem(m_tree->currentItem())); });
     m_pollTimer->setInterval(kPollIntervalMs);
     connect(m_pollTimer, &QTimer::timeout, this, &CRaviraZazuDlg::PollService);
 
@@ -198,14 +192,15 @@ bool CRaviraZazuDlg::OnInitDialog()
     CGatewayConfigDoc& document = CGatewayConfigDoc::Instance();
     const auto loaded = document.Load(documentPath);
 
-    lang::CLanguage::Instance().LoadFile(lang::LanguageFilePath(toolDir, document), document, toolDir);
+    lang::CLanguage::Instance().LoadFile(lang::LanguageFilePath(toolDir, document), document,
+                                         toolDir);
     if (m_options.attachLog)
         m_log = std::make_unique<CToolLog>();
     if (!loaded)
     {
-        RUROR::CSystemLog::GetInstance()->WriteLog(
-            L"CRaviraZazuDlg", gLOG_LEVEL, L"%ls %ls", rz::Utf8ToWide(documentPath).c_str(),
-            rz::Utf8ToWide(loaded.Describe()).c_str());
+        RUROR::CSystemLog::GetInstance()->WriteLog(L"CRaviraZazuDlg", gLOG_LEVEL, L"%ls %ls",
+                                                   rz::Utf8ToWide(documentPath).c_str(),
+                                                   rz::Utf8ToWide(loaded.Describe()).c_str());
         // Saving would write back only what could be read: say so before anything is changed.
         ShowMessageText(this, QMessageBox::Warning,
                         QStringLiteral("%1\n%2.\nSaving writes back only what could be read.")
@@ -453,9 +448,8 @@ void CRaviraZazuDlg::EnablePageTree(bool enable)
 
 void CRaviraZazuDlg::OnCloseButton()
 {
-    if (m_pending &&
-        ShowMessage(this, QMessageBox::Question, 10039, QMessageBox::Yes | QMessageBox::No) !=
-            QMessageBox::Yes)
+    if (m_pending && ShowMessage(this, QMessageBox::Question, 10039,
+                                 QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
     m_pollTimer->stop();
     DeleteWatcher(); // closing never stops the service

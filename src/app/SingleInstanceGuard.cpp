@@ -13,7 +13,9 @@ namespace
 // True when the peer of a local socket runs as this user.
 bool PeerIsThisUser(QLocalSocket* socket)
 {
-    struct ucred credentials{};
+    struct ucred credentials
+    {
+    };
     socklen_t length = sizeof credentials;
     if (::getsockopt(static_cast<int>(socket->socketDescriptor()), SOL_SOCKET, SO_PEERCRED,
                      &credentials, &length) != 0)
@@ -110,7 +112,8 @@ void CSingleInstanceGuard::Answer(QLocalSocket* socket)
     }
 }
 
-QString CSingleInstanceGuard::Request(const QString& socketPath, const QString& request, int timeoutMs)
+QString CSingleInstanceGuard::Request(const QString& socketPath, const QString& request,
+                                      int timeoutMs)
 {
     QLocalSocket socket;
     socket.connectToServer(socketPath);

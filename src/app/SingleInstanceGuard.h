@@ -22,9 +22,9 @@ public:
     // What a later copy learns from its attempt.
     enum class Outcome
     {
-        First,      // this is the first copy: it now holds the lock and listens
-        Raised,     // another copy runs and brought its window to the front
-        NoWindow,   // another copy runs but has no window with the title (still starting)
+        First,    // this is the first copy: it now holds the lock and listens
+        Raised,   // another copy runs and brought its window to the front
+        NoWindow, // another copy runs but has no window with the title (still starting)
     };
 
     // folder: where the lock file and the socket live (the user's runtime folder).

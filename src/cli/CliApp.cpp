@@ -41,22 +41,30 @@ CCliApp::CCliApp(std::ostream& out, std::ostream& err) : m_out(out), m_err(err) 
 const std::vector<CCliApp::Command>& CCliApp::Commands()
 {
     static const std::vector<Command> commands = {
-        {"check", &CCliApp::Check, "check                 load; print a summary and every problem found"},
-        {"rewrite", &CCliApp::Rewrite, "rewrite               load and save unchanged (what Save does when nothing changed)"},
-        {"basic", &CCliApp::Basic, "basic show | basic set KEY=VALUE...\n"
-                                   "                        keys: local-ip local-port voip-port codec speed-unit\n"
-                                   "                        gps-tracking rrs-disabled"},
-        {"server", &CCliApp::Server, "server list | add IP PORT | change IP NEW-IP PORT | remove IP...\n"
-                                     "                        the radio servers (at most 5)"},
-        {"service", &CCliApp::Service, "service status | start | stop | restart\n"
-                                       "                        the gateway service (systemd unit)"},
-        {"adapters", &CCliApp::Adapters, "adapters              each adapter: name, first IPv4 address, hardware address,\n"
-                                         "                        the radio address derived from it"},
-        {"test-connection", &CCliApp::TestConnection, "test-connection IP [--alias A] [--pseudo-id N]\n"
-                                                      "                        the dispatch-station connection test for the station IP"},
-        {"language", &CCliApp::Language, "language list | text ID | set NAME\n"
-                                         "                        the language files; a text as the window shows it;\n"
-                                         "                        choose the language (by language or display name)"},
+        {"check", &CCliApp::Check,
+         "check                 load; print a summary and every problem found"},
+        {"rewrite", &CCliApp::Rewrite,
+         "rewrite               load and save unchanged (what Save does when nothing changed)"},
+        {"basic", &CCliApp::Basic,
+         "basic show | basic set KEY=VALUE...\n"
+         "                        keys: local-ip local-port voip-port codec speed-unit\n"
+         "                        gps-tracking rrs-disabled"},
+        {"server", &CCliApp::Server,
+         "server list | add IP PORT | change IP NEW-IP PORT | remove IP...\n"
+         "                        the radio servers (at most 5)"},
+        {"service", &CCliApp::Service,
+         "service status | start | stop | restart\n"
+         "                        the gateway service (systemd unit)"},
+        {"adapters", &CCliApp::Adapters,
+         "adapters              each adapter: name, first IPv4 address, hardware address,\n"
+         "                        the radio address derived from it"},
+        {"test-connection", &CCliApp::TestConnection,
+         "test-connection IP [--alias A] [--pseudo-id N]\n"
+         "                        the dispatch-station connection test for the station IP"},
+        {"language", &CCliApp::Language,
+         "language list | text ID | set NAME\n"
+         "                        the language files; a text as the window shows it;\n"
+         "                        choose the language (by language or display name)"},
     };
     return commands;
 }
@@ -148,9 +156,9 @@ bool CCliApp::LoadDocument()
 {
     m_loadResult = m_document.Load(m_documentPath);
     if (!m_loadResult)
-        RUROR::CSystemLog::GetInstance()->WriteLog(
-            L"ravirazazu-cli", gLOG_LEVEL, L"%ls %ls", rz::Utf8ToWide(m_documentPath).c_str(),
-            rz::Utf8ToWide(m_loadResult.Describe()).c_str());
+        RUROR::CSystemLog::GetInstance()->WriteLog(L"ravirazazu-cli", gLOG_LEVEL, L"%ls %ls",
+                                                   rz::Utf8ToWide(m_documentPath).c_str(),
+                                                   rz::Utf8ToWide(m_loadResult.Describe()).c_str());
     if (m_loadResult.status == CGatewayConfigDoc::LoadResult::CannotOpen)
     {
         m_err << "ravirazazu-cli: " << m_documentPath << " " << m_loadResult.Describe() << "\n";

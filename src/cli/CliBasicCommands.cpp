@@ -82,8 +82,8 @@ int CCliApp::BasicShow()
           << "local-port     " << Utf8(settings.localPort) << "\n"
           << "voip-port      " << Utf8(settings.voipPort) << "\n"
           << "codec          " << Utf8(CBasicSettings::CodecName(settings.codec)) << "\n"
-          << "speed-unit     " << settings.speedUnit << (unitName.empty() ? "" : " (" + unitName + ")")
-          << "\n"
+          << "speed-unit     " << settings.speedUnit
+          << (unitName.empty() ? "" : " (" + unitName + ")") << "\n"
           << "gps-tracking   " << (settings.gpsTracking ? "on" : "off") << "\n"
           << "rrs-disabled   " << (settings.rrsDisabled ? "on" : "off") << "\n"
           << "radio servers  " << settings.Servers().size() << " of at most "
@@ -152,7 +152,8 @@ int CCliApp::BasicSet(const std::vector<std::string>& assignments)
             for (unsigned unit = 0; unit < CBasicSettings::kSpeedUnits; ++unit)
             {
                 const std::string name = Text(10211 + static_cast<int>(unit));
-                if (value == std::to_string(unit) || (!name.empty() && rz::EqualsNoCase(value, name)))
+                if (value == std::to_string(unit) ||
+                    (!name.empty() && rz::EqualsNoCase(value, name)))
                 {
                     settings.speedUnit = unit;
                     found = true;
@@ -171,8 +172,9 @@ int CCliApp::BasicSet(const std::vector<std::string>& assignments)
         }
         else
         {
-            return Usage("unknown setting " + key +
-                         " (local-ip local-port voip-port codec speed-unit gps-tracking rrs-disabled)");
+            return Usage(
+                "unknown setting " + key +
+                " (local-ip local-port voip-port codec speed-unit gps-tracking rrs-disabled)");
         }
         if (corrected && Utf8(*corrected) != value)
             m_out << key << ": " << value << " -> " << Utf8(*corrected) << "\n";
@@ -188,8 +190,9 @@ int CCliApp::BasicSet(const std::vector<std::string>& assignments)
 int CCliApp::Server(const std::vector<std::string>& args)
 {
     const std::string verb = args.empty() ? std::string() : args[0];
-    const bool known = (verb == "list" && args.size() == 1) || (verb == "add" && args.size() == 3) ||
-                       (verb == "change" && args.size() == 4) || (verb == "remove" && args.size() >= 2);
+    const bool known =
+        (verb == "list" && args.size() == 1) || (verb == "add" && args.size() == 3) ||
+        (verb == "change" && args.size() == 4) || (verb == "remove" && args.size() >= 2);
     if (!known)
         return Usage("server needs list | add IP PORT | change IP NEW-IP PORT | remove IP...");
     if (verb == "list" ? !LoadDocument() : !LoadDocumentForChange())
@@ -214,19 +217,22 @@ int CCliApp::Server(const std::vector<std::string>& args)
         for (const auto& server : settings.Servers())
         {
             const std::string ip = Utf8(server.ipAddress);
-            m_out << ip << std::string(ip.size() < 17 ? 17 - ip.size() : 1, ' ') << Utf8(server.ipPort) << "\n";
+            m_out << ip << std::string(ip.size() < 17 ? 17 - ip.size() : 1, ' ')
+                  << Utf8(server.ipPort) << "\n";
         }
         return kDone;
     }
 
     // Addresses and ports go through the same corrections as typing into the page's fields.
-    const auto address = [this](const std::string& value) -> std::optional<std::wstring> {
+    const auto address = [this](const std::string& value) -> std::optional<std::wstring>
+    {
         auto corrected = fields::TypeIntoIpField(rz::Utf8ToWide(value));
         if (!corrected)
             m_err << "ravirazazu-cli: not an IPv4 address: " << value << "\n";
         return corrected;
     };
-    const auto port = [this](const std::string& value) -> std::optional<std::wstring> {
+    const auto port = [this](const std::string& value) -> std::optional<std::wstring>
+    {
         auto corrected = fields::TypeIntoFixedField(rz::Utf8ToWide(value), fields::PortLimits());
         if (!corrected || corrected->empty())
         {
@@ -235,7 +241,8 @@ int CCliApp::Server(const std::vector<std::string>& args)
         }
         return corrected;
     };
-    const auto refused = [this](CBasicSettings::Result result, const std::string& what) {
+    const auto refused = [this](CBasicSettings::Result result, const std::string& what)
+    {
         if (result == CBasicSettings::NotFound)
             m_err << "ravirazazu-cli: no radio server has the address " << what << "\n";
         else

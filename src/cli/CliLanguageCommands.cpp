@@ -90,9 +90,11 @@ int CCliApp::LanguageSet(const std::string& name)
     auto choice = std::find_if(choices.begin(), choices.end(),
                                [&](const auto& c) { return c.language == wanted; });
     if (choice == choices.end())
-        choice = std::find_if(choices.begin(), choices.end(), [&](const auto& c) {
-            return rz::EqualsNoCase(c.language, wanted) || rz::EqualsNoCase(c.display, wanted);
-        });
+        choice = std::find_if(choices.begin(), choices.end(),
+                              [&](const auto& c) {
+                                  return rz::EqualsNoCase(c.language, wanted) ||
+                                         rz::EqualsNoCase(c.display, wanted);
+                              });
     if (choice == choices.end())
     {
         m_err << "ravirazazu-cli: no language file has the name " << name << "; choose one of:";

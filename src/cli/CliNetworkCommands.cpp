@@ -16,8 +16,8 @@ std::string HardwareText(const CAdapter& adapter)
         return {};
     char text[18];
     std::snprintf(text, sizeof text, "%02X-%02X-%02X-%02X-%02X-%02X", adapter.hardware[0],
-                  adapter.hardware[1], adapter.hardware[2], adapter.hardware[3], adapter.hardware[4],
-                  adapter.hardware[5]);
+                  adapter.hardware[1], adapter.hardware[2], adapter.hardware[3],
+                  adapter.hardware[4], adapter.hardware[5]);
     return text;
 }
 
@@ -47,9 +47,13 @@ int CCliApp::Adapters(const std::vector<std::string>& args)
         {
             json.BeginObject();
             json.Key("name").String(adapter.name);
-            json.Key("address").String(adapter.address != 0 ? MobileChannelDetector::Dotted(adapter.address) : "");
+            json.Key("address").String(
+                adapter.address != 0 ? MobileChannelDetector::Dotted(adapter.address) : "");
             json.Key("hardware").String(HardwareText(adapter));
-            json.Key("radio").String(adapter.hasHardware ? HostDotted(MobileChannelDetector::RemoteFromHardware(adapter.hardware)) : "");
+            json.Key("radio").String(
+                adapter.hasHardware
+                    ? HostDotted(MobileChannelDetector::RemoteFromHardware(adapter.hardware))
+                    : "");
             json.EndObject();
         }
         json.EndArray();
@@ -60,13 +64,14 @@ int CCliApp::Adapters(const std::vector<std::string>& args)
     m_out << "ADAPTER          ADDRESS          HARDWARE           RADIO\n";
     for (const CAdapter& adapter : *adapters)
     {
-        const auto column = [this](const std::string& text, size_t width) {
-            m_out << text << std::string(text.size() < width ? width - text.size() : 1, ' ');
-        };
+        const auto column = [this](const std::string& text, size_t width)
+        { m_out << text << std::string(text.size() < width ? width - text.size() : 1, ' '); };
         column(adapter.name, 17);
         column(adapter.address != 0 ? MobileChannelDetector::Dotted(adapter.address) : "-", 17);
         column(adapter.hasHardware ? HardwareText(adapter) : "-", 19);
-        m_out << (adapter.hasHardware ? HostDotted(MobileChannelDetector::RemoteFromHardware(adapter.hardware)) : "-")
+        m_out << (adapter.hasHardware
+                      ? HostDotted(MobileChannelDetector::RemoteFromHardware(adapter.hardware))
+                      : "-")
               << "\n";
     }
     return kDone;
@@ -114,7 +119,8 @@ int CCliApp::TestConnection(const std::vector<std::string>& args)
     }
 
     MobileChannelDetector detector;
-    const auto report = [this, &ip](const connection_test::CStep& step) {
+    const auto report = [this, &ip](const connection_test::CStep& step)
+    {
         using connection_test::CStep;
         switch (step.kind)
         {
@@ -140,7 +146,7 @@ int CCliApp::TestConnection(const std::vector<std::string>& args)
         }
     };
     const int message = connection_test::Run(rz::Utf8ToWide(alias), rz::Utf8ToWide(pseudoId),
-                                              rz::Utf8ToWide(ip), detector, nullptr, report);
+                                             rz::Utf8ToWide(ip), detector, nullptr, report);
     std::string text = Text(message);
     if (text.empty())
         text = rz::WideToUtf8(m_language.LookupOrBuiltin(std::to_wstring(message)));

@@ -45,10 +45,12 @@ int CCliApp::Service(const std::vector<std::string>& args)
         }
         else
         {
-            m_out << details->description << " (" << details->unit << "): "
-                  << ServiceStateCheck::StateName(details->state) << " (" << details->state << "), "
-                  << (enabled ? "enabled" : details->unitFileState.empty() ? "not enabled"
-                                                                           : details->unitFileState)
+            m_out << details->description << " (" << details->unit
+                  << "): " << ServiceStateCheck::StateName(details->state) << " (" << details->state
+                  << "), "
+                  << (enabled                          ? "enabled"
+                      : details->unitFileState.empty() ? "not enabled"
+                                                       : details->unitFileState)
                   << "\n";
         }
         return kDone;

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <cwchar>
 #include <ctime>
+#include <cwchar>
 #include <utility>
 
 RUROR::CSystemLog::LOG_LEVEL gLOG_LEVEL = RUROR::CSystemLog::LOG_SYSTEM;
@@ -40,8 +40,9 @@ std::wstring Timestamp()
 {
     const auto now = std::chrono::system_clock::now();
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(
-                            now.time_since_epoch()).count() % 1000;
+    const auto millis =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+        1000;
     std::tm local{};
     localtime_r(&seconds, &local);
     wchar_t text[40];

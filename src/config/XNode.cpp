@@ -78,7 +78,8 @@ void AppendEscaped(std::wstring& out, std::wstring_view text, const DISP_OPT& op
     {
         const XENTITY* begin = opt.entitys->entries;
         const XENTITY* end = begin + opt.entitys->count;
-        const XENTITY* hit = std::find_if(begin, end, [c](const XENTITY& e) { return e.entity == c; });
+        const XENTITY* hit =
+            std::find_if(begin, end, [c](const XENTITY& e) { return e.entity == c; });
         if (hit != end)
             out += hit->ref;
         else

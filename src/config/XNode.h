@@ -39,11 +39,11 @@ extern const PARSEINFO piDefault;
 // How a node is written by GetXML.
 typedef struct _tagDispOption
 {
-    bool newline = true;                    // a line break and indentation per element
-    bool reference_value = true;            // write entity references for special characters
-    wchar_t value_quotation_mark = L'"';    // quotes around attribute values
+    bool newline = true;                 // a line break and indentation per element
+    bool reference_value = true;         // write entity references for special characters
+    wchar_t value_quotation_mark = L'"'; // quotes around attribute values
     const XENTITYS* entitys = &entityDefault;
-    int tab_base = 0;                       // indentation of the node itself
+    int tab_base = 0; // indentation of the node itself
 } DISP_OPT;
 
 extern const DISP_OPT optDefault;

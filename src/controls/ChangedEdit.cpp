@@ -16,12 +16,11 @@ bool CChangedEdit::AcceptsTyped(wchar_t) const
 void CChangedEdit::keyPressEvent(QKeyEvent* event)
 {
     // Shortcuts (paste among them), navigation and the dialog keys are not typed characters.
-    const bool shortcut = (event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier |
-                                                 Qt::AltModifier)) != 0;
+    const bool shortcut =
+        (event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier | Qt::AltModifier)) != 0;
     const int key = event->key();
-    const bool dialogKey = key == Qt::Key_Return || key == Qt::Key_Enter ||
-                           key == Qt::Key_Escape || key == Qt::Key_Tab ||
-                           key == Qt::Key_Backtab || key == Qt::Key_Delete;
+    const bool dialogKey = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape ||
+                           key == Qt::Key_Tab || key == Qt::Key_Backtab || key == Qt::Key_Delete;
     wchar_t typed = 0;
     if (key == Qt::Key_Backspace)
         typed = fields::kBackspace;

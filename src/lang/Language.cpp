@@ -16,7 +16,8 @@ constexpr size_t kSkippedBytes = 82; // byte-order mark and declaration: 41 code
 
 CFontSpec MakeFont(const std::map<std::wstring, std::wstring>& table, const wchar_t* heightKey)
 {
-    const auto get = [&table](const wchar_t* key) {
+    const auto get = [&table](const wchar_t* key)
+    {
         const auto it = table.find(key);
         return it != table.end() ? it->second : std::wstring();
     };
@@ -73,7 +74,8 @@ void CLanguage::LoadFile(const std::string& path, const CGatewayConfigDoc& docum
     m_lastParse = {};
     m_loadedPath = path;
     if (!rz::FileExists(path))
-        m_loadedPath = rz::FindFileNoCase(toolDir, "English.XML").value_or(rz::JoinPath(toolDir, "English.XML"));
+        m_loadedPath = rz::FindFileNoCase(toolDir, "English.XML")
+                           .value_or(rz::JoinPath(toolDir, "English.XML"));
 
     std::string bytes;
     if (rz::ReadWholeFile(m_loadedPath, bytes) == 0 && bytes.size() > kSkippedBytes)

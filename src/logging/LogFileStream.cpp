@@ -45,7 +45,9 @@ LocalTime LocalTimeNow()
 
 int64_t StatvfsFreeSpace(const std::string& folder)
 {
-    struct statvfs fs{};
+    struct statvfs fs
+    {
+    };
     if (::statvfs(folder.c_str(), &fs) != 0)
         return -1;
     return static_cast<int64_t>(fs.f_bavail) * static_cast<int64_t>(fs.f_frsize);
@@ -119,7 +121,9 @@ uint32_t CLogFileStream::FreeDiskSpaceMiB() const
     const std::string folder = rz::WideToUtf8(m_folder);
     // Ask the nearest folder that exists: the log folder itself is made at the first write.
     std::string probe = folder.empty() ? std::string(".") : folder;
-    struct stat st{};
+    struct stat st
+    {
+    };
     while (::stat(probe.c_str(), &st) != 0 && probe.find('/') != std::string::npos)
     {
         const auto slash = probe.find_last_of('/');
@@ -134,14 +138,15 @@ uint32_t CLogFileStream::FreeDiskSpaceMiB() const
 std::wstring CLogFileStream::CurrentFilePath()
 {
     const LocalTime now = m_clock();
-    const bool due = m_currentPath.empty() || now.day != m_lastFlush.day ||
-                     m_bytesWritten > m_maxFileSize;
+    const bool due =
+        m_currentPath.empty() || now.day != m_lastFlush.day || m_bytesWritten > m_maxFileSize;
     if (due)
     {
         wchar_t name[64];
         std::swprintf(name, 64, L"%04d-%02d-%02d %02d%02d%02d.LOG", now.year, now.month, now.day,
                       now.hour, now.minute, now.second);
-        m_currentPath = rz::Utf8ToWide(rz::JoinPath(rz::WideToUtf8(m_folder), rz::WideToUtf8(name)));
+        m_currentPath =
+            rz::Utf8ToWide(rz::JoinPath(rz::WideToUtf8(m_folder), rz::WideToUtf8(name)));
         m_bytesWritten = 0;
     }
     m_lastFlush = now;
@@ -171,7 +176,9 @@ void CLogFileStream::Flush()
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (fd >= 0)
     {
-        struct stat st{};
+        struct stat st
+        {
+        };
         bool ok = true;
         if (::fstat(fd, &st) == 0 && st.st_size == 0)
             ok = rz::WriteAll(fd, "\xFF\xFE") == 0;

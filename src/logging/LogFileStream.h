@@ -5,9 +5,9 @@
 #include "config/Thread.h"
 
 #include <condition_variable>
-#include <mutex>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 
 namespace MXR
@@ -82,7 +82,7 @@ private:
     // The texts written since the last flush, kept as the UTF-16 LE bytes they are written
     // as, so a flush only hands them to the file. Under m_lock.
     std::string m_buffer;
-    std::string m_batch;    // what the running flush writes, under m_fileMutex
+    std::string m_batch; // what the running flush writes, under m_fileMutex
     RUROR::CLock m_lock;
     std::mutex m_fileMutex; // the current file, its size and the time of the last flush
     RUROR::Thread m_writer;

@@ -46,7 +46,8 @@ std::wstring ChildText(const XNode* node, std::wstring_view name)
 
 std::string GatewayIniPath(const std::string& toolDir)
 {
-    return rz::FindFileNoCase(toolDir, "Gateway.ini").value_or(rz::JoinPath(toolDir, "Gateway.ini"));
+    return rz::FindFileNoCase(toolDir, "Gateway.ini")
+        .value_or(rz::JoinPath(toolDir, "Gateway.ini"));
 }
 
 void CBasicSettings::Load(const CGatewayConfigDoc& document, const std::string& gatewayIniPath,
@@ -76,7 +77,8 @@ void CBasicSettings::Load(const CGatewayConfigDoc& document, const std::string& 
     if (unusable)
         speedUnit = 0;
     const bool rewritten =
-        unusable && repair && rz::WritePrivateProfileString(kSpeedSection, kSpeedKey, L"0", gatewayIniPath);
+        unusable && repair &&
+        rz::WritePrivateProfileString(kSpeedSection, kSpeedKey, L"0", gatewayIniPath);
     if (speedUnitRewritten != nullptr)
         *speedUnitRewritten = rewritten;
 }
@@ -149,8 +151,9 @@ CBasicSettings::Result CBasicSettings::ChangeServer(const std::wstring& oldAddre
         return Incomplete;
     if (HasServer(ipAddress))
         return AddressExists;
-    const auto it = std::find_if(m_servers.begin(), m_servers.end(),
-                                 [&](const RadioServerRecord& r) { return r.ipAddress == oldAddress; });
+    const auto it =
+        std::find_if(m_servers.begin(), m_servers.end(),
+                     [&](const RadioServerRecord& r) { return r.ipAddress == oldAddress; });
     if (it == m_servers.end())
         return NotFound;
     *it = {L"", ipAddress, ipPort};
@@ -159,8 +162,9 @@ CBasicSettings::Result CBasicSettings::ChangeServer(const std::wstring& oldAddre
 
 CBasicSettings::Result CBasicSettings::RemoveServer(const std::wstring& ipAddress)
 {
-    const auto it = std::find_if(m_servers.begin(), m_servers.end(),
-                                 [&](const RadioServerRecord& r) { return r.ipAddress == ipAddress; });
+    const auto it =
+        std::find_if(m_servers.begin(), m_servers.end(),
+                     [&](const RadioServerRecord& r) { return r.ipAddress == ipAddress; });
     if (it == m_servers.end())
         return NotFound;
     m_servers.erase(it);

@@ -36,8 +36,8 @@ public:
     enum Result
     {
         Done = 0,
-        Incomplete = 1,      // an empty address or port: nothing happens
-        NotFound = 2,        // no server has that address
+        Incomplete = 1, // an empty address or port: nothing happens
+        NotFound = 2,   // no server has that address
         TooManyServers = 10038,
         AddressExists = 10006,
     };

@@ -13,9 +13,9 @@ struct CDocumentSummary
     int activeRadioServers = 0; // of them, those with Used TRUE (the ones the Basic page lists)
     int dispatchStations = 0;   // Station entries that are not repeater slots
     int activeDispatchStations = 0;
-    int repeaters = 0;      // repeaters (distinct radio IDs of the repeater slot entries)
-    int repeaterSlots = 0;  // slot entries that belong to a repeater
-    std::wstring language;  // the Language element's text
+    int repeaters = 0;     // repeaters (distinct radio IDs of the repeater slot entries)
+    int repeaterSlots = 0; // slot entries that belong to a repeater
+    std::wstring language; // the Language element's text
     // Faults of the document itself: unreadable parts, missing elements, duplicates.
     std::vector<std::string> problems;
     // What a save will change that a person may not expect.

@@ -19,7 +19,8 @@ int Run(const std::wstring& alias, const std::wstring& pseudoId, const std::wstr
         const std::function<void(const CStep&)>& report, const COptions& options)
 {
     auto* log = RUROR::CSystemLog::GetInstance();
-    const auto finish = [&report](int messageId) {
+    const auto finish = [&report](int messageId)
+    {
         if (report)
             report({CStep::Finished, 0, 0, 0, 0, messageId});
         return messageId;
@@ -55,7 +56,8 @@ int Run(const std::wstring& alias, const std::wstring& pseudoId, const std::wstr
 
     if (listener != nullptr)
         socket->AddListener(listener, kSocketDataReceivedEvent);
-    const auto release = [&] {
+    const auto release = [&]
+    {
         if (listener != nullptr)
             socket->RemoveListener(listener, kSocketDataReceivedEvent);
         socket.reset(); // ends the link: end-of-link and close

@@ -29,9 +29,9 @@ struct CStep
     {
         RemoteFound, // remote and subnet are set (remote 0: no adapter)
         RouteSet,
-        PortOpened,  // openResult is set (0 on success)
-        Attempt,     // attempt is set, before the attempt
-        Finished,    // messageId is set
+        PortOpened, // openResult is set (0 on success)
+        Attempt,    // attempt is set, before the attempt
+        Finished,   // messageId is set
     };
     Kind kind;
     uint32_t remote = 0; // host byte order

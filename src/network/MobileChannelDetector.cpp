@@ -5,8 +5,8 @@
 #include "platform/DebugOutput.h"
 #include "platform/TextCodec.h"
 
-#include <arpa/inet.h>
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -32,7 +32,8 @@ std::optional<std::vector<CAdapter>> MobileChannelDetector::ReadAdapters()
     // getifaddrs lists the hardware addresses (AF_PACKET) first, then the IP addresses, each in
     // interface order; adapters keep the order of their interface index.
     std::vector<CAdapter> adapters;
-    const auto adapterFor = [&adapters](const char* name) -> CAdapter& {
+    const auto adapterFor = [&adapters](const char* name) -> CAdapter&
+    {
         for (CAdapter& adapter : adapters)
             if (adapter.name == name)
                 return adapter;
@@ -57,13 +58,14 @@ std::optional<std::vector<CAdapter>> MobileChannelDetector::ReadAdapters()
         {
             CAdapter& adapter = adapterFor(entry->ifa_name);
             if (adapter.address == 0) // its first address only
-                adapter.address = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr;
+                adapter.address =
+                    reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr;
         }
     }
     ::freeifaddrs(list);
-    std::stable_sort(adapters.begin(), adapters.end(), [](const CAdapter& a, const CAdapter& b) {
-        return if_nametoindex(a.name.c_str()) < if_nametoindex(b.name.c_str());
-    });
+    std::stable_sort(adapters.begin(), adapters.end(),
+                     [](const CAdapter& a, const CAdapter& b)
+                     { return if_nametoindex(a.name.c_str()) < if_nametoindex(b.name.c_str()); });
     return adapters;
 }
 
@@ -157,8 +159,8 @@ void MobileChannelDetector::AddRoute(uint8_t subnetId, uint32_t stationAddress)
 {
     const auto* station = reinterpret_cast<const uint8_t*>(&stationAddress);
     const std::string network = std::to_string(subnetId) + ".0.0.0/8";
-    const std::string gateway = std::to_string(station[0]) + "." + std::to_string(station[1]) + "." +
-                                std::to_string(station[2]) + "." +
+    const std::string gateway = std::to_string(station[0]) + "." + std::to_string(station[1]) +
+                                "." + std::to_string(station[2]) + "." +
                                 std::to_string(static_cast<uint8_t>(station[3] - 1));
     const std::string ip = IpCommand();
     // Waiting for the delete keeps it from undoing the add.

@@ -116,7 +116,8 @@ void CQDPSocket::OnReceive(const uint8_t* data, size_t length, uint32_t senderAd
     Notify(&event);
 }
 
-size_t CQDPSocket::Send(const uint8_t* data, size_t length, uint32_t remoteAddress, uint16_t remotePort)
+size_t CQDPSocket::Send(const uint8_t* data, size_t length, uint32_t remoteAddress,
+                        uint16_t remotePort)
 {
     if (m_socket < 0)
         return 0;

@@ -19,7 +19,8 @@ public:
     virtual int Open(uint32_t localAddress, uint16_t localPort);
     // Sends bytes as one datagram to an address (network byte order) and port (0: the local
     // port). Returns the number of bytes sent, 0 on failure.
-    virtual size_t Send(const uint8_t* data, size_t length, uint32_t remoteAddress, uint16_t remotePort);
+    virtual size_t Send(const uint8_t* data, size_t length, uint32_t remoteAddress,
+                        uint16_t remotePort);
 
     uint32_t LocalAddress() const { return m_localAddress; }
     uint16_t LocalPort() const { return m_localPort; }

@@ -39,10 +39,11 @@ size_t CQRNPSocket::SendMessage(const std::vector<uint8_t>& message)
     return Send(message.data(), message.size(), m_remoteAddress, 0);
 }
 
-size_t CQRNPSocket::Send(const uint8_t* data, size_t length, uint32_t remoteAddress, uint16_t remotePort)
+size_t CQRNPSocket::Send(const uint8_t* data, size_t length, uint32_t remoteAddress,
+                         uint16_t remotePort)
 {
-    const std::vector<uint8_t> packet =
-        qrnp::Packet(qrnp::kData, m_peerId, qrnp::kToolNodeId, std::vector<uint8_t>(data, data + length));
+    const std::vector<uint8_t> packet = qrnp::Packet(qrnp::kData, m_peerId, qrnp::kToolNodeId,
+                                                     std::vector<uint8_t>(data, data + length));
     return CQDPSocket::Send(packet.data(), packet.size(), remoteAddress, remotePort);
 }
 
@@ -111,7 +112,8 @@ void CQRNPSocket::OnReceive(const uint8_t* data, size_t length, uint32_t senderA
         return;
     const uint8_t type = data[3];
     const uint8_t source = data[5];
-    const auto answer = [this](int result) {
+    const auto answer = [this](int result)
+    {
         {
             std::lock_guard lock(m_mutex);
             m_linkResult = result;

@@ -22,7 +22,8 @@ public:
     ~CQRNPSocket() override;
 
     // Sends the payload in a QRNP data packet to the radio's address.
-    size_t Send(const uint8_t* data, size_t length, uint32_t remoteAddress, uint16_t remotePort) override;
+    size_t Send(const uint8_t* data, size_t length, uint32_t remoteAddress,
+                uint16_t remotePort) override;
     // Opens and verifies the link with the radio at remoteAddress (network byte order).
     virtual bool Connect(uint32_t remoteAddress);
 

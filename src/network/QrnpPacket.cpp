@@ -19,9 +19,18 @@ std::vector<uint8_t> Packet(uint8_t type, uint8_t destination, uint8_t source,
                             const std::vector<uint8_t>& payload)
 {
     const size_t length = kHeaderSize + payload.size();
-    std::vector<uint8_t> packet = {0x7E, 0x03, 0x00, type, destination, source, 0x00, 0x00,
+    std::vector<uint8_t> packet = {0x7E,
+                                   0x03,
+                                   0x00,
+                                   type,
+                                   destination,
+                                   source,
+                                   0x00,
+                                   0x00,
                                    static_cast<uint8_t>(length >> 8),
-                                   static_cast<uint8_t>(length & 0xFF), 0x00, 0x00};
+                                   static_cast<uint8_t>(length & 0xFF),
+                                   0x00,
+                                   0x00};
     packet.insert(packet.end(), payload.begin(), payload.end());
     const uint16_t checksum = Checksum(packet.data(), packet.size());
     packet[10] = static_cast<uint8_t>(checksum >> 8);

@@ -48,13 +48,14 @@ QTableWidgetItem* CentredItem(const std::wstring& text)
 } // namespace
 
 CBaseSetDialog::CBaseSetDialog(QWidget* parent)
-    : CResizablePage(kDialogId, parent),
-      m_localIp(WithId(new CIPEdit(this), kLocalIpEdit)),
+    : CResizablePage(kDialogId, parent), m_localIp(WithId(new CIPEdit(this), kLocalIpEdit)),
       m_localPort(WithId(new CPortEdit(this), kLocalPortEdit)),
       m_voipPort(WithId(new CPortEdit(this), kVoipPortEdit)),
       m_speedUnit(WithId(new QComboBox(this), kSpeedUnitList)),
-      m_gpsTracking(WithId(new QCheckBox(QStringLiteral("Autonomous GPS Tracking"), this), kGpsTrackingCheck)),
-      m_rrsDisabled(WithId(new QCheckBox(QStringLiteral("Disable RRS Enhanced"), this), kRrsDisabledCheck)),
+      m_gpsTracking(WithId(new QCheckBox(QStringLiteral("Autonomous GPS Tracking"), this),
+                           kGpsTrackingCheck)),
+      m_rrsDisabled(
+          WithId(new QCheckBox(QStringLiteral("Disable RRS Enhanced"), this), kRrsDisabledCheck)),
       m_codecLabel(Label(this, 1119, "Audio Codecs")),
       m_codec(WithId(new QComboBox(this), kCodecList)),
       m_list(WithId(new QTableWidget(this), kServerList)),
@@ -115,14 +116,18 @@ CBaseSetDialog::CBaseSetDialog(QWidget* parent)
         connect(list, &QComboBox::activated, this, [this] { PostConfigModified(this); });
     for (QCheckBox* box : {m_gpsTracking, m_rrsDisabled})
         connect(box, &QCheckBox::clicked, this, [this] { PostConfigModified(this); });
-    connect(m_localIp, &QLineEdit::textEdited, this, [this](const QString& text) {
-        if (text.isEmpty())
-            ShowBalloon(m_localIp, 10013);
-    });
-    connect(m_voipPort, &QLineEdit::textEdited, this, [this](const QString& text) {
-        if (!text.isEmpty() && text.toLongLong() % 2 != 0)
-            ShowBalloon(m_voipPort, 10027);
-    });
+    connect(m_localIp, &QLineEdit::textEdited, this,
+            [this](const QString& text)
+            {
+                if (text.isEmpty())
+                    ShowBalloon(m_localIp, 10013);
+            });
+    connect(m_voipPort, &QLineEdit::textEdited, this,
+            [this](const QString& text)
+            {
+                if (!text.isEmpty() && text.toLongLong() % 2 != 0)
+                    ShowBalloon(m_voipPort, 10027);
+            });
 }
 
 void CBaseSetDialog::OnInitDialog()
@@ -158,8 +163,8 @@ void CBaseSetDialog::OnInitDialog()
     m_gpsTracking->setChecked(m_settings.gpsTracking);
     m_rrsDisabled->setChecked(m_settings.rrsDisabled);
     m_codec->clear();
-    for (const auto codec : {CBasicSettings::Codec::G711u, CBasicSettings::Codec::G711a,
-                             CBasicSettings::Codec::G729a})
+    for (const auto codec :
+         {CBasicSettings::Codec::G711u, CBasicSettings::Codec::G711a, CBasicSettings::Codec::G729a})
         m_codec->addItem(ToQString(CBasicSettings::CodecName(codec)));
     m_codec->setCurrentIndex(static_cast<int>(m_settings.codec));
     m_speedUnit->clear();
@@ -185,8 +190,10 @@ void CBaseSetDialog::FillList()
     for (int row = 0; row < m_list->rowCount(); ++row)
     {
         const bool filled = row < static_cast<int>(servers.size());
-        m_list->setItem(row, 0, CentredItem(filled ? servers[static_cast<size_t>(row)].ipAddress : L""));
-        m_list->setItem(row, 1, CentredItem(filled ? servers[static_cast<size_t>(row)].ipPort : L""));
+        m_list->setItem(row, 0,
+                        CentredItem(filled ? servers[static_cast<size_t>(row)].ipAddress : L""));
+        m_list->setItem(row, 1,
+                        CentredItem(filled ? servers[static_cast<size_t>(row)].ipPort : L""));
     }
 }
 

@@ -8,8 +8,7 @@
 #include <QPushButton>
 
 CDlgRepeaterFrame::CDlgRepeaterFrame(std::function<CRepeaterPageBase*()> makePage, QWidget* parent)
-    : CResizablePage(kDialogId, parent),
-      m_makePage(std::move(makePage)),
+    : CResizablePage(kDialogId, parent), m_makePage(std::move(makePage)),
       m_save(new QPushButton(QStringLiteral("Save"), this)),
       m_cancel(new QPushButton(QStringLiteral("Cancel"), this))
 {
@@ -17,14 +16,18 @@ CDlgRepeaterFrame::CDlgRepeaterFrame(std::function<CRepeaterPageBase*()> makePag
     m_cancel->setProperty(kControlIdProperty, 1052);
     m_save->hide();
     m_cancel->hide();
-    connect(m_save, &QPushButton::clicked, this, [this] {
-        if (m_page != nullptr)
-            m_page->SaveEntry();
-    });
-    connect(m_cancel, &QPushButton::clicked, this, [this] {
-        if (m_page != nullptr)
-            m_page->CancelEntry();
-    });
+    connect(m_save, &QPushButton::clicked, this,
+            [this]
+            {
+                if (m_page != nullptr)
+                    m_page->SaveEntry();
+            });
+    connect(m_cancel, &QPushButton::clicked, this,
+            [this]
+            {
+                if (m_page != nullptr)
+                    m_page->CancelEntry();
+            });
 }
 
 void CDlgRepeaterFrame::OnInitDialog()

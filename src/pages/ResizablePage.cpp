@@ -2,7 +2,8 @@
 
 #include "ui/LanguageTexts.h"
 
-CResizablePage::CResizablePage(int dialogId, QWidget* parent) : QWidget(parent), m_dialogId(dialogId)
+CResizablePage::CResizablePage(int dialogId, QWidget* parent)
+    : QWidget(parent), m_dialogId(dialogId)
 {
 }
 

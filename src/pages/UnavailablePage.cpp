@@ -27,6 +27,6 @@ void CUnavailablePage::LoadLanguage()
 QString CUnavailablePage::UnavailableNotice(const QString& pageName)
 {
     return QStringLiteral("%1: not available yet in this version of RaviraZazu.\n"
-                                     "The settings of this page stay in the document unchanged.")
+                          "The settings of this page stay in the document unchanged.")
         .arg(pageName.isEmpty() ? QStringLiteral("This page") : pageName);
 }

@@ -71,7 +71,9 @@ int ReadWholeFile(const std::string& path, std::string& bytes)
     if (fd < 0)
         return errno;
     CFdCloser closer(fd);
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode))
         return EISDIR;
     if (st.st_size > 0)
@@ -101,18 +103,22 @@ int ReplaceFile(const std::string& path, std::string_view bytes)
         target = resolved;
 
     const auto slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string(".") : target.substr(0, slash);
+    const std::string folder =
+        slash == std::string::npos ? std::string(".") : target.substr(0, slash);
     const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
     std::string temp = JoinPath(folder, "." + base + ".XXXXXX");
 
-    struct stat old{};
+    struct stat old
+    {
+    };
     const bool hadOld = ::stat(target.c_str(), &old) == 0;
 
     const int fd = ::mkstemp(temp.data());
     if (fd < 0)
         return errno;
     CFdCloser closer(fd);
-    auto fail = [&temp](int error) {
+    auto fail = [&temp](int error)
+    {
         ::unlink(temp.c_str());
         return error;
     };
@@ -146,7 +152,9 @@ int ReplaceFile(const std::string& path, std::string_view bytes)
 
 bool FileExists(const std::string& path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
@@ -165,12 +173,15 @@ enum class EntryKind
 std::optional<std::string> FindEntryNoCase(const std::string& folder, const std::string& name,
                                            EntryKind kind)
 {
-    const auto fits = [kind](const std::string& path) {
-        struct stat st{};
+    const auto fits = [kind](const std::string& path)
+    {
+        struct stat st
+        {
+        };
         if (::stat(path.c_str(), &st) != 0)
             return false;
-        return kind == EntryKind::Any || (kind == EntryKind::Folder ? S_ISDIR(st.st_mode)
-                                                                   : S_ISREG(st.st_mode));
+        return kind == EntryKind::Any ||
+               (kind == EntryKind::Folder ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode));
     };
     const std::string exact = JoinPath(folder, name);
     if (fits(exact))

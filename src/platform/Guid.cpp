@@ -33,8 +33,8 @@ std::wstring NewGuidText()
         }
         got += static_cast<size_t>(n);
     }
-    const uint32_t data1 = uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 |
-                           uint32_t(bytes[2]) << 8 | bytes[3];
+    const uint32_t data1 =
+        uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 | bytes[3];
     const auto data2 = static_cast<uint16_t>(bytes[4] << 8 | bytes[5]);
     // Version 4 in the high nibble of the third field, variant 10xx in the first byte of
     // the last eight, as RFC 4122 lays out a random identifier.

@@ -84,10 +84,8 @@ int CIniFile::Load(const std::string& path)
         Line line{text.substr(start, end - start), {}};
         if (end < text.size())
         {
-            const size_t eolLength = (text[end] == L'\r' && end + 1 < text.size() &&
-                                      text[end + 1] == L'\n')
-                                         ? 2
-                                         : 1;
+            const size_t eolLength =
+                (text[end] == L'\r' && end + 1 < text.size() && text[end + 1] == L'\n') ? 2 : 1;
             line.eol = text.substr(end, eolLength);
             end += eolLength;
         }
@@ -147,8 +145,7 @@ std::wstring CIniFile::GetString(const std::wstring& section, const std::wstring
     return value;
 }
 
-unsigned CIniFile::GetInt(const std::wstring& section, const std::wstring& key,
-                          unsigned def) const
+unsigned CIniFile::GetInt(const std::wstring& section, const std::wstring& key, unsigned def) const
 {
     const auto value = Get(section, key);
     if (!value)
@@ -195,8 +192,8 @@ void CIniFile::Set(const std::wstring& section, const std::wstring& key, const s
     if (const auto keyLine = FindKey(*sectionLine, key))
     {
         auto& line = m_lines[*keyLine];
-        line.text = std::wstring(TrimBlanks(line.text.substr(0, line.text.find(L'=')))) + L"=" +
-                    value;
+        line.text =
+            std::wstring(TrimBlanks(line.text.substr(0, line.text.find(L'=')))) + L"=" + value;
         return;
     }
     // After the section's last line that is not blank, so that blank separators stay put.
@@ -209,8 +206,8 @@ void CIniFile::Set(const std::wstring& section, const std::wstring& key, const s
                    Line{key + L"=" + value, eol});
 }
 
-std::vector<std::pair<std::wstring, std::wstring>> CIniFile::Section(
-    const std::wstring& section) const
+std::vector<std::pair<std::wstring, std::wstring>>
+CIniFile::Section(const std::wstring& section) const
 {
     std::vector<std::pair<std::wstring, std::wstring>> entries;
     const auto sectionLine = FindSection(section);

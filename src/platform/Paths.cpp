@@ -90,7 +90,8 @@ std::string LogFolder()
 
 std::string RuntimeDir()
 {
-    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && *runtime != '\0')
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        runtime != nullptr && *runtime != '\0')
         return runtime;
     const std::string folder = "/tmp/ravirazazu-" + std::to_string(getuid());
     if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
@@ -111,7 +112,9 @@ bool MakeDirs(const std::string& path)
 {
     if (path.empty())
         return false;
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (stat(path.c_str(), &st) == 0)
     {
         if (S_ISDIR(st.st_mode))

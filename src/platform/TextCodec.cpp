@@ -20,8 +20,8 @@ void AppendUtf16Unit(std::wstring& out, char16_t unit, char16_t& pendingHigh)
     {
         if (pendingHigh != 0)
         {
-            const char32_t cp = 0x10000 + ((char32_t(pendingHigh) - 0xD800) << 10) +
-                                (char32_t(unit) - 0xDC00);
+            const char32_t cp =
+                0x10000 + ((char32_t(pendingHigh) - 0xD800) << 10) + (char32_t(unit) - 0xDC00);
             out.push_back(static_cast<wchar_t>(cp));
             pendingHigh = 0;
         }
@@ -154,15 +154,17 @@ void AppendUtf16Le(std::string& out, std::wstring_view text)
     // is never zero-filled first.
     char block[512];
     size_t used = 0;
-    EncodeUtf16(text, [&](char16_t unit) {
-        if (used + 2 > sizeof block)
-        {
-            out.append(block, used);
-            used = 0;
-        }
-        block[used++] = static_cast<char>(unit & 0xFF);
-        block[used++] = static_cast<char>(unit >> 8);
-    });
+    EncodeUtf16(text,
+                [&](char16_t unit)
+                {
+                    if (used + 2 > sizeof block)
+                    {
+                        out.append(block, used);
+                        used = 0;
+                    }
+                    block[used++] = static_cast<char>(unit & 0xFF);
+                    block[used++] = static_cast<char>(unit >> 8);
+                });
     out.append(block, used);
 }
 
@@ -300,9 +302,8 @@ std::wstring FoldCase(std::wstring_view text)
 
 std::wstring_view TrimBlanks(std::wstring_view text)
 {
-    const auto isBlank = [](wchar_t c) {
-        return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
-    };
+    const auto isBlank = [](wchar_t c)
+    { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; };
     while (!text.empty() && isBlank(text.front()))
         text.remove_prefix(1);
     while (!text.empty() && isBlank(text.back()))

@@ -40,7 +40,8 @@ struct CBusMessage
 std::string WithoutServiceSuffix(const std::string& id)
 {
     constexpr std::string_view suffix = ".service";
-    if (id.size() > suffix.size() && id.compare(id.size() - suffix.size(), suffix.size(), suffix) == 0)
+    if (id.size() > suffix.size() &&
+        id.compare(id.size() - suffix.size(), suffix.size(), suffix) == 0)
         return id.substr(0, id.size() - suffix.size());
     return id;
 }
@@ -57,7 +58,8 @@ std::wstring ConfiguredServiceName(const std::string& toolDir)
 {
     const std::string ini = rz::FindFileNoCase(toolDir, "MXRServiceDog.ini")
                                 .value_or(rz::JoinPath(toolDir, "MXRServiceDog.ini"));
-    return rz::GetPrivateProfileString(L"Settings", L"ServiceName", L"Quorix MXR Gateway", ini, 256);
+    return rz::GetPrivateProfileString(L"Settings", L"ServiceName", L"Quorix MXR Gateway", ini,
+                                       256);
 }
 
 ServiceStateCheck::ServiceStateCheck(std::wstring serviceName) : m_name(std::move(serviceName)) {}
@@ -141,7 +143,8 @@ std::string ServiceStateCheck::Resolve(const std::wstring& name)
     const std::string wanted = rz::WideToUtf8(name);
 
     // A unit name given exactly: ask systemd to load it.
-    const auto tryLoad = [&](const std::string& unit) {
+    const auto tryLoad = [&](const std::string& unit)
+    {
         CBusError error;
         CBusMessage reply;
         const char* path = nullptr;
@@ -164,7 +167,8 @@ std::string ServiceStateCheck::Resolve(const std::wstring& name)
         return found;
     };
     if (wanted.find(' ') == std::string::npos &&
-        (tryLoad(wanted) || (wanted.find('.') == std::string::npos && tryLoad(wanted + ".service"))))
+        (tryLoad(wanted) ||
+         (wanted.find('.') == std::string::npos && tryLoad(wanted + ".service"))))
         return m_unitPath;
 
     // A display name, or a name in another case: among the loaded units.
@@ -179,10 +183,12 @@ std::string ServiceStateCheck::Resolve(const std::wstring& name)
         }
         if (sd_bus_message_enter_container(reply.message, 'a', "(ssssssouso)") >= 0)
         {
-            const char *id, *description, *load, *active, *sub, *following, *path, *jobType, *jobPath;
+            const char *id, *description, *load, *active, *sub, *following, *path, *jobType,
+                *jobPath;
             uint32_t jobId = 0;
-            while (sd_bus_message_read(reply.message, "(ssssssouso)", &id, &description, &load, &active,
-                                       &sub, &following, &path, &jobId, &jobType, &jobPath) > 0)
+            while (sd_bus_message_read(reply.message, "(ssssssouso)", &id, &description, &load,
+                                       &active, &sub, &following, &path, &jobId, &jobType,
+                                       &jobPath) > 0)
             {
                 if (m_unitPath.empty() && Matches(wanted, id, description))
                 {
@@ -294,7 +300,8 @@ bool ServiceStateCheck::EnsureEnabled()
     if (result >= 0)
         result = sd_bus_message_append(request.message, "bb", 0, 0);
     if (result >= 0)
-        result = sd_bus_call(m_bus, request.message, kRequestTimeoutUsec, &error.error, &reply.message);
+        result =
+            sd_bus_call(m_bus, request.message, kRequestTimeoutUsec, &error.error, &reply.message);
     if (result < 0)
     {
         Fail("cannot enable " + m_unitId, result, error.error.message);
@@ -313,7 +320,8 @@ bool ServiceStateCheck::CallUnitMethod(const char* method)
     if (result >= 0)
         result = sd_bus_message_append(request.message, "ss", m_unitId.c_str(), "replace");
     if (result >= 0)
-        result = sd_bus_call(m_bus, request.message, kRequestTimeoutUsec, &error.error, &reply.message);
+        result =
+            sd_bus_call(m_bus, request.message, kRequestTimeoutUsec, &error.error, &reply.message);
     if (result < 0)
     {
         Fail(std::string(method) + " " + m_unitId + " was refused", result, error.error.message);
@@ -408,13 +416,21 @@ const char* ServiceStateCheck::StateName(uint32_t state)
 {
     switch (state)
     {
-    case kStopped: return "stopped";
-    case kStarting: return "starting";
-    case kStopping: return "stopping";
-    case kRunning: return "running";
-    case kReloading: return "reloading";
-    case 6: return "pausing";
-    case kPaused: return "paused";
-    default: return "unknown";
+    case kStopped:
+        return "stopped";
+    case kStarting:
+        return "starting";
+    case kStopping:
+        return "stopping";
+    case kRunning:
+        return "running";
+    case kReloading:
+        return "reloading";
+    case 6:
+        return "pausing";
+    case kPaused:
+        return "paused";
+    default:
+        return "unknown";
     }
 }

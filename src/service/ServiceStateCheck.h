@@ -67,7 +67,8 @@ public:
     const std::string& LastError() const { return m_lastError; }
 
     // The state number of a systemd ActiveState (and FreezerState for active units).
-    static uint32_t StateFromSystemd(const std::string& activeState, const std::string& freezerState);
+    static uint32_t StateFromSystemd(const std::string& activeState,
+                                     const std::string& freezerState);
     static const char* StateName(uint32_t state);
 
 private:

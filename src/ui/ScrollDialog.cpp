@@ -6,8 +6,7 @@
 #include <QWheelEvent>
 
 CScrollDialog::CScrollDialog(QWidget* parent)
-    : QWidget(parent),
-      m_horizontal(new QScrollBar(Qt::Horizontal, this)),
+    : QWidget(parent), m_horizontal(new QScrollBar(Qt::Horizontal, this)),
       m_vertical(new QScrollBar(Qt::Vertical, this))
 {
     m_horizontal->hide();
@@ -102,14 +101,29 @@ void CScrollDialog::OnBarAction(Qt::Orientation orientation, int action)
     CScrollState::Command command = CScrollState::Other;
     switch (action)
     {
-    case QAbstractSlider::SliderSingleStepSub: command = CScrollState::LineUp; break;
-    case QAbstractSlider::SliderSingleStepAdd: command = CScrollState::LineDown; break;
-    case QAbstractSlider::SliderPageStepSub: command = CScrollState::PageUp; break;
-    case QAbstractSlider::SliderPageStepAdd: command = CScrollState::PageDown; break;
-    case QAbstractSlider::SliderToMinimum: command = CScrollState::Top; break;
-    case QAbstractSlider::SliderToMaximum: command = CScrollState::Bottom; break;
-    case QAbstractSlider::SliderMove: command = CScrollState::ThumbTrack; break;
-    default: break;
+    case QAbstractSlider::SliderSingleStepSub:
+        command = CScrollState::LineUp;
+        break;
+    case QAbstractSlider::SliderSingleStepAdd:
+        command = CScrollState::LineDown;
+        break;
+    case QAbstractSlider::SliderPageStepSub:
+        command = CScrollState::PageUp;
+        break;
+    case QAbstractSlider::SliderPageStepAdd:
+        command = CScrollState::PageDown;
+        break;
+    case QAbstractSlider::SliderToMinimum:
+        command = CScrollState::Top;
+        break;
+    case QAbstractSlider::SliderToMaximum:
+        command = CScrollState::Bottom;
+        break;
+    case QAbstractSlider::SliderMove:
+        command = CScrollState::ThumbTrack;
+        break;
+    default:
+        break;
     }
     // The bar proposes a position; the dialog's own arithmetic decides.
     const int thumb = bar->sliderPosition();

@@ -35,14 +35,29 @@ int CScrollState::ScrollHorizontal(Command command, int thumb)
     int change = 0;
     switch (command)
     {
-    case LineUp: change = -1; break;
-    case LineDown: change = 1; break;
-    case PageUp: change = -8; break;
-    case PageDown: change = 8; break;
-    case ThumbTrack: change = thumb - m_x; break;
-    case Top: change = -m_x; break;
-    case Bottom: change = m_maxX - m_x; break;
-    case Other: break;
+    case LineUp:
+        change = -1;
+        break;
+    case LineDown:
+        change = 1;
+        break;
+    case PageUp:
+        change = -8;
+        break;
+    case PageDown:
+        change = 8;
+        break;
+    case ThumbTrack:
+        change = thumb - m_x;
+        break;
+    case Top:
+        change = -m_x;
+        break;
+    case Bottom:
+        change = m_maxX - m_x;
+        break;
+    case Other:
+        break;
     }
     change = Clamp(change, m_x, m_maxX);
     m_x += change;
@@ -54,15 +69,30 @@ int CScrollState::ScrollVertical(Command command, int thumb)
     int change = 0;
     switch (command)
     {
-    case LineUp: change = -1; break;
-    case LineDown: change = 1; break;
+    case LineUp:
+        change = -1;
+        break;
+    case LineDown:
+        change = 1;
+        break;
     // A page is the whole extra height, so page up and down go to the ends.
-    case PageUp: change = m_rangeY > 0 ? -m_rangeY : -1; break;
-    case PageDown: change = std::max(m_rangeY, 1); break;
-    case ThumbTrack: change = thumb - m_y; break;
-    case Top: change = -m_y; break;
-    case Bottom: change = m_maxY - m_y; break;
-    case Other: break;
+    case PageUp:
+        change = m_rangeY > 0 ? -m_rangeY : -1;
+        break;
+    case PageDown:
+        change = std::max(m_rangeY, 1);
+        break;
+    case ThumbTrack:
+        change = thumb - m_y;
+        break;
+    case Top:
+        change = -m_y;
+        break;
+    case Bottom:
+        change = m_maxY - m_y;
+        break;
+    case Other:
+        break;
     }
     change = Clamp(change, m_y, m_maxY);
     m_y += change;

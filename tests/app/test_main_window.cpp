@@ -12,11 +12,11 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 using rztest::CMessageBoxAnswerer;
@@ -46,7 +46,8 @@ private:
 class CImmutableFolder
 {
 public:
-    explicit CImmutableFolder(const std::string& path) : m_fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY))
+    explicit CImmutableFolder(const std::string& path)
+        : m_fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY))
     {
         int flags = 0;
         m_ok = m_fd >= 0 && ::ioctl(m_fd, FS_IOC_GETFLAGS, &flags) == 0 &&
@@ -86,7 +87,8 @@ TEST_F(MainWindowTest, StartUpShowsTheTreeTitleAndButtons)
     CRaviraZazuDlg dialog(Options());
     ASSERT_TRUE(dialog.OnInitDialog());
     EXPECT_EQ(dialog.windowTitle(), "Gateway Config Tool"); // dialog 102 shows text 103
-    EXPECT_EQ(rz::GetProfileString(L"MXR_GatewayRaviraZazu", L"Title", L""), L"Gateway Config Tool");
+    EXPECT_EQ(rz::GetProfileString(L"MXR_GatewayRaviraZazu", L"Title", L""),
+              L"Gateway Config Tool");
     EXPECT_EQ(dialog.ServiceName(), L"Quorix MXR Gateway");
     ASSERT_EQ(dialog.PageTree()->topLevelItemCount(), 5);
     const QStringList labels = {"Basic Settings", "Dispatch Station Settings", "Repeater Settings",
@@ -105,8 +107,9 @@ TEST_F(MainWindowTest, StartUpShowsTheTreeTitleAndButtons)
 
     // Choosing an entry creates its page once; a change of language relabels the tree.
     dialog.show();
-    QTest::mouseClick(dialog.PageTree()->viewport(), Qt::LeftButton, {},
-                      dialog.PageTree()->visualItemRect(dialog.PageTree()->topLevelItem(2)).center());
+    QTest::mouseClick(
+        dialog.PageTree()->viewport(), Qt::LeftButton, {},
+        dialog.PageTree()->visualItemRect(dialog.PageTree()->topLevelItem(2)).center());
     EXPECT_TRUE(dialog.Page(2)->IsCreated());
     lang::CLanguage::Instance().LoadFile(m_dir.File("tool/language/Deutsch.xml"),
                                          CGatewayConfigDoc::Instance(), m_dir.File("tool/"));

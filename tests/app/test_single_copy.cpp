@@ -3,11 +3,11 @@
 #include "platform/Profile.h"
 
 #include <QProcess>
+#include <QTest>
 #include <algorithm>
 #include <cstring>
-#include <QTest>
-#include <filesystem>
 #include <fcntl.h>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/socket.h>
@@ -37,7 +37,8 @@ protected:
         m_environment.insert("XDG_RUNTIME_DIR", QString::fromStdString(m_dir.File("run")));
         m_environment.insert("XDG_CONFIG_HOME", QString::fromStdString(m_dir.File("config")));
         m_environment.insert("XDG_STATE_HOME", QString::fromStdString(m_dir.File("state")));
-        m_environment.insert("RAVIRAZAZU_COMMON_APPDATA", QString::fromStdString(m_dir.File("data")));
+        m_environment.insert("RAVIRAZAZU_COMMON_APPDATA",
+                             QString::fromStdString(m_dir.File("data")));
         m_environment.insert("RAVIRAZAZU_DEBUG", "1");
         // No service manager for these copies: they must not reach the machine's.
         m_environment.insert("RAVIRAZAZU_SERVICE_BUS", "user");
@@ -96,9 +97,9 @@ TEST_F(SingleCopyTest, ASecondCopyBringsTheFirstToTheFrontAndEnds)
     EXPECT_EQ(m_second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(m_second.exitCode(), 0);
     QString firstOutput;
-    QTRY_VERIFY_WITH_TIMEOUT(
-        Output(m_first, firstOutput).contains("brought to the front at the request of another copy"),
-        5000);
+    QTRY_VERIFY_WITH_TIMEOUT(Output(m_first, firstOutput)
+                                 .contains("brought to the front at the request of another copy"),
+                             5000);
     EXPECT_EQ(m_first.state(), QProcess::Running);
 
     // The same socket asks the running copy to read its document again.
@@ -139,8 +140,8 @@ TEST_F(SingleCopyTest, WithTheLockHeldAndNoAnswerTheSecondCopySaysTheToolIsRunni
 
     Start(m_second);
     QString output;
-    QTRY_VERIFY_WITH_TIMEOUT(Output(m_second, output).contains("message box: RaviraZazu is running"),
-                             15000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        Output(m_second, output).contains("message box: RaviraZazu is running"), 15000);
     // It touched no file: no title was stored, no log was begun.
     EXPECT_EQ(ProfileTitle(), "");
     EXPECT_FALSE(std::filesystem::exists(m_dir.File("state/RaviraZazu")));

@@ -57,7 +57,8 @@ CliRun RunExecutable(const std::vector<std::string>& args)
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
     pid_t pid = 0;
-    const int spawned = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    const int spawned =
+        ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(pipeFds[1]);
     std::string output;
@@ -140,8 +141,9 @@ TEST(Cli, RewriteSavesAnEquivalentDocumentAndRefusesABrokenOne)
     ASSERT_TRUE(rewritten.Load(path));
     EXPECT_TRUE(original.Root() == rewritten.Root());
 
-    const std::string broken = rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
-                                             L"<MXRGateways><GatewayConfig><LocalIP>x</Local");
+    const std::string broken =
+        rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
+                      L"<MXRGateways><GatewayConfig><LocalIP>x</Local");
     WriteBytes(path, broken);
     const CliRun refused = RunCli({"--document", path, "rewrite"});
     EXPECT_EQ(refused.status, CCliApp::kDocumentError);
@@ -184,26 +186,32 @@ TEST(Cli, LanguagesAreListedShownAndChosen)
     EXPECT_NE(list.out.find("  Deutsch (German)  Deutsch\n"), std::string::npos) << list.out;
     EXPECT_NE(list.out.find("* English           English\n"), std::string::npos) << list.out;
 
-    const CliRun english = RunCli({"--document", path, "--tool-dir", tool, "language", "text", "10030"});
+    const CliRun english =
+        RunCli({"--document", path, "--tool-dir", tool, "language", "text", "10030"});
     EXPECT_EQ(english.out, "Failed to save!\n");
 
     // An unknown name changes nothing.
     const std::string before = ReadBytes(path);
-    const CliRun refused = RunCli({"--document", path, "--tool-dir", tool, "language", "set", "Klingon"});
+    const CliRun refused =
+        RunCli({"--document", path, "--tool-dir", tool, "language", "set", "Klingon"});
     EXPECT_EQ(refused.status, CCliApp::kRefused);
     EXPECT_NE(refused.err.find("choose one of: Deutsch English"), std::string::npos) << refused.err;
     EXPECT_EQ(ReadBytes(path), before);
 
-    const CliRun chosen = RunCli({"--document", path, "--tool-dir", tool, "language", "set", "deutsch (GERMAN)"});
+    const CliRun chosen =
+        RunCli({"--document", path, "--tool-dir", tool, "language", "set", "deutsch (GERMAN)"});
     EXPECT_EQ(chosen.status, CCliApp::kDone) << chosen.err;
     CGatewayConfigDoc doc;
     ASSERT_TRUE(doc.Load(path));
     EXPECT_EQ(doc.Language()->value, L"Deutsch");
-    const CliRun german = RunCli({"--document", path, "--tool-dir", tool, "language", "text", "10030"});
+    const CliRun german =
+        RunCli({"--document", path, "--tool-dir", tool, "language", "text", "10030"});
     EXPECT_EQ(german.out, "Speichern fehlgeschlagen!\n");
     // An ID without a text in the language shows nothing, as in the window.
-    EXPECT_EQ(RunCli({"--document", path, "--tool-dir", tool, "language", "text", "99999"}).out, "\n");
-    EXPECT_EQ(RunCli({"--document", path, "--tool-dir", tool, "language", "frob"}).status, CCliApp::kUsage);
+    EXPECT_EQ(RunCli({"--document", path, "--tool-dir", tool, "language", "text", "99999"}).out,
+              "\n");
+    EXPECT_EQ(RunCli({"--document", path, "--tool-dir", tool, "language", "frob"}).status,
+              CCliApp::kUsage);
 }
 
 TEST(Cli, RadioServersFollowThePagesRules)
@@ -213,15 +221,18 @@ TEST(Cli, RadioServersFollowThePagesRules)
     WriteBytes(path, rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
                                    L"<MXRGateways><GatewayConfig><Language>English</Language>"
                                    L"</GatewayConfig></MXRGateways>"));
-    std::filesystem::copy(rztest::SampleToolDir(), dir.File("tool"), std::filesystem::copy_options::recursive);
+    std::filesystem::copy(rztest::SampleToolDir(), dir.File("tool"),
+                          std::filesystem::copy_options::recursive);
     const std::vector<std::string> base = {"--document", path, "--tool-dir", dir.File("tool")};
-    const auto run = [&base](std::vector<std::string> args) {
+    const auto run = [&base](std::vector<std::string> args)
+    {
         args.insert(args.begin(), base.begin(), base.end());
         return RunCli(args);
     };
 
     for (int i = 1; i <= 5; ++i)
-        ASSERT_EQ(run({"server", "add", "10.0.0." + std::to_string(i), "4000"}).status, CCliApp::kDone);
+        ASSERT_EQ(run({"server", "add", "10.0.0." + std::to_string(i), "4000"}).status,
+                  CCliApp::kDone);
     const CliRun sixth = run({"server", "add", "10.0.0.6", "4000"});
     EXPECT_EQ(sixth.status, CCliApp::kRefused);
     EXPECT_EQ(sixth.err, "ravirazazu-cli: You can only add no more than 5 radio servers.\n");
@@ -236,16 +247,18 @@ TEST(Cli, RadioServersFollowThePagesRules)
     EXPECT_NE(run({"server", "list"}).out.find("10.7.0.0         65535\n"), std::string::npos);
     EXPECT_EQ(run({"server", "remove", "10.0.0.2", "10.9.9.9"}).status, CCliApp::kRefused);
     EXPECT_EQ(run({"server", "remove", "10.0.0.2", "10.0.0.3"}).status, CCliApp::kDone);
-    EXPECT_EQ(run({"--json", "server", "list"}).out,
-              "{\"max\":5,\"servers\":[{\"ip\":\"10.7.0.0\",\"port\":\"65535\"},"
-              "{\"ip\":\"10.0.0.4\",\"port\":\"4000\"},{\"ip\":\"10.0.0.5\",\"port\":\"4000\"}]}\n");
+    EXPECT_EQ(
+        run({"--json", "server", "list"}).out,
+        "{\"max\":5,\"servers\":[{\"ip\":\"10.7.0.0\",\"port\":\"65535\"},"
+        "{\"ip\":\"10.0.0.4\",\"port\":\"4000\"},{\"ip\":\"10.0.0.5\",\"port\":\"4000\"}]}\n");
     EXPECT_EQ(run({"server", "add", "10.0.0.x", "1"}).status, CCliApp::kUsage);
 
     // basic set: all values checked first; one bad value changes nothing.
     const std::string before = ReadBytes(path);
     EXPECT_EQ(run({"basic", "set", "local-port=70000", "codec=opus"}).status, CCliApp::kUsage);
     EXPECT_EQ(ReadBytes(path), before);
-    const CliRun set = run({"basic", "set", "local-port=70000", "speed-unit=knots", "gps-tracking=on"});
+    const CliRun set =
+        run({"basic", "set", "local-port=70000", "speed-unit=knots", "gps-tracking=on"});
     EXPECT_EQ(set.status, CCliApp::kDone) << set.err;
     EXPECT_EQ(set.out, "local-port: 70000 -> 65535\n");
     const CliRun shown = run({"--json", "basic", "show"});
@@ -261,7 +274,8 @@ TEST(Cli, ServiceCommandsDriveTheUnit)
     ASSERT_TRUE(bus.Start()) << bus.Error();
     CSystemdStandIn systemd;
     ASSERT_TRUE(systemd.Start(bus.Address()));
-    systemd.AddUnit({"quorix-gateway.service", "Quorix MXR Gateway", "active", "running", "enabled"});
+    systemd.AddUnit(
+        {"quorix-gateway.service", "Quorix MXR Gateway", "active", "running", "enabled"});
     rztest::CScopedEnv kind("RAVIRAZAZU_SERVICE_BUS", "user");
     rztest::CScopedEnv address("DBUS_SESSION_BUS_ADDRESS", bus.Address());
     const std::string tool = rztest::SampleToolDir();
@@ -273,7 +287,8 @@ TEST(Cli, ServiceCommandsDriveTheUnit)
     EXPECT_EQ(RunCli({"--tool-dir", tool, "service", "stop"}).status, CCliApp::kDone);
     EXPECT_EQ(systemd.GetUnit("quorix-gateway.service")->activeState, "inactive");
     const CliRun json = RunCli({"--json", "--tool-dir", tool, "service", "status"});
-    EXPECT_NE(json.out.find("\"state\":1,\"stateName\":\"stopped\""), std::string::npos) << json.out;
+    EXPECT_NE(json.out.find("\"state\":1,\"stateName\":\"stopped\""), std::string::npos)
+        << json.out;
     EXPECT_EQ(RunCli({"--tool-dir", tool, "service", "restart"}).status, CCliApp::kDone);
     EXPECT_EQ(systemd.GetUnit("quorix-gateway.service")->activeState, "active");
 

@@ -86,7 +86,8 @@ TEST(GatewayConfigDoc, MissingLanguageIsAddedAndWritten)
     ASSERT_TRUE(result);
     EXPECT_TRUE(result.languageAdded);
     ASSERT_NE(doc.Language(), nullptr);
-    EXPECT_EQ(ChildNames(doc.GatewayConfig()), (std::vector<std::wstring>{L"LocalIP", L"Language"}));
+    EXPECT_EQ(ChildNames(doc.GatewayConfig()),
+              (std::vector<std::wstring>{L"LocalIP", L"Language"}));
     // The other handles are absent; nothing needs them to exist.
     EXPECT_EQ(doc.Stations(), nullptr);
     EXPECT_EQ(doc.RadioServers(), nullptr);
@@ -165,7 +166,8 @@ TEST(GatewayConfigDoc, BrokenOrForeignFilesLoadAsFarAsTheyGoAndSaySo)
     const auto result = broken.Load(path);
     EXPECT_EQ(result.status, CGatewayConfigDoc::LoadResult::ParseError);
     EXPECT_TRUE(broken.IsLoaded());
-    EXPECT_EQ(result.offset, static_cast<std::ptrdiff_t>(kHeader.size() + 2 + body.find(L"</LocalPrt>") + 2));
+    EXPECT_EQ(result.offset,
+              static_cast<std::ptrdiff_t>(kHeader.size() + 2 + body.find(L"</LocalPrt>") + 2));
     EXPECT_NE(result.Describe().find("does not parse"), std::string::npos);
     EXPECT_STREQ(broken.GetSetting(L"LocalIP"), L"10.0.0.1");
 
@@ -205,7 +207,9 @@ TEST(GatewayConfigDoc, SaveKeepsPermissionsAndLeavesNoTemporaryFiles)
     ASSERT_TRUE(doc.Load(path));
     doc.SetSetting(L"LocalIP", L"10.2.2.2");
     ASSERT_EQ(doc.Save(), 1);
-    struct stat st{};
+    struct stat st
+    {
+    };
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),

@@ -54,8 +54,8 @@ TEST(SystemLog, RecordsReachEveryStreamUntilItIsRemoved)
     log->AddOutStream(stream);
     EXPECT_EQ(stream->refCount(), 2);
 
-    log->WriteLog(L"CRaviraZazuDlg", CSystemLog::LOG_ERROR, L"route %ls via %d.%d: %s", L"add",
-                  10, 1, "failed");
+    log->WriteLog(L"CRaviraZazuDlg", CSystemLog::LOG_ERROR, L"route %ls via %d.%d: %s", L"add", 10,
+                  1, "failed");
     ASSERT_EQ(stream->records.size(), 1u);
     const std::wstring& record = stream->records[0];
     EXPECT_NE(record.find(L"[Error] CRaviraZazuDlg: route add via 10.1: failed\r\n"),
@@ -90,5 +90,6 @@ TEST(SystemLog, RecordsReachEveryStreamUntilItIsRemoved)
 TEST(StringTrans, NumbersAndNarrowing)
 {
     EXPECT_EQ(CStringTrans::uinttostring(4294967295u), "4294967295");
-    EXPECT_EQ(CStringTrans::wstringtostring(L"Gr\u00FC\u00DFe"), "Gr\xC3\xBC\xC3\x9F" "e");
+    EXPECT_EQ(CStringTrans::wstringtostring(L"Gr\u00FC\u00DFe"), "Gr\xC3\xBC\xC3\x9F"
+                                                                 "e");
 }

@@ -32,15 +32,18 @@ protected:
     {
         rztest::WriteBytes(m_dir.File("GatewayConfig.XML"),
                            rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
-                                         L"<MXRGateways><GatewayConfig><Language>" + language +
-                                         L"</Language><LogFilter>" + logFilter +
+                                         L"<MXRGateways><GatewayConfig><Language>" +
+                                         language + L"</Language><LogFilter>" + logFilter +
                                          L"</LogFilter></GatewayConfig></MXRGateways>"));
         m_document.Unload();
         ASSERT_TRUE(m_document.Load(m_dir.File("GatewayConfig.XML")));
     }
 
     std::string ToolDir() const { return m_dir.File("tool/"); }
-    std::string LanguageFile(const std::string& name) const { return m_dir.File("tool/language/" + name); }
+    std::string LanguageFile(const std::string& name) const
+    {
+        return m_dir.File("tool/language/" + name);
+    }
     void Load(const std::string& path) { m_language.LoadFile(path, m_document, ToolDir()); }
 
     CTempDir m_dir;
@@ -60,13 +63,14 @@ TEST_F(LanguageTest, AFileWithSomeIdsGivesEmptyTextsForTheOthers)
     EXPECT_EQ(m_language.Lookup(L"103"), L"");        // an empty text is a text
     EXPECT_EQ(m_language.Lookup(L"2"), L"");          // no fall-back to "Close"
     EXPECT_EQ(m_language.Lookup(L"Display"), L"Deutsch");
-    EXPECT_EQ(m_language.Lookup(L"display"), L"");    // IDs are case-sensitive
+    EXPECT_EQ(m_language.Lookup(L"display"), L""); // IDs are case-sensitive
     EXPECT_EQ(m_language.BuiltinMap().at(L"2"), L"Close");
 }
 
 TEST_F(LanguageTest, NoUsableEntriesMeansTheBuiltInEnglishTexts)
 {
-    const auto expectBuiltIn = [this](const char* what) {
+    const auto expectBuiltIn = [this](const char* what)
+    {
         EXPECT_EQ(m_language.Table(), m_language.BuiltinMap()) << what;
         EXPECT_EQ(m_language.Lookup(L"10001"), L"Less than  128 charactors!") << what;
     };
@@ -87,9 +91,10 @@ TEST_F(LanguageTest, NoUsableEntriesMeansTheBuiltInEnglishTexts)
     EXPECT_FALSE(m_language.LastParse());
 
     // Items with fewer than two attributes are passed over.
-    rztest::WriteBytes(LanguageFile("OneAttr.xml"),
-                       rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"unicode\"?>\r\n"
-                                     L"<Texts><Section Name=\"x\"><Item ID=\"1\"/></Section></Texts>"));
+    rztest::WriteBytes(
+        LanguageFile("OneAttr.xml"),
+        rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"unicode\"?>\r\n"
+                      L"<Texts><Section Name=\"x\"><Item ID=\"1\"/></Section></Texts>"));
     Load(LanguageFile("OneAttr.xml"));
     expectBuiltIn("malformed item");
 
@@ -115,9 +120,11 @@ TEST_F(LanguageTest, AMissingFileFallsBackToEnglishXmlInTheToolFolder)
 
 TEST_F(LanguageTest, FontsAndLogLevelFollowEachLoad)
 {
-    WriteLanguageFile(LanguageFile("Deutsch.xml"),
-                      {{L"Language", {{L"Charset", L"238"}, {L"FontName", L"DejaVu Serif"},
-                                      {L"FontSize", L"-13px"}, {L"TitleFontSize", L"x17"}}}});
+    WriteLanguageFile(LanguageFile("Deutsch.xml"), {{L"Language",
+                                                     {{L"Charset", L"238"},
+                                                      {L"FontName", L"DejaVu Serif"},
+                                                      {L"FontSize", L"-13px"},
+                                                      {L"TitleFontSize", L"x17"}}}});
     LoadDocument(L"Deutsch", L"3");
     Load(LanguageFile("Deutsch.xml"));
     EXPECT_EQ(m_language.NormalFont(), (lang::CFontSpec{L"DejaVu Serif", -13, 238}));
@@ -139,12 +146,14 @@ TEST_F(LanguageTest, FontsAndLogLevelFollowEachLoad)
 TEST_F(LanguageTest, SectionReaderTakesItemsByNameAndTheLastOneWins)
 {
     const std::string path = LanguageFile("Deutsch.XML");
-    rztest::WriteBytes(path, rztest::Utf16(
-        L"\xFFFF<?xml version=\"1.0\"?><Texts>"
-        L"<Section Name=\"Main\"><Item ID=\"Display\" Value=\"wrong\"/></Section>"
-        L"<Section Name=\"LANGUAGE\"><Item Value=\"Deutsch &amp; mehr\" ID=\"Display\"/>"
-        L"<Item ID=\"Display\" Value=\"Deutsch\"/><Item ID=\"Language\" Value=\"Deutsch\"/>"
-        L"<Item ID=\"Empty\" Value=\"\"/></Section></Texts>"));
+    rztest::WriteBytes(
+        path,
+        rztest::Utf16(
+            L"\xFFFF<?xml version=\"1.0\"?><Texts>"
+            L"<Section Name=\"Main\"><Item ID=\"Display\" Value=\"wrong\"/></Section>"
+            L"<Section Name=\"LANGUAGE\"><Item Value=\"Deutsch &amp; mehr\" ID=\"Display\"/>"
+            L"<Item ID=\"Display\" Value=\"Deutsch\"/><Item ID=\"Language\" Value=\"Deutsch\"/>"
+            L"<Item ID=\"Empty\" Value=\"\"/></Section></Texts>"));
     const auto section = lang::LoadLanguageSection(path, L"language");
     EXPECT_EQ(section.Value(L"Display"), L"Deutsch");
     EXPECT_EQ(section.Value(L"Language"), L"Deutsch");

@@ -25,10 +25,12 @@ protected:
     {
         m_stream = new CLogFileStream;
         m_stream->SetFolder(rz::Utf8ToWide(m_dir.File("log")));
-        m_stream->SetClock([this] {
-            std::lock_guard lock(m_mutex);
-            return m_now;
-        });
+        m_stream->SetClock(
+            [this]
+            {
+                std::lock_guard lock(m_mutex);
+                return m_now;
+            });
         m_stream->SetFreeSpace([this](const std::string&) { return m_freeBytes.load(); });
     }
     void TearDown() override { m_stream->release(); }
@@ -121,7 +123,8 @@ TEST_F(LogFileStreamTest, TheFlushPastTheSizeLimitStillGoesToTheOldFile)
 TEST_F(LogFileStreamTest, AnExistingFileGetsNoSecondByteOrderMark)
 {
     std::filesystem::create_directories(m_dir.File("log"));
-    rztest::WriteBytes(m_dir.File("log/2013-05-17 093012.LOG"), "\xFF\xFE" + rztest::Utf16(L"old "));
+    rztest::WriteBytes(m_dir.File("log/2013-05-17 093012.LOG"),
+                       "\xFF\xFE" + rztest::Utf16(L"old "));
     m_stream->Write({}, L"new");
     m_stream->Flush();
     EXPECT_EQ(rztest::ReadBytes(m_dir.File("log/2013-05-17 093012.LOG")),
@@ -157,10 +160,13 @@ TEST_F(LogFileStreamTest, ManyThreadsThroughTheSystemLogLoseNothingAndInterleave
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t)
     {
-        threads.emplace_back([log, t] {
-            for (int i = 0; i < kRecords; ++i)
-                log->WriteLog(L"writer", gLOG_LEVEL, L"thread %d record %d of a longer text", t, i);
-        });
+        threads.emplace_back(
+            [log, t]
+            {
+                for (int i = 0; i < kRecords; ++i)
+                    log->WriteLog(L"writer", gLOG_LEVEL, L"thread %d record %d of a longer text", t,
+                                  i);
+            });
     }
     for (auto& thread : threads)
         thread.join();
@@ -181,7 +187,9 @@ TEST_F(LogFileStreamTest, ManyThreadsThroughTheSystemLogLoseNothingAndInterleave
         int i = -1;
         const auto at = line.find(L"writer: thread ");
         ASSERT_NE(at, std::wstring::npos) << rz::WideToUtf8(line);
-        ASSERT_EQ(std::swscanf(line.c_str() + at, L"writer: thread %d record %d of a longer text", &t, &i), 2);
+        ASSERT_EQ(std::swscanf(line.c_str() + at, L"writer: thread %d record %d of a longer text",
+                               &t, &i),
+                  2);
         ASSERT_TRUE(t >= 0 && t < kThreads);
         EXPECT_EQ(i, next[static_cast<size_t>(t)]++); // each thread's records in its order
         ++lines;

@@ -25,10 +25,11 @@ class BasicSettingsTest : public ::testing::Test
 protected:
     void WriteDocument(const std::wstring& config)
     {
-        rztest::WriteBytes(m_dir.File("GatewayConfig.XML"),
-                           rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
-                                         L"<MXRGateways><GatewayConfig>" + config +
-                                         L"<Language>English</Language></GatewayConfig></MXRGateways>"));
+        rztest::WriteBytes(
+            m_dir.File("GatewayConfig.XML"),
+            rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
+                          L"<MXRGateways><GatewayConfig>" +
+                          config + L"<Language>English</Language></GatewayConfig></MXRGateways>"));
         m_document.Unload();
         ASSERT_TRUE(m_document.Load(m_dir.File("GatewayConfig.XML")));
     }
@@ -52,7 +53,8 @@ TEST_F(BasicSettingsTest, ActiveServersAreListedAndInactiveOnesSurviveSave)
     rztest::WriteBytes(Ini(), IniWithUnit("1"));
     WriteDocument(L"<RadioServers>" + Server(L"FALSE", L"10.0.0.1", L"1") +
                   Server(L"true", L"10.0.0.2", L"2") + Server(L"TRUE", L"10.0.0.3", L"3") +
-                  L"<Comment>kept</Comment>" + Server(L"no", L"10.0.0.4", L"4") + L"</RadioServers>");
+                  L"<Comment>kept</Comment>" + Server(L"no", L"10.0.0.4", L"4") +
+                  L"</RadioServers>");
     CBasicSettings settings;
     settings.Load(m_document, Ini());
     ASSERT_EQ(settings.Servers().size(), 2u);
@@ -81,7 +83,7 @@ TEST_F(BasicSettingsTest, ActiveServersAreListedAndInactiveOnesSurviveSave)
         EXPECT_EQ(names, (std::vector<std::wstring>{L"Used", L"IPAddress", L"IPPort"}));
     }
     EXPECT_STREQ(children[3]->GetChildValue(L"Used"), L"true"); // its own Used text
-    EXPECT_STREQ(children[4]->GetChildValue(L"Used"), L"TRUE");  // a new server
+    EXPECT_STREQ(children[4]->GetChildValue(L"Used"), L"TRUE"); // a new server
     EXPECT_STREQ(children[4]->GetChildValue(L"IPAddress"), L"10.0.0.9");
     // The speed unit was already 1: Gateway.ini is not touched.
     EXPECT_EQ(rztest::ReadBytes(Ini()), IniWithUnit("1"));
@@ -115,13 +117,14 @@ TEST_F(BasicSettingsTest, ListRulesRefuseAndChangeNothing)
 
 TEST_F(BasicSettingsTest, ValuesDefaultsCodecAndSwitches)
 {
-    WriteDocument(L"<VocCodec>8:G.711a</VocCodec><KeepUnsubscribedGPSData>01</KeepUnsubscribedGPSData>"
-                  L"<KeepRRSRetryTime>2</KeepRRSRetryTime><LocalIP></LocalIP>");
+    WriteDocument(
+        L"<VocCodec>8:G.711a</VocCodec><KeepUnsubscribedGPSData>01</KeepUnsubscribedGPSData>"
+        L"<KeepRRSRetryTime>2</KeepRRSRetryTime><LocalIP></LocalIP>");
     CBasicSettings settings;
     settings.Load(m_document, Ini());
     EXPECT_EQ(settings.codec, CBasicSettings::Codec::G711a);
-    EXPECT_TRUE(settings.gpsTracking);   // reads as the integer 1
-    EXPECT_FALSE(settings.rrsDisabled);  // 2 is not on
+    EXPECT_TRUE(settings.gpsTracking);  // reads as the integer 1
+    EXPECT_FALSE(settings.rrsDisabled); // 2 is not on
     EXPECT_EQ(settings.localIp, L"127.0.0.1");
     EXPECT_EQ(settings.localPort, L"0");
     EXPECT_EQ(settings.voipPort, L"19000");

@@ -11,9 +11,9 @@ TEST(FieldFilters, WholeValuesEndAsTheFieldWouldShowThem)
     EXPECT_EQ(TypeIntoIpField(L"192.168"), L"192.168.0.0");
     EXPECT_EQ(TypeIntoIpField(L"1.2.3."), L"1.2.3.0");
     EXPECT_EQ(TypeIntoIpField(L""), L"127.0.0.1");
-    EXPECT_FALSE(TypeIntoIpField(L"1..2"));       // a dot after a dot
-    EXPECT_FALSE(TypeIntoIpField(L"1.2.3.4.5"));  // a fourth dot
-    EXPECT_FALSE(TypeIntoIpField(L".1"));         // a dot first
+    EXPECT_FALSE(TypeIntoIpField(L"1..2"));      // a dot after a dot
+    EXPECT_FALSE(TypeIntoIpField(L"1.2.3.4.5")); // a fourth dot
+    EXPECT_FALSE(TypeIntoIpField(L".1"));        // a dot first
     EXPECT_FALSE(TypeIntoIpField(L"host"));
 
     EXPECT_EQ(TypeIntoFixedField(L"70000", PortLimits()), L"65535");

@@ -73,8 +73,9 @@ protected:
         ASSERT_EQ(Ip({"netns", "add", m_radio}), 0);
         const std::string toolEnd = "rzv" + id + "a";
         const std::string radioEnd = "rzv" + id + "b";
-        ASSERT_EQ(Ip({"-n", m_tool, "link", "add", toolEnd, "type", "veth", "peer", "name", radioEnd,
-                      "netns", m_radio}), 0);
+        ASSERT_EQ(Ip({"-n", m_tool, "link", "add", toolEnd, "type", "veth", "peer", "name",
+                      radioEnd, "netns", m_radio}),
+                  0);
         ASSERT_EQ(Ip({"-n", m_tool, "link", "set", toolEnd, "address", "00:11:0a:00:00:65"}), 0);
         ASSERT_EQ(Ip({"-n", m_tool, "addr", "add", "192.168.10.2/24", "dev", toolEnd}), 0);
         ASSERT_EQ(Ip({"-n", m_tool, "link", "set", toolEnd, "up"}), 0);
@@ -112,8 +113,9 @@ protected:
     {
         int fds[2];
         ASSERT_EQ(::pipe(fds), 0);
-        std::vector<std::string> args = {IpCommand(), "netns", "exec", m_radio, RZ_RADIO_SIM_PATH,
-                                         "--address", "10.0.0.100", "--port", "3005"};
+        std::vector<std::string> args = {IpCommand(),  "netns",           "exec",
+                                         m_radio,      RZ_RADIO_SIM_PATH, "--address",
+                                         "10.0.0.100", "--port",          "3005"};
         std::vector<char*> argv;
         for (auto& arg : args)
             argv.push_back(arg.data());
@@ -137,8 +139,9 @@ protected:
     // The command line in the tool's namespace.
     CRun Cli(const std::vector<std::string>& args)
     {
-        std::vector<std::string> all = {IpCommand(), "netns", "exec", m_tool, RZ_CLI_PATH,
-                                        "--document", m_dir.File("none.XML")};
+        std::vector<std::string> all = {
+            IpCommand(),           "netns", "exec", m_tool, RZ_CLI_PATH, "--document",
+            m_dir.File("none.XML")};
         all.insert(all.end(), args.begin(), args.end());
         return Capture(all);
     }
@@ -163,28 +166,33 @@ TEST_F(ConnectionNetnsTest, TheFullTestFindsTheRadioSetsTheRouteAndConnects)
 {
     StartRadio();
     // No adapter carries this address: 10032, and no route is touched.
-    const CRun missing = Cli({"test-connection", "192.168.99.9", "--alias", "A", "--pseudo-id", "1"});
+    const CRun missing =
+        Cli({"test-connection", "192.168.99.9", "--alias", "A", "--pseudo-id", "1"});
     EXPECT_EQ(missing.status, 4);
     EXPECT_EQ(missing.out, "");
     EXPECT_EQ(Routes(), "");
 
-    const CRun run = Cli({"test-connection", "192.168.10.2", "--alias", "Harbour Ops", "--pseudo-id", "101"});
+    const CRun run =
+        Cli({"test-connection", "192.168.10.2", "--alias", "Harbour Ops", "--pseudo-id", "101"});
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_NE(run.out.find("Radio 10.0.0.100 (subnet 10) behind the adapter 192.168.10.2"),
-              std::string::npos) << run.out;
+              std::string::npos)
+        << run.out;
     EXPECT_NE(run.out.find("Attempt 1 of 6"), std::string::npos);
     EXPECT_NE(run.out.find("Connected successfully"), std::string::npos);
     EXPECT_NE(Routes().find("10.0.0.0/8 via 192.168.10.1"), std::string::npos) << Routes();
 
     // A second run replaces the route instead of failing on it.
-    EXPECT_EQ(Cli({"test-connection", "192.168.10.2", "--alias", "A", "--pseudo-id", "1"}).status, 0);
+    EXPECT_EQ(Cli({"test-connection", "192.168.10.2", "--alias", "A", "--pseudo-id", "1"}).status,
+              0);
     const std::string routes = Routes();
     EXPECT_EQ(std::count(routes.begin(), routes.end(), '\n'), 1) << routes;
 
     const CRun adapters = Cli({"--json", "adapters"});
     EXPECT_NE(adapters.out.find("\"address\":\"192.168.10.2\",\"hardware\":\"00-11-0A-00-00-65\","
                                 "\"radio\":\"10.0.0.100\""),
-              std::string::npos) << adapters.out;
+              std::string::npos)
+        << adapters.out;
 }
 
 TEST_F(ConnectionNetnsTest, WithTwoAdaptersOfOneAddressTheFirstDecides)
@@ -194,7 +202,8 @@ TEST_F(ConnectionNetnsTest, WithTwoAdaptersOfOneAddressTheFirstDecides)
     for (const auto& [name, hardware] : {std::pair{"rzd" + id + "a", "00:11:0a:00:00:65"},
                                          std::pair{"rzd" + id + "b", "00:11:0b:00:00:65"}})
     {
-        ASSERT_EQ(Ip({"-n", m_tool, "link", "add", name, "type", "veth", "peer", "name", name + "p"}), 0);
+        ASSERT_EQ(
+            Ip({"-n", m_tool, "link", "add", name, "type", "veth", "peer", "name", name + "p"}), 0);
         ASSERT_EQ(Ip({"-n", m_tool, "link", "set", name, "address", hardware}), 0);
         ASSERT_EQ(Ip({"-n", m_tool, "addr", "add", "192.168.30.2/24", "dev", name}), 0);
         ASSERT_EQ(Ip({"-n", m_tool, "link", "set", name, "up"}), 0);

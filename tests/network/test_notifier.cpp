@@ -83,9 +83,8 @@ TEST(Notifier, ATableChangeWaitsForADeliveryInProgress)
     std::thread delivering([&] { notifier.Notify(&event); });
     blocking.entered.get_future().wait();
 
-    auto change = std::async(std::launch::async, [&] {
-        return notifier.AddListener(&other, kSocketDataReceivedEvent);
-    });
+    auto change = std::async(std::launch::async, [&]
+                             { return notifier.AddListener(&other, kSocketDataReceivedEvent); });
     // While the delivery runs the change cannot finish.
     EXPECT_EQ(change.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
     blocking.release.set_value();
@@ -106,7 +105,8 @@ TEST(Notifier, SeveralThreadsDeliverAtOnce)
             std::unique_lock lock(mutex);
             ++inside;
             met.notify_all();
-            bothInside = bothInside || met.wait_for(lock, std::chrono::seconds(10), [this] { return inside >= 2; });
+            bothInside = bothInside || met.wait_for(lock, std::chrono::seconds(10),
+                                                    [this] { return inside >= 2; });
         }
         std::mutex mutex;
         std::condition_variable met;

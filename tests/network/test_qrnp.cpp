@@ -57,12 +57,14 @@ public:
     bool WaitFor(size_t count, size_t length)
     {
         std::unique_lock lock(m_mutex);
-        return m_arrived.wait_for(lock, std::chrono::seconds(5), [&] { return Count(length) >= count; });
+        return m_arrived.wait_for(lock, std::chrono::seconds(5),
+                                  [&] { return Count(length) >= count; });
     }
     size_t Count(size_t length)
     {
         return static_cast<size_t>(std::count_if(payloads.begin(), payloads.end(),
-                                                 [length](const Bytes& p) { return p.size() == length; }));
+                                                 [length](const Bytes& p)
+                                                 { return p.size() == length; }));
     }
     std::vector<Bytes> payloads;
 
@@ -113,8 +115,10 @@ template <typename Predicate> bool Eventually(Predicate predicate)
 
 TEST(QrnpPackets, AreByteExact)
 {
-    EXPECT_EQ(qrnp::Packet(qrnp::kConnectRequest, 0x20, 0x10), Hex("7E 03 00 FE 20 10 00 00 00 0C 60 E2"));
-    EXPECT_EQ(qrnp::Packet(qrnp::kAcknowledgement, 0x20, 0x10), Hex("7E 03 00 10 20 10 00 00 00 0C 61 D0"));
+    EXPECT_EQ(qrnp::Packet(qrnp::kConnectRequest, 0x20, 0x10),
+              Hex("7E 03 00 FE 20 10 00 00 00 0C 60 E2"));
+    EXPECT_EQ(qrnp::Packet(qrnp::kAcknowledgement, 0x20, 0x10),
+              Hex("7E 03 00 10 20 10 00 00 00 0C 61 D0"));
     EXPECT_EQ(qrnp::Packet(qrnp::kClose, 0x20, 0x10), Hex("7E 03 00 FB 20 10 00 00 00 0C 60 E5"));
     EXPECT_EQ(qrnp::LinkQueryMessage(), Hex("02 C9 10 05 00 02 00 01 01 01 4F 03"));
     EXPECT_EQ(qrnp::KeepAliveMessage(120), Hex("02 CA 00 02 00 78 00 EE 03"));
@@ -141,8 +145,9 @@ TEST(QrnpSocket, AVerifiedLinkMovesToTheAcceptedNodeAndEndsWithEndOfLinkAndClose
 
     // The radio's data after the link: acknowledged and delivered without its header.
     ASSERT_TRUE(link.collector.WaitFor(1, 3));
-    EXPECT_NE(std::find(link.collector.payloads.begin(), link.collector.payloads.end(), Hex("AA BB CC")),
-              link.collector.payloads.end());
+    EXPECT_NE(
+        std::find(link.collector.payloads.begin(), link.collector.payloads.end(), Hex("AA BB CC")),
+        link.collector.payloads.end());
     const auto received = link.radio.Received();
     ASSERT_GE(received.size(), 2u);
     EXPECT_EQ(received[0], Hex("7E 03 00 FE 20 10 00 00 00 0C 60 E2")); // to 0x20 before the accept
@@ -188,7 +193,8 @@ TEST(QrnpSocket, RejectsAndFailedQueriesEndConnectWithFalse)
         ASSERT_TRUE(link.Start(options));
         const auto before = std::chrono::steady_clock::now();
         EXPECT_FALSE(link.socket->Connect(Address("127.0.0.2")));
-        EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(250)); // no wait-out
+        EXPECT_LT(std::chrono::steady_clock::now() - before,
+                  std::chrono::milliseconds(250)); // no wait-out
         EXPECT_FALSE(link.socket->IsLinked());
         link.Close();
         // Even without a link, destruction says end-of-link and close.
@@ -249,7 +255,10 @@ TEST(MobileChannelDetector, TheRadioAddressComesFromTheHardwareAddress)
     class CFound : public CListenerBase
     {
     public:
-        void OnEvent(CEventBase* event) override { addresses = static_cast<IPFoundEvent*>(event)->addresses; }
+        void OnEvent(CEventBase* event) override
+        {
+            addresses = static_cast<IPFoundEvent*>(event)->addresses;
+        }
         std::map<std::string, IPFoundEntry> addresses;
     } found;
     detector.AddListener(&found, kIPFoundEvent);

@@ -175,7 +175,8 @@ TEST_F(BaseSetDialogTest, AddChangeRemoveAndCancelWalkTheEntryEditMode)
 
     // Saving writes the list into the document.
     ASSERT_TRUE(m_page->SaveConfig());
-    EXPECT_EQ(CGatewayConfigDoc::Instance().RadioServers()->GetChildCount(), 1u); // the inactive one
+    EXPECT_EQ(CGatewayConfigDoc::Instance().RadioServers()->GetChildCount(),
+              1u); // the inactive one
 }
 
 TEST_F(BaseSetDialogTest, AFullListRefusesAddAndTipsDoNotBlockSaving)

@@ -148,7 +148,7 @@ TEST(ScrollState, StepsAndRangesAtTheEdges)
     EXPECT_EQ(state.MaxX(), 25);
     EXPECT_EQ(state.MaxY(), 39);
 
-    EXPECT_EQ(state.ScrollVertical(CScrollState::LineUp), 0); // already at the top
+    EXPECT_EQ(state.ScrollVertical(CScrollState::LineUp), 0);    // already at the top
     EXPECT_EQ(state.ScrollVertical(CScrollState::PageDown), 39); // page down: to the bottom
     EXPECT_EQ(state.ScrollVertical(CScrollState::LineDown), 0);
     EXPECT_EQ(state.ScrollVertical(CScrollState::PageUp), -39);

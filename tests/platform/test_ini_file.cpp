@@ -79,7 +79,8 @@ TEST(IniFile, KeepsEncodingAndCreatesMissingFiles)
     CTempDir dir;
     // UTF-16 with a byte-order mark and a value outside ASCII stays UTF-16.
     const std::string utf16Path = dir.File("utf16.ini");
-    WriteBytes(utf16Path, "\xFF\xFE" + rztest::Utf16(L"[Settings]\r\nName=Zentrale \u00C4\r\nKey=1\r\n"));
+    WriteBytes(utf16Path,
+               "\xFF\xFE" + rztest::Utf16(L"[Settings]\r\nName=Zentrale \u00C4\r\nKey=1\r\n"));
     ASSERT_TRUE(WritePrivateProfileString(L"settings", L"key", L"2", utf16Path));
     EXPECT_EQ(ReadBytes(utf16Path),
               "\xFF\xFE" + rztest::Utf16(L"[Settings]\r\nName=Zentrale \u00C4\r\nKey=2\r\n"));

@@ -20,7 +20,9 @@ TEST(Paths, DocumentLiesBelowTheOverriddenDataFolderAndItsFoldersAreMade)
     CScopedEnv env("RAVIRAZAZU_COMMON_APPDATA", dir.Path());
     EXPECT_EQ(DocumentPath(), dir.Path() + "/Quorix/MXR Gateway 4.5/GatewayConfig.XML");
     ASSERT_TRUE(EnsureDocumentFolders());
-    struct stat st{};
+    struct stat st
+    {
+    };
     ASSERT_EQ(::stat(DocumentFolder().c_str(), &st), 0);
     EXPECT_TRUE(S_ISDIR(st.st_mode));
     EXPECT_EQ(ToolDir().back(), '/');

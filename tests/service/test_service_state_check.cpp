@@ -31,8 +31,10 @@ protected:
         ASSERT_TRUE(m_bus.Start()) << m_bus.Error();
         ASSERT_TRUE(m_systemd.Start(m_bus.Address()));
         m_busKind = std::make_unique<rztest::CScopedEnv>("RAVIRAZAZU_SERVICE_BUS", "user");
-        m_address = std::make_unique<rztest::CScopedEnv>("DBUS_SESSION_BUS_ADDRESS", m_bus.Address());
-        m_systemd.AddUnit({"quorix-gateway.service", "Quorix MXR Gateway", "active", "running", "enabled"});
+        m_address =
+            std::make_unique<rztest::CScopedEnv>("DBUS_SESSION_BUS_ADDRESS", m_bus.Address());
+        m_systemd.AddUnit(
+            {"quorix-gateway.service", "Quorix MXR Gateway", "active", "running", "enabled"});
         m_systemd.AddUnit({"sshd.service", "OpenSSH server", "active", "running", "enabled"});
     }
 
@@ -54,7 +56,8 @@ protected:
 
 TEST_F(ServiceStateCheckTest, TheUnitIsFoundByNameOrDisplayNameInAnyCase)
 {
-    for (const std::wstring name : {L"quorix MXR gateway", L"QUORIX-GATEWAY", L"quorix-gateway.service"})
+    for (const std::wstring name :
+         {L"quorix MXR gateway", L"QUORIX-GATEWAY", L"quorix-gateway.service"})
     {
         auto watcher = Watch(name);
         EXPECT_TRUE(watcher->IsInstalled(name));
@@ -114,14 +117,16 @@ TEST_F(ServiceStateCheckTest, StartAndStopAskOnlyWhenNeededAndLeaveTheUnitEnable
     EXPECT_EQ(m_listener.states, (std::vector<uint32_t>{1}));
 
     // A disabled unit is enabled by a start (and a stop never disables it).
-    m_systemd.AddUnit({"quorix-gateway.service", "Quorix MXR Gateway", "inactive", "running", "disabled"});
+    m_systemd.AddUnit(
+        {"quorix-gateway.service", "Quorix MXR Gateway", "inactive", "running", "disabled"});
     ASSERT_TRUE(watcher->Start(L"Quorix MXR Gateway"));
     EXPECT_EQ(m_systemd.Calls("EnableUnitFiles"), 1);
     EXPECT_EQ(m_systemd.GetUnit("quorix-gateway.service")->unitFileState, "enabled");
     EXPECT_EQ(m_systemd.GetUnit("quorix-gateway.service")->activeState, "active");
 
     // A paused (frozen) unit is started, not thawed.
-    m_systemd.AddUnit({"quorix-gateway.service", "Quorix MXR Gateway", "active", "frozen", "enabled"});
+    m_systemd.AddUnit(
+        {"quorix-gateway.service", "Quorix MXR Gateway", "active", "frozen", "enabled"});
     m_listener.states.clear();
     watcher->Poll();
     EXPECT_EQ(m_listener.states, (std::vector<uint32_t>{7}));
@@ -138,11 +143,13 @@ TEST_F(ServiceStateCheckTest, StartAndStopAskOnlyWhenNeededAndLeaveTheUnitEnable
 
 TEST_F(ServiceStateCheckTest, ARefusedRequestAnswersFalse)
 {
-    m_systemd.AddUnit({"quorix-gateway.service", "Quorix MXR Gateway", "inactive", "running", "enabled"});
+    m_systemd.AddUnit(
+        {"quorix-gateway.service", "Quorix MXR Gateway", "inactive", "running", "enabled"});
     m_systemd.SetRefuse(true);
     auto watcher = Watch(L"Quorix MXR Gateway");
     EXPECT_FALSE(watcher->Start(L"Quorix MXR Gateway"));
-    EXPECT_NE(watcher->LastError().find("Access denied"), std::string::npos) << watcher->LastError();
+    EXPECT_NE(watcher->LastError().find("Access denied"), std::string::npos)
+        << watcher->LastError();
     EXPECT_EQ(m_systemd.GetUnit("quorix-gateway.service")->activeState, "inactive");
     watcher->RemoveListener(&m_listener, kServiceStateCheckEvent);
 }

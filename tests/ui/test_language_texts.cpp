@@ -61,13 +61,21 @@ protected:
         ASSERT_TRUE(m_document.Load(m_dir.File("GatewayConfig.XML")));
         WriteLanguageFile(m_dir.File("tool/language/English.xml"),
                           {{L"Language", {{L"FontName", L"DejaVu Serif"}, {L"FontSize", L"-15"}}},
-                           {L"Main", {{L"103", L"Gateway Config Tool"}, {L"1", L"Save"},
-                                      {L"1008", L"Local IP"}, {L"1174", L""},
-                                      {L"100001", L"never"}, {L"-1", L"never"},
-                                      {L"1140", L"Slot1"}, {L"1175", L"Repeaters"}}}});
+                           {L"Main",
+                            {{L"103", L"Gateway Config Tool"},
+                             {L"1", L"Save"},
+                             {L"1008", L"Local IP"},
+                             {L"1174", L""},
+                             {L"100001", L"never"},
+                             {L"-1", L"never"},
+                             {L"1140", L"Slot1"},
+                             {L"1175", L"Repeaters"}}}});
         WriteLanguageFile(m_dir.File("tool/language/Deutsch.xml"),
-                          {{L"Main", {{L"103", L"Gateway-Konfiguration"}, {L"1", L"Speichern"},
-                                      {L"1008", L"Lokale IP"}, {L"150", L"Spracheinstellungen"}}}});
+                          {{L"Main",
+                            {{L"103", L"Gateway-Konfiguration"},
+                             {L"1", L"Speichern"},
+                             {L"1008", L"Lokale IP"},
+                             {L"150", L"Spracheinstellungen"}}}});
     }
     void TearDown() override { ClearLanguageRegistry(); }
 

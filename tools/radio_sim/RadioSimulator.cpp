@@ -88,7 +88,8 @@ void CRadioSimulator::Reply(const std::vector<uint8_t>& bytes)
         to.sin_addr.s_addr = m_peerAddress;
         to.sin_port = m_peerPort;
     }
-    ::sendto(m_socket, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    ::sendto(m_socket, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to),
+             sizeof to);
 }
 
 void CRadioSimulator::SendToTool(const std::vector<uint8_t>& bytes)
@@ -102,7 +103,8 @@ void CRadioSimulator::Answer(const std::vector<uint8_t>& packet)
         return;
     const uint8_t type = packet[3];
     const uint8_t node = m_options.nodeId;
-    const auto trace = [this](const char* what) {
+    const auto trace = [this](const char* what)
+    {
         if (m_trace)
         {
             std::printf("radio: %s\n", what);

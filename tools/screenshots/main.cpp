@@ -27,8 +27,8 @@ int main(int argc, char** argv)
     if (!dialog.OnInitDialog())
         return 1;
     dialog.show();
-    const char* names[] = {"1-basic-settings", "2-dispatch-stations", "3-repeaters",
-                           "4-language", "5-others"};
+    const char* names[] = {"1-basic-settings", "2-dispatch-stations", "3-repeaters", "4-language",
+                           "5-others"};
     for (int i = 0; i < dialog.PageCount(); ++i)
     {
         dialog.SelectPage(i);

@@ -42,12 +42,14 @@ bool CPrivateBus::Start()
     {
         // Anyone on this private bus may own any name and talk to anyone.
         std::ofstream out(config);
-        out << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+        out << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration "
+               "1.0//EN\"\n"
                " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
                "<busconfig>\n  <type>session</type>\n  <listen>unix:path="
             << socket
             << "</listen>\n  <auth>EXTERNAL</auth>\n"
-               "  <policy context=\"default\">\n    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
+               "  <policy context=\"default\">\n    <allow send_destination=\"*\" "
+               "eavesdrop=\"true\"/>\n"
                "    <allow eavesdrop=\"true\"/>\n    <allow own=\"*\"/>\n    <allow user=\"*\"/>\n"
                "  </policy>\n</busconfig>\n";
     }

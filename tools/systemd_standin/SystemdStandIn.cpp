@@ -115,9 +115,11 @@ int CSystemdStandIn::HandleManager(sd_bus_message* message, const std::string& m
         if (sd_bus_message_read(message, "s", &name) < 0)
             return -EINVAL;
         if (!ValidUnitName(name))
-            return sd_bus_error_setf(error, SD_BUS_ERROR_INVALID_ARGS, "Unit name %s is not valid.", name);
+            return sd_bus_error_setf(error, SD_BUS_ERROR_INVALID_ARGS, "Unit name %s is not valid.",
+                                     name);
         if (member == "GetUnit" && m_units.count(name) == 0)
-            return sd_bus_error_setf(error, "org.freedesktop.systemd1.NoSuchUnit", "Unit %s not loaded.", name);
+            return sd_bus_error_setf(error, "org.freedesktop.systemd1.NoSuchUnit",
+                                     "Unit %s not loaded.", name);
         // Like systemd, LoadUnit gives an object even for a unit that has no file.
         return sd_bus_reply_method_return(message, "o", UnitPath(name).c_str());
     }
@@ -127,8 +129,8 @@ int CSystemdStandIn::HandleManager(sd_bus_message* message, const std::string& m
         sd_bus_message_new_method_return(message, &reply);
         sd_bus_message_open_container(reply, 'a', "(ssssssouso)");
         for (const auto& [id, unit] : m_units)
-            sd_bus_message_append(reply, "(ssssssouso)", id.c_str(), unit.description.c_str(), "loaded",
-                                  unit.activeState.c_str(),
+            sd_bus_message_append(reply, "(ssssssouso)", id.c_str(), unit.description.c_str(),
+                                  "loaded", unit.activeState.c_str(),
                                   unit.activeState == "active" ? "running" : "dead", "",
                                   UnitPath(id).c_str(), 0u, "", "/");
         sd_bus_message_close_container(reply);
@@ -159,7 +161,8 @@ int CSystemdStandIn::HandleManager(sd_bus_message* message, const std::string& m
             return sd_bus_error_set(error, SD_BUS_ERROR_ACCESS_DENIED, "Access denied");
         const auto it = m_units.find(name);
         if (it == m_units.end())
-            return sd_bus_error_setf(error, "org.freedesktop.systemd1.NoSuchUnit", "Unit %s not found.", name);
+            return sd_bus_error_setf(error, "org.freedesktop.systemd1.NoSuchUnit",
+                                     "Unit %s not found.", name);
         it->second.activeState = member == "StopUnit" ? "inactive" : "active";
         it->second.freezerState = "running";
         const std::string job = "/org/freedesktop/systemd1/job/" + std::to_string(++m_jobs);
@@ -200,7 +203,8 @@ int CSystemdStandIn::HandleManager(sd_bus_message* message, const std::string& m
     return 0;
 }
 
-int CSystemdStandIn::HandleUnit(sd_bus_message* message, const std::string& path, sd_bus_error* error)
+int CSystemdStandIn::HandleUnit(sd_bus_message* message, const std::string& path,
+                                sd_bus_error* error)
 {
     const char* interface = nullptr;
     const char* property = nullptr;

@@ -1,12 +1,11 @@
 #pragma once
 
-#include <systemd/sd-bus.h>
-
 #include <atomic>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <systemd/sd-bus.h>
 #include <thread>
 
 // A stand-in for the part of systemd's D-Bus interface that the tool uses, served on a bus
