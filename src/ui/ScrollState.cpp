@@ -30,7 +30,8 @@ int CScrollState::Clamp(int change, int position, int maximum)
     return std::clamp(position + change, 0, maximum) - position;
 }
 
-int CScrollState::ScrollHorizontal(Command command, int thumb)
+int CScrollState::Step(Command command, int thumb, int position, int maximum, int pageUp,
+                       int pageDown)
 {
     int change = 0;
     switch (command)
@@ -42,59 +43,38 @@ int CScrollState::ScrollHorizontal(Command command, int thumb)
         change = 1;
         break;
     case PageUp:
-        change = -8;
+        change = pageUp;
         break;
     case PageDown:
-        change = 8;
+        change = pageDown;
         break;
     case ThumbTrack:
-        change = thumb - m_x;
+        change = thumb - position;
         break;
     case Top:
-        change = -m_x;
+        change = -position;
         break;
     case Bottom:
-        change = m_maxX - m_x;
+        change = maximum - position;
         break;
     case Other:
         break;
     }
-    change = Clamp(change, m_x, m_maxX);
+    return Clamp(change, position, maximum);
+}
+
+int CScrollState::ScrollHorizontal(Command command, int thumb)
+{
+    const int change = Step(command, thumb, m_x, m_maxX, -8, 8);
     m_x += change;
     return change;
 }
 
 int CScrollState::ScrollVertical(Command command, int thumb)
 {
-    int change = 0;
-    switch (command)
-    {
-    case LineUp:
-        change = -1;
-        break;
-    case LineDown:
-        change = 1;
-        break;
     // A page is the whole extra height, so page up and down go to the ends.
-    case PageUp:
-        change = m_rangeY > 0 ? -m_rangeY : -1;
-        break;
-    case PageDown:
-        change = std::max(m_rangeY, 1);
-        break;
-    case ThumbTrack:
-        change = thumb - m_y;
-        break;
-    case Top:
-        change = -m_y;
-        break;
-    case Bottom:
-        change = m_maxY - m_y;
-        break;
-    case Other:
-        break;
-    }
-    change = Clamp(change, m_y, m_maxY);
+    const int change =
+        Step(command, thumb, m_y, m_maxY, m_rangeY > 0 ? -m_rangeY : -1, std::max(m_rangeY, 1));
     m_y += change;
     return change;
 }
