@@ -97,17 +97,19 @@ void CLogFileStream::Close()
 
 void CLogFileStream::Run()
 {
-    // The test follows the flush, so what was written before Close is flushed once more.
-    bool keepGoing = true;
-    while (keepGoing)
+    for (;;)
     {
         {
             std::unique_lock wakeLock(m_wakeMutex);
             m_wake.wait_for(wakeLock, kFlushInterval, [this] { return !m_running; });
         }
+        if (!m_running)
+            break;
         Flush();
-        keepGoing = m_running;
     }
+    // Once more after Close: a Close that came while a flush ran must not lose what was
+    // written meanwhile.
+    Flush();
 }
 
 void CLogFileStream::SetFolder(std::wstring folder)
