@@ -77,20 +77,31 @@ private:
 // same port, as the tool always talks port to same port.
 struct CLink
 {
-    CRadioSimulator radio;
-    std::unique_ptr<CQRNPSocket> socket;
+    // In this order, so that the socket (and its threads) go first.
     CCollector collector;
+    std::unique_ptr<CRadioSimulator> simulator;
+    std::unique_ptr<CQRNPSocket> socket;
+    CRadioSimulator& radio() { return *simulator; }
 
+    // The simulator takes a free port on 127.0.0.2; that port on 127.0.0.1 may be taken by
+    // another test running at the same time, and then both try again elsewhere.
     bool Start(CRadioSimulator::Options options)
     {
         options.address = "127.0.0.2";
         options.port = 0;
-        if (!radio.Start(options))
-            return false;
-        socket = std::make_unique<CQRNPSocket>(0);
-        socket->SetTimings(300, 1000, std::chrono::seconds(120));
-        socket->AddListener(&collector, kSocketDataReceivedEvent);
-        return socket->Open(Address("127.0.0.1"), radio.Port()) == 0;
+        for (int tries = 0; tries < 20; ++tries)
+        {
+            simulator = std::make_unique<CRadioSimulator>();
+            if (!simulator->Start(options))
+                return false;
+            socket = std::make_unique<CQRNPSocket>(0);
+            socket->SetTimings(300, 1000, std::chrono::seconds(120));
+            socket->AddListener(&collector, kSocketDataReceivedEvent);
+            if (socket->Open(Address("127.0.0.1"), simulator->Port()) == 0)
+                return true;
+            socket->RemoveListener(&collector, kSocketDataReceivedEvent);
+        }
+        return false;
     }
     void Close()
     {
@@ -138,7 +149,7 @@ TEST(QrnpSocket, AVerifiedLinkMovesToTheAcceptedNodeAndEndsWithEndOfLinkAndClose
     CRadioSimulator::Options options;
     options.nodeId = 0x31;
     options.dataAfterLink = {Hex("AA BB CC")};
-    ASSERT_TRUE(link.Start(options)) << link.radio.Error();
+    ASSERT_TRUE(link.Start(options)) << link.radio().Error();
     ASSERT_TRUE(link.socket->Connect(Address("127.0.0.2")));
     EXPECT_EQ(link.socket->PeerId(), 0x31);
     EXPECT_TRUE(link.socket->IsLinked());
@@ -148,26 +159,26 @@ TEST(QrnpSocket, AVerifiedLinkMovesToTheAcceptedNodeAndEndsWithEndOfLinkAndClose
     EXPECT_NE(
         std::find(link.collector.payloads.begin(), link.collector.payloads.end(), Hex("AA BB CC")),
         link.collector.payloads.end());
-    const auto received = link.radio.Received();
+    const auto received = link.radio().Received();
     ASSERT_GE(received.size(), 2u);
     EXPECT_EQ(received[0], Hex("7E 03 00 FE 20 10 00 00 00 0C 60 E2")); // to 0x20 before the accept
     EXPECT_EQ(received[1], qrnp::Packet(qrnp::kData, 0x31, 0x10, qrnp::LinkQueryMessage()));
     // The keep-alive thread began, and every data packet of the radio was acknowledged to 0x31.
-    EXPECT_TRUE(Eventually([&] { return link.radio.CountOpcode(qrnp::kKeepAlive) == 1; }));
-    EXPECT_TRUE(Eventually([&] { return link.radio.CountType(qrnp::kAcknowledgement) == 3; }));
+    EXPECT_TRUE(Eventually([&] { return link.radio().CountOpcode(qrnp::kKeepAlive) == 1; }));
+    EXPECT_TRUE(Eventually([&] { return link.radio().CountType(qrnp::kAcknowledgement) == 3; }));
 
     // Data from another node is neither acknowledged nor delivered.
     const size_t delivered = link.collector.payloads.size();
-    link.radio.SendToTool(qrnp::Packet(qrnp::kData, 0x10, 0x44, Hex("01 02 03 04")));
+    link.radio().SendToTool(qrnp::Packet(qrnp::kData, 0x10, 0x44, Hex("01 02 03 04")));
     // Too short to be a packet: dropped.
-    link.radio.SendToTool(Hex("7E 03 00"));
+    link.radio().SendToTool(Hex("7E 03 00"));
     // A 12-byte acknowledgement from the peer is delivered with length 0.
     const size_t empties = link.collector.Count(0);
-    link.radio.SendToTool(qrnp::Packet(qrnp::kAcknowledgement, 0x10, 0x31));
+    link.radio().SendToTool(qrnp::Packet(qrnp::kAcknowledgement, 0x10, 0x31));
     ASSERT_TRUE(link.collector.WaitFor(empties + 1, 0));
     EXPECT_EQ(link.collector.payloads.size(), delivered + 1);
     EXPECT_EQ(link.collector.Count(4), 0u);
-    EXPECT_EQ(link.radio.CountType(qrnp::kAcknowledgement), 3);
+    EXPECT_EQ(link.radio().CountType(qrnp::kAcknowledgement), 3);
 
     std::string debug;
     const auto previous = rz::SetDebugOutputSink([&](std::string_view text) { debug += text; });
@@ -178,9 +189,9 @@ TEST(QrnpSocket, AVerifiedLinkMovesToTheAcceptedNodeAndEndsWithEndOfLinkAndClose
     EXPECT_LT(took, std::chrono::milliseconds(500)); // the keep-alive wait of 120 s is woken
     EXPECT_EQ(debug, "Delete CQRNPSocket\r\nDelete CQDPSocket\r\nDelete CNotifierBase\r\n");
     // End-of-link, then close, both to the accepted node.
-    EXPECT_TRUE(Eventually([&] { return link.radio.CountType(qrnp::kClose) == 1; }));
-    EXPECT_EQ(link.radio.CountOpcode(qrnp::kEndOfLink), 1);
-    const auto last = link.radio.Received().back();
+    EXPECT_TRUE(Eventually([&] { return link.radio().CountType(qrnp::kClose) == 1; }));
+    EXPECT_EQ(link.radio().CountOpcode(qrnp::kEndOfLink), 1);
+    const auto last = link.radio().Received().back();
     EXPECT_EQ(last, qrnp::Packet(qrnp::kClose, 0x31, 0x10));
 }
 
@@ -198,9 +209,9 @@ TEST(QrnpSocket, RejectsAndFailedQueriesEndConnectWithFalse)
         EXPECT_FALSE(link.socket->IsLinked());
         link.Close();
         // Even without a link, destruction says end-of-link and close.
-        EXPECT_TRUE(Eventually([&] { return link.radio.CountType(qrnp::kClose) == 1; }));
-        EXPECT_EQ(link.radio.CountOpcode(qrnp::kEndOfLink), 1);
-        EXPECT_EQ(link.radio.CountType(qrnp::kClose), 1);
+        EXPECT_TRUE(Eventually([&] { return link.radio().CountType(qrnp::kClose) == 1; }));
+        EXPECT_EQ(link.radio().CountOpcode(qrnp::kEndOfLink), 1);
+        EXPECT_EQ(link.radio().CountType(qrnp::kClose), 1);
     }
     {
         CLink link;
@@ -208,7 +219,7 @@ TEST(QrnpSocket, RejectsAndFailedQueriesEndConnectWithFalse)
         options.queryResult = 1;
         ASSERT_TRUE(link.Start(options));
         EXPECT_FALSE(link.socket->Connect(Address("127.0.0.2")));
-        EXPECT_EQ(link.radio.CountOpcode(qrnp::kLinkQuery), 1);
+        EXPECT_EQ(link.radio().CountOpcode(qrnp::kLinkQuery), 1);
         EXPECT_FALSE(link.socket->IsLinked());
         link.Close();
     }
@@ -218,7 +229,7 @@ TEST(QrnpSocket, RejectsAndFailedQueriesEndConnectWithFalse)
         options.mode = CRadioSimulator::Mode::Silent;
         ASSERT_TRUE(link.Start(options));
         EXPECT_FALSE(link.socket->Connect(Address("127.0.0.2")));
-        EXPECT_EQ(link.radio.CountOpcode(qrnp::kLinkQuery), 0);
+        EXPECT_EQ(link.radio().CountOpcode(qrnp::kLinkQuery), 0);
         link.Close();
     }
 }
