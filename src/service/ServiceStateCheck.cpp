@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <systemd/sd-bus.h>
+#include <utility>
 
 namespace
 {
@@ -336,11 +337,11 @@ bool ServiceStateCheck::Start(const std::wstring& name)
     uint32_t state = 0;
     if (Resolve(name).empty() || !ReadState(state))
         return true; // nothing matches: nothing to do
-    if (m_stopRequested && (state == kRunning || state == kStopping))
+    const bool stopAsked = std::exchange(m_stopRequested, false);
+    if (stopAsked && (state == kRunning || state == kStopping))
     {
         // A stop was just asked for and has not finished: a start now would merely cancel it,
         // so ask systemd for the stop and the start as one restart.
-        m_stopRequested = false;
         return EnsureEnabled() && CallUnitMethod("RestartUnit");
     }
     if (state == kRunning)
