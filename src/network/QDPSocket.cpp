@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
@@ -28,8 +27,6 @@ CQDPSocket::~CQDPSocket()
     StopReceiving();
     if (m_socket >= 0)
         ::close(m_socket);
-    if (m_wakeFd >= 0)
-        ::close(m_wakeFd);
 }
 
 int CQDPSocket::Open(uint32_t localAddress, uint16_t localPort)
@@ -51,8 +48,6 @@ int CQDPSocket::Open(uint32_t localAddress, uint16_t localPort)
 
     if (m_stop && !m_receiver.joinable())
     {
-        if (m_wakeFd < 0)
-            m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
         m_stop = false;
         try
         {
@@ -71,8 +66,7 @@ void CQDPSocket::StopReceiving()
     if (!m_receiver.joinable())
         return;
     m_stop = true;
-    const uint64_t one = 1;
-    [[maybe_unused]] const auto written = ::write(m_wakeFd, &one, sizeof one);
+    m_wake.Wake();
     if (m_receiver.get_id() != std::this_thread::get_id())
         m_receiver.join();
     else
@@ -83,7 +77,7 @@ void CQDPSocket::ReceiveLoop()
 {
     std::vector<uint8_t> buffer(kReceiveBuffer);
     // Blocks on the socket and on the wake-up descriptor: no polling, no sleep.
-    pollfd fds[2] = {{m_socket, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
+    pollfd fds[2] = {{m_socket, POLLIN, 0}, {m_wake.Fd(), POLLIN, 0}};
     while (!m_stop)
     {
         if (::poll(fds, 2, -1) < 0 && errno != EINTR)

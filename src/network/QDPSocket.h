@@ -1,6 +1,7 @@
 #pragma once
 
 #include "network/NotifierBase.h"
+#include "platform/WakeFd.h"
 
 #include <atomic>
 #include <cstdint>
@@ -41,5 +42,5 @@ private:
     uint32_t m_localAddress = 0;
     uint16_t m_localPort = 0;
     int m_socket = -1;
-    int m_wakeFd = -1;
+    rz::CWakeFd m_wake;
 };

@@ -8,24 +8,17 @@
 #include <cstring>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 CRadioSimulator::~CRadioSimulator()
 {
     m_stop = true;
-    if (m_wakeFd >= 0)
-    {
-        const uint64_t one = 1;
-        [[maybe_unused]] const auto written = ::write(m_wakeFd, &one, sizeof one);
-    }
+    m_wake.Wake();
     if (m_thread.joinable())
         m_thread.join();
     if (m_socket >= 0)
         ::close(m_socket);
-    if (m_wakeFd >= 0)
-        ::close(m_wakeFd);
 }
 
 bool CRadioSimulator::Start(const Options& options)
@@ -45,7 +38,6 @@ bool CRadioSimulator::Start(const Options& options)
     socklen_t size = sizeof address;
     ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &size);
     m_port = ntohs(address.sin_port);
-    m_wakeFd = ::eventfd(0, EFD_CLOEXEC);
     m_thread = std::thread([this] { Serve(); });
     return true;
 }
@@ -53,7 +45,7 @@ bool CRadioSimulator::Start(const Options& options)
 void CRadioSimulator::Serve()
 {
     std::vector<uint8_t> buffer(65536);
-    pollfd fds[2] = {{m_socket, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
+    pollfd fds[2] = {{m_socket, POLLIN, 0}, {m_wake.Fd(), POLLIN, 0}};
     while (!m_stop)
     {
         if (::poll(fds, 2, -1) < 0 && errno != EINTR)

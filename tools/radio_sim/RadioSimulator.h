@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/WakeFd.h"
+
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -60,7 +62,7 @@ private:
 
     Options m_options;
     int m_socket = -1;
-    int m_wakeFd = -1;
+    rz::CWakeFd m_wake;
     uint16_t m_port = 0;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_trace{false};

@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <systemd/sd-bus.h>
 #include <unistd.h>
 
@@ -36,17 +35,11 @@ CSystemdStandIn::CSystemdStandIn() = default;
 CSystemdStandIn::~CSystemdStandIn()
 {
     m_stop = true;
-    if (m_wakeFd >= 0)
-    {
-        const uint64_t one = 1;
-        [[maybe_unused]] const auto written = ::write(m_wakeFd, &one, sizeof one);
-    }
+    m_wake.Wake();
     if (m_thread.joinable())
         m_thread.join();
     if (m_bus != nullptr)
         sd_bus_flush_close_unref(m_bus);
-    if (m_wakeFd >= 0)
-        ::close(m_wakeFd);
 }
 
 bool CSystemdStandIn::Start(const std::string& busAddress)
@@ -58,8 +51,7 @@ bool CSystemdStandIn::Start(const std::string& busAddress)
         return false;
     if (sd_bus_request_name(m_bus, "org.freedesktop.systemd1", 0) < 0)
         return false;
-    m_wakeFd = ::eventfd(0, EFD_CLOEXEC);
-    if (m_wakeFd < 0)
+    if (m_wake.Fd() < 0)
         return false;
     m_thread = std::thread([this] { Serve(); });
     return true;
@@ -77,7 +69,7 @@ void CSystemdStandIn::Serve()
             return;
         // Waits for the bus or for the wake-up of the destructor; no busy loop.
         pollfd fds[2] = {{sd_bus_get_fd(m_bus), static_cast<short>(sd_bus_get_events(m_bus)), 0},
-                         {m_wakeFd, POLLIN, 0}};
+                         {m_wake.Fd(), POLLIN, 0}};
         ::poll(fds, 2, -1);
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/WakeFd.h"
+
 #include <atomic>
 #include <map>
 #include <mutex>
@@ -56,7 +58,7 @@ private:
     std::atomic<bool> m_refuse{false};
     std::atomic<bool> m_stop{false};
     sd_bus* m_bus = nullptr;
-    int m_wakeFd = -1;
+    rz::CWakeFd m_wake;
     std::thread m_thread;
     unsigned m_jobs = 0;
 };
