@@ -1,5 +1,6 @@
 #include "cli/CliApp.h"
 #include "cli/JsonWriter.h"
+#include "config/DocumentValues.h"
 #include "network/ConnectionTest.h"
 #include "network/MobileChannelDetector.h"
 #include "platform/TextCodec.h"
@@ -104,15 +105,12 @@ int CCliApp::TestConnection(const std::vector<std::string>& args)
         {
             for (const RUROR::XNode* station : stations->GetChilds())
             {
-                const wchar_t* address = station->GetChildValue(L"IPAddress");
-                if (address == nullptr || rz::WideToUtf8(address) != ip)
+                if (rz::WideToUtf8(docvalues::ChildText(station, L"IPAddress")) != ip)
                     continue;
-                const wchar_t* name = station->GetChildValue(L"Name");
-                const wchar_t* pseudo = station->GetChildValue(L"PseudoID");
-                if (alias.empty() && name != nullptr)
-                    alias = rz::WideToUtf8(name);
-                if (pseudoId.empty() && pseudo != nullptr)
-                    pseudoId = rz::WideToUtf8(pseudo);
+                if (alias.empty())
+                    alias = rz::WideToUtf8(docvalues::ChildText(station, L"Name"));
+                if (pseudoId.empty())
+                    pseudoId = rz::WideToUtf8(docvalues::ChildText(station, L"PseudoID"));
                 break;
             }
         }

@@ -1,5 +1,6 @@
 #include "model/BasicSettings.h"
 
+#include "config/DocumentValues.h"
 #include "config/GatewayConfigDoc.h"
 #include "platform/FileIO.h"
 #include "platform/IniFile.h"
@@ -8,6 +9,8 @@
 
 #include <algorithm>
 
+using docvalues::ChildText;
+using docvalues::IsUsed;
 using RUROR::XNode;
 
 namespace
@@ -36,10 +39,11 @@ bool SwitchOn(const wchar_t* value)
     return text == L"1";
 }
 
-std::wstring ChildText(const XNode* node, std::wstring_view name)
+// The server with an address, in a const or a changeable list.
+template <typename Servers> auto FindServer(Servers& servers, const std::wstring& ipAddress)
 {
-    const wchar_t* text = node->GetChildValue(name);
-    return text != nullptr ? std::wstring(text) : std::wstring();
+    return std::find_if(servers.begin(), servers.end(),
+                        [&](const RadioServerRecord& r) { return r.ipAddress == ipAddress; });
 }
 
 } // namespace
@@ -58,7 +62,7 @@ void CBasicSettings::Load(const CGatewayConfigDoc& document, const std::string& 
     {
         for (const XNode* server : servers->GetChilds())
         {
-            if (!rz::EqualsNoCase(ChildText(server, L"Used"), L"TRUE"))
+            if (!IsUsed(server))
                 continue;
             m_servers.push_back({ChildText(server, L"Used"), ChildText(server, L"IPAddress"),
                                  ChildText(server, L"IPPort")});
@@ -89,7 +93,7 @@ bool CBasicSettings::Save(CGatewayConfigDoc& document, const std::string& gatewa
     XNode* servers = document.EnsureRadioServers();
     for (XNode* server : servers->GetChilds())
     {
-        if (rz::EqualsNoCase(ChildText(server, L"Used"), L"TRUE"))
+        if (IsUsed(server))
             servers->RemoveChild(server);
     }
     for (const RadioServerRecord& record : m_servers)
@@ -121,8 +125,7 @@ bool CBasicSettings::Save(CGatewayConfigDoc& document, const std::string& gatewa
 
 bool CBasicSettings::HasServer(const std::wstring& ipAddress) const
 {
-    return std::any_of(m_servers.begin(), m_servers.end(),
-                       [&](const RadioServerRecord& r) { return r.ipAddress == ipAddress; });
+    return FindServer(m_servers, ipAddress) != m_servers.end();
 }
 
 CBasicSettings::Result CBasicSettings::CanAdd() const
@@ -151,9 +154,7 @@ CBasicSettings::Result CBasicSettings::ChangeServer(const std::wstring& oldAddre
         return Incomplete;
     if (HasServer(ipAddress))
         return AddressExists;
-    const auto it =
-        std::find_if(m_servers.begin(), m_servers.end(),
-                     [&](const RadioServerRecord& r) { return r.ipAddress == oldAddress; });
+    const auto it = FindServer(m_servers, oldAddress);
     if (it == m_servers.end())
         return NotFound;
     *it = {L"", ipAddress, ipPort};
@@ -162,9 +163,7 @@ CBasicSettings::Result CBasicSettings::ChangeServer(const std::wstring& oldAddre
 
 CBasicSettings::Result CBasicSettings::RemoveServer(const std::wstring& ipAddress)
 {
-    const auto it =
-        std::find_if(m_servers.begin(), m_servers.end(),
-                     [&](const RadioServerRecord& r) { return r.ipAddress == ipAddress; });
+    const auto it = FindServer(m_servers, ipAddress);
     if (it == m_servers.end())
         return NotFound;
     m_servers.erase(it);

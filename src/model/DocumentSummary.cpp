@@ -1,25 +1,17 @@
 #include "model/DocumentSummary.h"
 
+#include "config/DocumentValues.h"
 #include "platform/TextCodec.h"
 
 #include <map>
 #include <set>
 
+using docvalues::ChildText;
+using docvalues::IsUsed;
 using RUROR::XNode;
 
 namespace
 {
-
-std::wstring ChildText(const XNode* node, std::wstring_view name)
-{
-    const wchar_t* text = node->GetChildValue(name);
-    return text != nullptr ? std::wstring(text) : std::wstring();
-}
-
-bool IsUsed(const XNode* node)
-{
-    return rz::EqualsNoCase(ChildText(node, L"Used"), L"TRUE");
-}
 
 bool IsRepeaterSlot(const XNode* node)
 {

@@ -290,31 +290,32 @@ void CBaseSetDialog::OnEntrySave()
 {
     const std::wstring address = ToWString(m_serverIp->text());
     const std::wstring port = ToWString(m_serverPort->text());
-    if (address.empty() || port.empty())
+    // The entry holds the row that was chosen when Change was pressed.
+    const int row = m_list->currentRow();
+    const auto& servers = m_settings.Servers();
+    CBasicSettings::Result result = CBasicSettings::NotFound;
+    if (m_adding)
+        result = m_settings.AddServer(address, port);
+    else if (row >= 0 && row < static_cast<int>(servers.size()))
+        result = m_settings.ChangeServer(std::wstring(servers[static_cast<size_t>(row)].ipAddress),
+                                         address, port);
+    if (result == CBasicSettings::Incomplete)
         return; // the entry stays open
-    if (m_settings.HasServer(address))
+    if (result == CBasicSettings::AddressExists || result == CBasicSettings::TooManyServers)
     {
-        ShowMessage(this, QMessageBox::Critical, CBasicSettings::AddressExists);
+        ShowMessage(this, QMessageBox::Critical, result);
         return;
     }
     m_list->setEnabled(true);
+    FillList();
+    EndEntry();
     if (m_adding)
     {
-        m_settings.AddServer(address, port);
-        FillList();
-        EndEntry();
         m_add->setEnabled(true);
     }
     else
     {
-        // The entry holds the row that was chosen when Change was pressed.
-        const int row = m_list->currentRow();
-        if (row >= 0 && row < static_cast<int>(m_settings.Servers().size()))
-            m_settings.ChangeServer(m_settings.Servers()[static_cast<size_t>(row)].ipAddress,
-                                    address, port);
-        FillList();
         m_list->selectRow(row);
-        EndEntry();
         m_remove->setEnabled(true);
         m_change->setEnabled(true);
     }
