@@ -14,7 +14,6 @@ public:
     explicit CChangedEdit(QWidget* parent = nullptr);
 
     void SetNotify(bool notify) { m_notify = notify; }
-    bool Notifies() const { return m_notify; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

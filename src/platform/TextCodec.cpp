@@ -129,18 +129,6 @@ std::wstring Utf16LeToWide(std::string_view bytes)
     return out;
 }
 
-std::wstring Utf16ToWide(std::u16string_view units)
-{
-    std::wstring out;
-    out.reserve(units.size());
-    char16_t pendingHigh = 0;
-    for (char16_t unit : units)
-        AppendUtf16Unit(out, unit, pendingHigh);
-    if (pendingHigh != 0)
-        out.push_back(kReplacement);
-    return out;
-}
-
 std::string WideToUtf16Le(std::wstring_view text)
 {
     std::string out;
@@ -166,14 +154,6 @@ void AppendUtf16Le(std::string& out, std::wstring_view text)
                     block[used++] = static_cast<char>(unit >> 8);
                 });
     out.append(block, used);
-}
-
-std::u16string WideToUtf16(std::wstring_view text)
-{
-    std::u16string out;
-    out.reserve(text.size());
-    EncodeUtf16(text, [&out](char16_t unit) { out.push_back(unit); });
-    return out;
 }
 
 std::string WideToUtf8(std::wstring_view text)
@@ -290,14 +270,6 @@ bool EqualsNoCase(std::string_view a, std::string_view b)
             return false;
     }
     return true;
-}
-
-std::wstring FoldCase(std::wstring_view text)
-{
-    std::wstring out(text);
-    for (auto& c : out)
-        c = FoldChar(c);
-    return out;
 }
 
 std::wstring_view TrimBlanks(std::wstring_view text)

@@ -13,17 +13,11 @@ namespace rz
 // Unpaired surrogates become U+FFFD.
 std::wstring Utf16LeToWide(std::string_view bytes);
 
-// Decodes UTF-16 code units.
-std::wstring Utf16ToWide(std::u16string_view units);
-
 // Encodes as UTF-16 LE bytes, characters above U+FFFF as surrogate pairs.
 std::string WideToUtf16Le(std::wstring_view text);
 
 // Appends the UTF-16 LE bytes of text to out, without a temporary string.
 void AppendUtf16Le(std::string& out, std::wstring_view text);
-
-// Encodes as UTF-16 code units.
-std::u16string WideToUtf16(std::wstring_view text);
 
 // Encodes as UTF-8.
 std::string WideToUtf8(std::wstring_view text);
@@ -44,9 +38,6 @@ std::string WideToLatin1(std::wstring_view text);
 // Compares without regard to case (ASCII and Latin-1 letters).
 bool EqualsNoCase(std::wstring_view a, std::wstring_view b);
 bool EqualsNoCase(std::string_view a, std::string_view b);
-
-// Lower-cases ASCII and Latin-1 letters, for keys compared without regard to case.
-std::wstring FoldCase(std::wstring_view text);
 
 // Removes leading and trailing blanks (space, tab, CR, LF).
 std::wstring_view TrimBlanks(std::wstring_view text);
