@@ -59,8 +59,7 @@ const std::vector<CCliApp::Command>& CCliApp::Commands()
          "adapters              each adapter: name, first IPv4 address, hardware address,\n"
          "                        the radio address derived from it"},
         {"test-connection", &CCliApp::TestConnection,
-         "test-connection IP [--alias A] [--pseudo-id N]\n"
-         "                        the dispatch-station connection test for the station IP"},
+         "test-connection IP    the dispatch-station connection test for the station IP"},
         {"language", &CCliApp::Language,
          "language list | text ID | set NAME\n"
          "                        the language files; a text as the window shows it;\n"

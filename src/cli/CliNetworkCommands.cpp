@@ -3,6 +3,7 @@
 #include "config/DocumentValues.h"
 #include "network/ConnectionTest.h"
 #include "network/MobileChannelDetector.h"
+#include "platform/FileIO.h"
 #include "platform/TextCodec.h"
 
 #include <arpa/inet.h>
@@ -80,40 +81,32 @@ int CCliApp::Adapters(const std::vector<std::string>& args)
 
 int CCliApp::TestConnection(const std::vector<std::string>& args)
 {
-    std::string ip;
-    std::string alias;
-    std::string pseudoId;
-    for (size_t i = 0; i < args.size(); ++i)
-    {
-        if (args[i] == "--alias" && i + 1 < args.size())
-            alias = args[++i];
-        else if (args[i] == "--pseudo-id" && i + 1 < args.size())
-            pseudoId = args[++i];
-        else if (ip.empty() && args[i].rfind("--", 0) != 0)
-            ip = args[i];
-        else
-            return Usage("test-connection IP [--alias A] [--pseudo-id N]");
-    }
-    if (ip.empty())
-        return Usage("test-connection needs the station's IP");
+    if (args.size() != 1 || args[0].rfind("--", 0) == 0)
+        return Usage("test-connection needs the station's IP, and nothing else");
+    const std::string& ip = args[0];
 
-    // The station's alias and pseudo ID come from the document unless given.
-    if (LoadDocument())
+    // The test needs only the IP; the document, when there is one, says which station the
+    // IP belongs to.
+    if (rz::FileExists(m_documentPath) && LoadDocument())
     {
         LoadToolLanguage();
+        std::string station;
         if (const RUROR::XNode* stations = m_document.Stations())
         {
-            for (const RUROR::XNode* station : stations->GetChilds())
+            for (const RUROR::XNode* node : stations->GetChilds())
             {
-                if (rz::WideToUtf8(docvalues::ChildText(station, L"IPAddress")) != ip)
+                if (!docvalues::ChildText(node, L"Type").empty() ||
+                    rz::WideToUtf8(docvalues::ChildText(node, L"IPAddress")) != ip)
                     continue;
-                if (alias.empty())
-                    alias = rz::WideToUtf8(docvalues::ChildText(station, L"Name"));
-                if (pseudoId.empty())
-                    pseudoId = rz::WideToUtf8(docvalues::ChildText(station, L"PseudoID"));
+                station = rz::WideToUtf8(docvalues::ChildText(node, L"Name")) + " (pseudo ID " +
+                          rz::WideToUtf8(docvalues::ChildText(node, L"PseudoID")) + ")";
                 break;
             }
         }
+        if (station.empty())
+            m_out << "No dispatch station of " << m_documentPath << " has the IP " << ip << "\n";
+        else
+            m_out << "Station " << station << "\n";
     }
 
     MobileChannelDetector detector;
@@ -143,8 +136,7 @@ int CCliApp::TestConnection(const std::vector<std::string>& args)
             break;
         }
     };
-    const int message = connection_test::Run(rz::Utf8ToWide(alias), rz::Utf8ToWide(pseudoId),
-                                             rz::Utf8ToWide(ip), detector, nullptr, report);
+    const int message = connection_test::Run(rz::Utf8ToWide(ip), detector, nullptr, report);
     std::string text = Text(message);
     if (text.empty())
         text = rz::WideToUtf8(m_language.LookupOrBuiltin(std::to_wstring(message)));

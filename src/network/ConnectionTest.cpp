@@ -14,8 +14,13 @@
 namespace connection_test
 {
 
-int Run(const std::wstring& alias, const std::wstring& pseudoId, const std::wstring& ip,
-        MobileChannelDetector& detector, CListenerBase* listener,
+int CheckStationValues(const std::wstring& alias, const std::wstring& pseudoId,
+                       const std::wstring& ip)
+{
+    return alias.empty() || pseudoId.empty() || ip.empty() ? kValueRequired : 0;
+}
+
+int Run(const std::wstring& ip, MobileChannelDetector& detector, CListenerBase* listener,
         const std::function<void(const CStep&)>& report, const COptions& options)
 {
     auto* log = RUROR::CSystemLog::GetInstance();
@@ -25,7 +30,7 @@ int Run(const std::wstring& alias, const std::wstring& pseudoId, const std::wstr
             report({CStep::Finished, 0, 0, 0, 0, messageId});
         return messageId;
     };
-    if (alias.empty() || pseudoId.empty() || ip.empty())
+    if (ip.empty())
         return finish(kValueRequired);
 
     // Text that is not an address finds no adapter.

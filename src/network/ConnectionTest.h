@@ -50,10 +50,14 @@ struct COptions
     int queryWaitMs = 10000;
 };
 
-// Runs the test for a station; listener (may be null) hears the radio's data during it.
+// The page runs a test only for a station whose alias, pseudo ID and IP are all filled in:
+// kValueRequired when one is empty, else 0.
+int CheckStationValues(const std::wstring& alias, const std::wstring& pseudoId,
+                       const std::wstring& ip);
+
+// Runs the test for the station IP; listener (may be null) hears the radio's data during it.
 // Returns the text ID of the final message.
-int Run(const std::wstring& alias, const std::wstring& pseudoId, const std::wstring& ip,
-        MobileChannelDetector& detector, CListenerBase* listener,
+int Run(const std::wstring& ip, MobileChannelDetector& detector, CListenerBase* listener,
         const std::function<void(const CStep&)>& report, const COptions& options = {});
 
 } // namespace connection_test

@@ -3,6 +3,8 @@
 #include "network/QrnpPacket.h"
 #include "platform/DebugOutput.h"
 
+#include <arpa/inet.h>
+
 CQRNPSocket::CQRNPSocket(uint32_t remoteAddress) : m_remoteAddress(remoteAddress) {}
 
 CQRNPSocket::~CQRNPSocket()
@@ -47,35 +49,65 @@ size_t CQRNPSocket::Send(const uint8_t* data, size_t length, uint32_t remoteAddr
     return CQDPSocket::Send(packet.data(), packet.size(), remoteAddress, remotePort);
 }
 
-void CQRNPSocket::ResetAnswer()
+bool CQRNPSocket::FromRadio(uint32_t senderAddress, uint16_t senderPort) const
 {
-    std::lock_guard lock(m_mutex);
-    m_answered = false;
+    // The radio answers from the port the tool sends to (remote port 0 means the local one).
+    return m_remoteAddress != 0 && htonl(senderAddress) == m_remoteAddress &&
+           senderPort == LocalPort();
 }
 
-bool CQRNPSocket::WaitForAnswer(int milliseconds)
+bool CQRNPSocket::Exchange(const std::vector<uint8_t>& packet, bool raw, Awaiting awaiting,
+                           int milliseconds)
 {
+    {
+        std::lock_guard lock(m_mutex);
+        m_awaiting = awaiting;
+        m_answered = false;
+    }
+    // A failed send shows as no answer.
+    if (raw)
+        SendRaw(packet);
+    else
+        SendMessage(packet);
     std::unique_lock lock(m_mutex);
     m_answer.wait_for(lock, std::chrono::milliseconds(milliseconds),
                       [this] { return m_answered || m_stopping; });
+    m_awaiting = Awaiting::Nothing;
     return m_answered && !m_stopping;
+}
+
+void CQRNPSocket::Answer(Awaiting kind, int result, uint8_t peerId)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_awaiting != kind || m_answered)
+            return;
+        if (kind == Awaiting::ConnectAnswer && result == 1)
+            m_peerId = peerId;
+        m_linkResult = result;
+        m_answered = true;
+    }
+    m_answer.notify_all();
 }
 
 bool CQRNPSocket::Query()
 {
-    ResetAnswer();
-    SendMessage(qrnp::LinkQueryMessage());
-    return WaitForAnswer(m_queryWaitMs) && m_linkResult == 1;
+    std::lock_guard exchange(m_exchange);
+    return Exchange(qrnp::LinkQueryMessage(), false, Awaiting::QueryReply, m_queryWaitMs) &&
+           m_linkResult == 1;
 }
 
 bool CQRNPSocket::Connect(uint32_t remoteAddress)
 {
-    m_remoteAddress = remoteAddress;
-    ResetAnswer();
-    // A failed send shows as no answer.
-    SendRaw(qrnp::Packet(qrnp::kConnectRequest, qrnp::kDefaultPeerId, qrnp::kToolNodeId));
-    if (!WaitForAnswer(m_answerWaitMs) || m_linkResult == 0)
-        return false;
+    {
+        std::lock_guard exchange(m_exchange);
+        m_remoteAddress = remoteAddress;
+        // Every connect request goes to the default node; the accept names the radio's.
+        if (!Exchange(qrnp::Packet(qrnp::kConnectRequest, qrnp::kDefaultPeerId, qrnp::kToolNodeId),
+                      true, Awaiting::ConnectAnswer, m_answerWaitMs) ||
+            m_linkResult == 0)
+            return false;
+    }
     if (!Query())
         return false;
     if (!m_keepAlive.joinable())
@@ -87,8 +119,8 @@ void CQRNPSocket::KeepAlive()
 {
     for (;;)
     {
-        SendMessage(qrnp::KeepAliveMessage(static_cast<uint16_t>(
-            std::chrono::duration_cast<std::chrono::seconds>(m_keepAliveInterval).count())));
+        // The radio is always told the real interval; tests only shorten the wait.
+        SendMessage(qrnp::KeepAliveMessage(kKeepAliveSeconds));
         {
             std::unique_lock lock(m_mutex);
             if (m_answer.wait_for(lock, m_keepAliveInterval, [this] { return m_stopping; }))
@@ -107,29 +139,19 @@ void CQRNPSocket::KeepAlive()
 void CQRNPSocket::OnReceive(const uint8_t* data, size_t length, uint32_t senderAddress,
                             uint16_t senderPort)
 {
-    // Anything shorter than a header is not a QRNP packet.
-    if (length < qrnp::kHeaderSize)
+    // Anything shorter than a header is not a QRNP packet, and only the radio is heard.
+    if (length < qrnp::kHeaderSize || !FromRadio(senderAddress, senderPort))
         return;
     const uint8_t type = data[3];
     const uint8_t source = data[5];
-    const auto answer = [this](int result)
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_linkResult = result;
-            m_answered = true;
-        }
-        m_answer.notify_all();
-    };
 
     switch (type)
     {
     case qrnp::kAccept:
-        m_peerId = source;
-        answer(1);
+        Answer(Awaiting::ConnectAnswer, 1, source);
         return;
     case qrnp::kReject:
-        answer(0);
+        Answer(Awaiting::ConnectAnswer, 0, source);
         return;
     case qrnp::kData:
     {
@@ -139,15 +161,14 @@ void CQRNPSocket::OnReceive(const uint8_t* data, size_t length, uint32_t senderA
         uint16_t opcode = 0;
         if (qrnp::ReadOpcode(data, length, opcode))
         {
-            if (opcode == (qrnp::kLinkQuery | qrnp::kReplyBit))
+            if (opcode == qrnp::kLinkQueryReply)
             {
                 // The result byte is the first parameter; a reply too short to hold it is dropped.
                 if (length >= qrnp::kHeaderSize + 6)
-                    answer(data[17] == 0 ? 1 : 0);
+                    Answer(Awaiting::QueryReply, data[17] == 0 ? 1 : 0, source);
                 return;
             }
-            if (opcode == (qrnp::kKeepAlive | qrnp::kReplyBit) ||
-                opcode == (qrnp::kEndOfLink | qrnp::kReplyBit))
+            if (opcode == qrnp::kKeepAliveReply || opcode == qrnp::kEndOfLinkReply)
                 return;
         }
         CQDPSocket::OnReceive(data + qrnp::kHeaderSize, length - qrnp::kHeaderSize, senderAddress,

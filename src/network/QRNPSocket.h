@@ -10,6 +10,12 @@
 // (connect request, accept or reject), verifies it with a link query, keeps it alive every
 // 120 s, acknowledges the radio's data and hands its payloads to the listeners. Destroying it
 // sends end-of-link and close, whether or not a link was opened, and stops its threads.
+//
+// Only the radio is heard: a datagram counts only when it comes from the address Connect was
+// given and from the QRNP port (the port the tool sends to). Anything else is dropped without
+// an answer, so another host on the adapter's link cannot pose as the radio. An answer also
+// counts only for the step that waits for it: an accept or reject answers the connect
+// request, a query reply the query; at any other time they change nothing.
 class CQRNPSocket : public CQDPSocket
 {
 public:
@@ -41,16 +47,29 @@ private:
     size_t SendMessage(const std::vector<uint8_t>& message);
     // Sends the link query and waits for its reply; true when the radio's result was 0.
     bool Query();
-    // Waits for an accept, reject or query reply; false on time-out or when stopping.
-    bool WaitForAnswer(int milliseconds);
-    void ResetAnswer();
+    enum class Awaiting
+    {
+        Nothing,
+        ConnectAnswer, // an accept or a reject
+        QueryReply,
+    };
+    // Sends a request and waits for the answer it expects; false on time-out or when
+    // stopping.
+    bool Exchange(const std::vector<uint8_t>& packet, bool raw, Awaiting awaiting,
+                  int milliseconds);
+    // Takes an answer of the kind being waited for; anything else is ignored.
+    void Answer(Awaiting kind, int result, uint8_t peerId);
+    bool FromRadio(uint32_t senderAddress, uint16_t senderPort) const;
     void KeepAlive();
 
     std::atomic<uint8_t> m_peerId{0x20};
     std::atomic<int> m_linkResult{0};
     std::atomic<uint32_t> m_remoteAddress;
+    // One request and its answer at a time (Connect and the keep-alive thread's queries).
+    std::mutex m_exchange;
     std::mutex m_mutex;
     std::condition_variable m_answer;
+    Awaiting m_awaiting = Awaiting::Nothing;
     bool m_answered = false;
     bool m_stopping = false;
     std::thread m_keepAlive;

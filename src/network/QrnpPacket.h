@@ -22,11 +22,15 @@ inline constexpr uint8_t kReject = 0xFC;
 inline constexpr uint8_t kAccept = 0xFD;
 inline constexpr uint8_t kConnectRequest = 0xFE;
 
-// Radio control opcodes; the radio answers with the high bit set.
+// Radio control opcodes the tool sends.
 inline constexpr uint16_t kLinkQuery = 0x10C9;
 inline constexpr uint16_t kKeepAlive = 0x00CA;
 inline constexpr uint16_t kEndOfLink = 0x00CB;
-inline constexpr uint16_t kReplyBit = 0x8000;
+// The radio's replies to them, as the radio sends them (not derivable from the requests:
+// 0x10C9 is answered with 0x80C9).
+inline constexpr uint16_t kLinkQueryReply = 0x80C9;
+inline constexpr uint16_t kKeepAliveReply = 0x80CA;
+inline constexpr uint16_t kEndOfLinkReply = 0x80CB;
 
 // The Internet checksum (RFC 1071) of bytes, an odd last byte padded with zero.
 uint16_t Checksum(const uint8_t* bytes, size_t size);

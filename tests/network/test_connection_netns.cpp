@@ -1,18 +1,30 @@
 // The whole connection test across a real link: two network namespaces that the test makes
 // and removes, joined by a veth pair. The tool's side has the adapter 192.168.10.2 with the
-// hardware address 00-11-0A-00-00-65; the radio simulator answers on 10.0.0.100:3005 on the
-// other side.
+// hardware address 00-11-0A-00-00-65; the radio answers on 10.0.0.100:3005 on the other side,
+// where the link also carries a third host, 192.168.10.3.
 #include "TestSupport.h"
+#include "network/ConnectionTest.h"
 #include "network/MobileChannelDetector.h"
+#include "platform/TextCodec.h"
 
 #include <arpa/inet.h>
 #include <array>
+#include <atomic>
 #include <fcntl.h>
+#include <functional>
 #include <gtest/gtest.h>
+#include <linux/if_ether.h>
+#include <linux/if_packet.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <random>
 #include <sched.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -20,13 +32,32 @@ extern char** environ;
 namespace
 {
 
+using Bytes = std::vector<uint8_t>;
+
+Bytes Hex(const char* text)
+{
+    Bytes bytes;
+    for (const char* p = text; *p != '\0';)
+    {
+        if (*p == ' ')
+        {
+            ++p;
+            continue;
+        }
+        bytes.push_back(static_cast<uint8_t>(std::stoul(std::string(p, 2), nullptr, 16)));
+        p += 2;
+    }
+    return bytes;
+}
+
 struct CRun
 {
     int status = -1;
     std::string out;
+    std::string err;
 };
 
-// Runs a program with an argument vector and collects its standard output.
+// Runs a program with an argument vector and collects its output.
 CRun Capture(const std::vector<std::string>& args)
 {
     std::vector<std::string> copies = args;
@@ -34,23 +65,43 @@ CRun Capture(const std::vector<std::string>& args)
     for (auto& arg : copies)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
-    int fds[2];
-    if (::pipe(fds) != 0)
+    int out[2];
+    int err[2];
+    if (::pipe(out) != 0 || ::pipe(err) != 0)
         return {};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    posix_spawn_file_actions_addclose(&actions, err[0]);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
     pid_t pid = 0;
     const int spawned = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[1]);
+    ::close(out[1]);
+    ::close(err[1]);
     CRun run;
-    char buffer[4096];
-    ssize_t n = 0;
-    while ((n = ::read(fds[0], buffer, sizeof buffer)) > 0)
-        run.out.append(buffer, static_cast<size_t>(n));
-    ::close(fds[0]);
+    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    int open = 2;
+    while (open > 0 && ::poll(fds, 2, -1) > 0)
+    {
+        for (int i = 0; i < 2; ++i)
+        {
+            if (fds[i].revents == 0)
+                continue;
+            char buffer[4096];
+            const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+            if (n <= 0)
+            {
+                fds[i].fd = -1;
+                --open;
+                continue;
+            }
+            (i == 0 ? run.out : run.err).append(buffer, static_cast<size_t>(n));
+        }
+    }
+    ::close(out[0]);
+    ::close(err[0]);
     if (spawned != 0)
         return run;
     int status = 0;
@@ -58,6 +109,125 @@ CRun Capture(const std::vector<std::string>& args)
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
 }
+
+// Runs work on a thread of its own that has entered a named network namespace: sockets it
+// makes, adapters it reads and programs it starts belong to that namespace.
+template <typename Work> auto InNamespace(const std::string& name, Work work)
+{
+    using Result = decltype(work());
+    Result result{};
+    std::thread thread(
+        [&]
+        {
+            const int ns = ::open(("/run/netns/" + name).c_str(), O_RDONLY | O_CLOEXEC);
+            if (ns < 0)
+                return;
+            const bool entered = ::setns(ns, CLONE_NEWNET) == 0;
+            ::close(ns);
+            if (entered)
+                result = work();
+        });
+    thread.join();
+    return result;
+}
+
+// A UDP socket bound in a namespace, to play a host on the radio's side.
+int BoundSocket(const std::string& ns, const char* address, uint16_t port)
+{
+    return InNamespace(ns,
+                       [&]
+                       {
+                           const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+                           sockaddr_in local{};
+                           local.sin_family = AF_INET;
+                           local.sin_addr.s_addr = ::inet_addr(address);
+                           local.sin_port = htons(port);
+                           if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0)
+                           {
+                               ::close(fd);
+                               return -1;
+                           }
+                           return fd;
+                       });
+}
+
+void SendTo(int fd, const Bytes& bytes, const char* address, uint16_t port)
+{
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = ::inet_addr(address);
+    to.sin_port = htons(port);
+    ::sendto(fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+}
+
+// Everything a socket received, without waiting.
+int Drain(int fd)
+{
+    int count = 0;
+    char buffer[2048];
+    while (::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT) >= 0)
+        ++count;
+    return count;
+}
+
+// Where the UDP datagrams that arrive over an interface are addressed: a packet socket on
+// the radio's end of the link sees everything the tool sends, whoever it is meant for.
+class CLinkCapture
+{
+public:
+    CLinkCapture(const std::string& ns, const std::string& interface)
+    {
+        m_fd = InNamespace(
+            ns,
+            [&]
+            {
+                const int fd = ::socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC, htons(ETH_P_IP));
+                sockaddr_ll link{};
+                link.sll_family = AF_PACKET;
+                link.sll_protocol = htons(ETH_P_IP);
+                link.sll_ifindex = static_cast<int>(::if_nametoindex(interface.c_str()));
+                if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&link), sizeof link) != 0)
+                {
+                    ::close(fd);
+                    return -1;
+                }
+                return fd;
+            });
+    }
+    ~CLinkCapture()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    bool Ok() const { return m_fd >= 0; }
+
+    // "address:port" of every incoming UDP datagram so far.
+    std::vector<std::string> Destinations()
+    {
+        std::vector<std::string> found;
+        uint8_t packet[65536];
+        for (;;)
+        {
+            sockaddr_ll from{};
+            socklen_t size = sizeof from;
+            const ssize_t n = ::recvfrom(m_fd, packet, sizeof packet, MSG_DONTWAIT,
+                                         reinterpret_cast<sockaddr*>(&from), &size);
+            if (n < 0)
+                return found;
+            if (from.sll_pkttype == PACKET_OUTGOING || n < 28 || (packet[0] >> 4) != 4 ||
+                packet[9] != IPPROTO_UDP)
+                continue;
+            const size_t header = (packet[0] & 0x0F) * 4u;
+            char address[INET_ADDRSTRLEN];
+            ::inet_ntop(AF_INET, packet + 16, address, sizeof address);
+            const unsigned port = packet[header + 2] << 8 | packet[header + 3];
+            found.push_back(std::string(address) + ":" + std::to_string(port));
+        }
+    }
+
+private:
+    int m_fd = -1;
+};
 
 class ConnectionNetnsTest : public ::testing::Test
 {
@@ -72,29 +242,24 @@ protected:
         m_made = true;
         ASSERT_EQ(Ip({"netns", "add", m_radio}), 0);
         const std::string toolEnd = "rzv" + id + "a";
-        const std::string radioEnd = "rzv" + id + "b";
+        m_radioEnd = "rzv" + id + "b";
         ASSERT_EQ(Ip({"-n", m_tool, "link", "add", toolEnd, "type", "veth", "peer", "name",
-                      radioEnd, "netns", m_radio}),
+                      m_radioEnd, "netns", m_radio}),
                   0);
         ASSERT_EQ(Ip({"-n", m_tool, "link", "set", toolEnd, "address", "00:11:0a:00:00:65"}), 0);
         ASSERT_EQ(Ip({"-n", m_tool, "addr", "add", "192.168.10.2/24", "dev", toolEnd}), 0);
         ASSERT_EQ(Ip({"-n", m_tool, "link", "set", toolEnd, "up"}), 0);
         ASSERT_EQ(Ip({"-n", m_tool, "link", "set", "lo", "up"}), 0);
-        ASSERT_EQ(Ip({"-n", m_radio, "addr", "add", "192.168.10.1/24", "dev", radioEnd}), 0);
+        ASSERT_EQ(Ip({"-n", m_radio, "addr", "add", "192.168.10.1/24", "dev", m_radioEnd}), 0);
+        ASSERT_EQ(Ip({"-n", m_radio, "addr", "add", "192.168.10.3/24", "dev", m_radioEnd}), 0);
         ASSERT_EQ(Ip({"-n", m_radio, "addr", "add", "10.0.0.100/32", "dev", "lo"}), 0);
-        ASSERT_EQ(Ip({"-n", m_radio, "link", "set", radioEnd, "up"}), 0);
+        ASSERT_EQ(Ip({"-n", m_radio, "link", "set", m_radioEnd, "up"}), 0);
         ASSERT_EQ(Ip({"-n", m_radio, "link", "set", "lo", "up"}), 0);
     }
 
     void TearDown() override
     {
-        if (m_simulator > 0)
-        {
-            ::kill(m_simulator, SIGTERM); // our own child, by its process id
-            ::waitpid(m_simulator, nullptr, 0);
-        }
-        if (m_simulatorOutput >= 0)
-            ::close(m_simulatorOutput);
+        StopRadio();
         if (m_made)
         {
             Ip({"netns", "del", m_tool});
@@ -109,13 +274,14 @@ protected:
     }
 
     // Starts the radio simulator in the radio's namespace and waits until it listens.
-    void StartRadio()
+    void StartRadio(const std::vector<std::string>& extra = {})
     {
         int fds[2];
         ASSERT_EQ(::pipe(fds), 0);
         std::vector<std::string> args = {IpCommand(),  "netns",           "exec",
                                          m_radio,      RZ_RADIO_SIM_PATH, "--address",
                                          "10.0.0.100", "--port",          "3005"};
+        args.insert(args.end(), extra.begin(), extra.end());
         std::vector<char*> argv;
         for (auto& arg : args)
             argv.push_back(arg.data());
@@ -136,14 +302,42 @@ protected:
         ASSERT_NE(line.find("listening on 10.0.0.100:3005"), std::string::npos) << line;
     }
 
+    void StopRadio()
+    {
+        if (m_simulator > 0)
+        {
+            ::kill(m_simulator, SIGTERM); // our own child, by its process id
+            ::waitpid(m_simulator, nullptr, 0);
+            m_simulator = -1;
+        }
+        if (m_simulatorOutput >= 0)
+            ::close(m_simulatorOutput);
+        m_simulatorOutput = -1;
+    }
+
     // The command line in the tool's namespace.
     CRun Cli(const std::vector<std::string>& args)
     {
-        std::vector<std::string> all = {
-            IpCommand(),           "netns", "exec", m_tool, RZ_CLI_PATH, "--document",
-            m_dir.File("none.XML")};
+        std::vector<std::string> all = {IpCommand(), "netns",      "exec",    m_tool,
+                                        RZ_CLI_PATH, "--document", m_document};
         all.insert(all.end(), args.begin(), args.end());
         return Capture(all);
+    }
+
+    // The connection test itself in the tool's namespace, with short waits.
+    int RunTest()
+    {
+        connection_test::COptions options;
+        options.pause = std::chrono::milliseconds(20);
+        options.answerWaitMs = 200;
+        options.queryWaitMs = 300;
+        return InNamespace(m_tool,
+                           [&]
+                           {
+                               MobileChannelDetector detector;
+                               return connection_test::Run(L"192.168.10.2", detector, nullptr,
+                                                           nullptr, options);
+                           });
     }
 
     std::string Routes()
@@ -153,8 +347,10 @@ protected:
 
     rztest::CTempDir m_dir;
     rztest::CScopedEnv m_state{"XDG_STATE_HOME", m_dir.File("state")};
+    std::string m_document = m_dir.File("none.XML");
     std::string m_tool;
     std::string m_radio;
+    std::string m_radioEnd;
     bool m_made = false;
     pid_t m_simulator = -1;
     int m_simulatorOutput = -1;
@@ -164,17 +360,26 @@ protected:
 
 TEST_F(ConnectionNetnsTest, TheFullTestFindsTheRadioSetsTheRouteAndConnects)
 {
+    // A document whose station has the adapter's IP; the test needs nothing else of it.
+    m_document = m_dir.File("GatewayConfig.XML");
+    rztest::WriteBytes(
+        m_document,
+        rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<MXRGateways>"
+                      L"<GatewayConfig><QuorixStations><Stations><Station><Used>TRUE</Used>"
+                      L"<GUID>A3E4B1C2-5D6F-4A7B-8C9D-0E1F2A3B4C5D</GUID><Name>Harbour Ops</Name>"
+                      L"<IPAddress>192.168.10.2</IPAddress><PseudoID>101</PseudoID></Station>"
+                      L"</Stations></QuorixStations></GatewayConfig></MXRGateways>"));
     StartRadio();
     // No adapter carries this address: 10032, and no route is touched.
-    const CRun missing =
-        Cli({"test-connection", "192.168.99.9", "--alias", "A", "--pseudo-id", "1"});
+    const CRun missing = Cli({"test-connection", "192.168.99.9"});
     EXPECT_EQ(missing.status, 4);
-    EXPECT_EQ(missing.out, "");
+    EXPECT_EQ(missing.out, "No dispatch station of " + m_document + " has the IP 192.168.99.9\n");
+    EXPECT_EQ(missing.err, "Failed to find the station!\n");
     EXPECT_EQ(Routes(), "");
 
-    const CRun run =
-        Cli({"test-connection", "192.168.10.2", "--alias", "Harbour Ops", "--pseudo-id", "101"});
-    EXPECT_EQ(run.status, 0) << run.out;
+    const CRun run = Cli({"test-connection", "192.168.10.2"});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("Station Harbour Ops (pseudo ID 101)\n"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("Radio 10.0.0.100 (subnet 10) behind the adapter 192.168.10.2"),
               std::string::npos)
         << run.out;
@@ -182,17 +387,108 @@ TEST_F(ConnectionNetnsTest, TheFullTestFindsTheRadioSetsTheRouteAndConnects)
     EXPECT_NE(run.out.find("Connected successfully"), std::string::npos);
     EXPECT_NE(Routes().find("10.0.0.0/8 via 192.168.10.1"), std::string::npos) << Routes();
 
-    // A second run replaces the route instead of failing on it.
-    EXPECT_EQ(Cli({"test-connection", "192.168.10.2", "--alias", "A", "--pseudo-id", "1"}).status,
-              0);
+    // A second run replaces the route instead of failing on it; the alias and pseudo ID of
+    // the page are not needed on the command line.
+    EXPECT_EQ(Cli({"test-connection", "192.168.10.2"}).status, 0);
     const std::string routes = Routes();
     EXPECT_EQ(std::count(routes.begin(), routes.end(), '\n'), 1) << routes;
+    EXPECT_EQ(Cli({"test-connection", "192.168.10.2", "--alias", "A"}).status, 2);
 
     const CRun adapters = Cli({"--json", "adapters"});
     EXPECT_NE(adapters.out.find("\"address\":\"192.168.10.2\",\"hardware\":\"00-11-0A-00-00-65\","
                                 "\"radio\":\"10.0.0.100\""),
               std::string::npos)
         << adapters.out;
+}
+
+TEST_F(ConnectionNetnsTest, ARadioThatRefusesTheQueryOrStaysSilentGivesFailedToConnect)
+{
+    StartRadio({"--query-result", "1"});
+    CRun run = Cli({"test-connection", "192.168.10.2"});
+    EXPECT_EQ(run.status, 4);
+    EXPECT_NE(run.out.find("Attempt 6 of 6"), std::string::npos) << run.out;
+    EXPECT_EQ(run.err, "Failed to connect\n");
+    StopRadio();
+
+    StartRadio({"--silent"});
+    run = Cli({"test-connection", "192.168.10.2"});
+    EXPECT_EQ(run.status, 4);
+    EXPECT_EQ(run.err, "Failed to connect\n");
+}
+
+TEST_F(ConnectionNetnsTest, AnotherHostOnTheLinkCannotPoseAsTheRadio)
+{
+    StartRadio({"--silent"});
+    CLinkCapture capture(m_radio, m_radioEnd);
+    ASSERT_TRUE(capture.Ok());
+    const int forger = BoundSocket(m_radio, "192.168.10.3", 3005);
+    ASSERT_GE(forger, 0);
+    // While the real radio stays silent, the third host answers everything: an accept and a
+    // query reply with result 0, as a radio would send them.
+    std::atomic<bool> forging{true};
+    std::thread forge(
+        [&]
+        {
+            while (forging)
+            {
+                SendTo(forger, Hex("7E 03 00 FD 10 20 00 00 00 0C 70 D3"), "192.168.10.2", 3005);
+                SendTo(forger, Hex("7E 03 00 00 10 20 00 00 00 14 06 FA 02 C9 80 01 00 00 E8 03"),
+                       "192.168.10.2", 3005);
+                ::usleep(5000);
+            }
+        });
+    const int message = RunTest();
+    forging = false;
+    forge.join();
+    EXPECT_EQ(message, connection_test::kConnectFailed);
+    // The forger got no answer, and everything the tool sent went to the radio.
+    EXPECT_EQ(Drain(forger), 0);
+    const auto destinations = capture.Destinations();
+    EXPECT_FALSE(destinations.empty());
+    for (const std::string& destination : destinations)
+        EXPECT_EQ(destination, "10.0.0.100:3005");
+    ::close(forger);
+}
+
+TEST_F(ConnectionNetnsTest, RandomDatagramsFromTheRadiosAddressNeitherLinkNorCrash)
+{
+    // No radio answers; its address sends random datagrams of 0 to 64 bytes.
+    CLinkCapture capture(m_radio, m_radioEnd);
+    ASSERT_TRUE(capture.Ok());
+    const int noise = BoundSocket(m_radio, "10.0.0.100", 3005);
+    ASSERT_GE(noise, 0);
+    std::atomic<bool> sending{true};
+    std::atomic<int> sent{0};
+    std::thread send(
+        [&]
+        {
+            std::mt19937 random(20261206);
+            std::uniform_int_distribution<int> size(0, 64);
+            std::uniform_int_distribution<int> byte(0, 255);
+            while (sending)
+            {
+                Bytes datagram(static_cast<size_t>(size(random)));
+                for (uint8_t& b : datagram)
+                    b = static_cast<uint8_t>(byte(random));
+                // Now and then the QRNP signature, so that more of them reach the packet types.
+                if (datagram.size() >= 3 && byte(random) < 128)
+                    datagram[0] = 0x7E, datagram[1] = 0x03, datagram[2] = 0x00;
+                SendTo(noise, datagram, "192.168.10.2", 3005);
+                ++sent;
+                ::usleep(500);
+                Drain(noise);
+            }
+        });
+    const int message = RunTest();
+    sending = false;
+    send.join();
+    EXPECT_EQ(message, connection_test::kConnectFailed);
+    EXPECT_GT(sent, 1000);
+    const auto destinations = capture.Destinations();
+    EXPECT_FALSE(destinations.empty());
+    for (const std::string& destination : destinations)
+        ASSERT_EQ(destination, "10.0.0.100:3005");
+    ::close(noise);
 }
 
 TEST_F(ConnectionNetnsTest, WithTwoAdaptersOfOneAddressTheFirstDecides)
@@ -208,24 +504,8 @@ TEST_F(ConnectionNetnsTest, WithTwoAdaptersOfOneAddressTheFirstDecides)
         ASSERT_EQ(Ip({"-n", m_tool, "addr", "add", "192.168.30.2/24", "dev", name}), 0);
         ASSERT_EQ(Ip({"-n", m_tool, "link", "set", name, "up"}), 0);
     }
-    // The detector itself, in a child that enters the tool's namespace.
-    int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);
-    const pid_t child = ::fork();
-    ASSERT_NE(child, -1);
-    if (child == 0)
-    {
-        const int ns = ::open(("/run/netns/" + m_tool).c_str(), O_RDONLY | O_CLOEXEC);
-        uint32_t remote = 0xFFFFFFFF;
-        if (ns >= 0 && ::setns(ns, CLONE_NEWNET) == 0)
-            remote = MobileChannelDetector().FindRemoteAddress(::inet_addr("192.168.30.2"));
-        [[maybe_unused]] const auto written = ::write(fds[1], &remote, sizeof remote);
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    uint32_t remote = 0;
-    ASSERT_EQ(::read(fds[0], &remote, sizeof remote), static_cast<ssize_t>(sizeof remote));
-    ::close(fds[0]);
-    ::waitpid(child, nullptr, 0);
+    const uint32_t remote = InNamespace(
+        m_tool,
+        [] { return MobileChannelDetector().FindRemoteAddress(::inet_addr("192.168.30.2")); });
     EXPECT_EQ(remote, 0x0A000064u); // 10.0.0.100 from the first, not 11.0.0.100
 }

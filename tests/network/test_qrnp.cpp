@@ -1,3 +1,6 @@
+// The QRNP sockets against a radio played by the test itself: every packet the radio sends
+// and every packet the tool must send is written out here byte for byte, as the wire tables
+// give them, so that nothing is built with the tool's own builders or constants.
 #include "RadioSimulator.h"
 #include "network/Events.h"
 #include "network/ListenerBase.h"
@@ -10,9 +13,12 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <condition_variable>
+#include <future>
 #include <gtest/gtest.h>
 #include <mutex>
 #include <netinet/in.h>
+#include <optional>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -42,7 +48,39 @@ uint32_t Address(const char* dotted)
     return ::inet_addr(dotted);
 }
 
-// Collects the events a socket delivers, and lets the test wait for them.
+// The radio's side (node 0x31 unless stated) and the tool's, as the wire tables spell them.
+namespace wire
+{
+const char* const kConnectRequest = "7E 03 00 FE 20 10 00 00 00 0C 60 E2";
+const char* const kAccept31 = "7E 03 00 FD 10 31 00 00 00 0C 70 C2";
+const char* const kAccept20 = "7E 03 00 FD 10 20 00 00 00 0C 70 D3";
+const char* const kReject20 = "7E 03 00 FC 10 20 00 00 00 0C 70 D4";
+const char* const kQueryTo31 =
+    "7E 03 00 00 31 10 00 00 00 18 ED FE 02 C9 10 05 00 02 00 01 01 01 4F 03";
+const char* const kQueryTo20 =
+    "7E 03 00 00 20 10 00 00 00 18 FE FE 02 C9 10 05 00 02 00 01 01 01 4F 03";
+const char* const kQueryReplyOk31 = "7E 03 00 00 10 31 00 00 00 14 06 E9 02 C9 80 01 00 00 E8 03";
+const char* const kQueryReplyFailed31 =
+    "7E 03 00 00 10 31 00 00 00 14 07 E8 02 C9 80 01 00 01 E7 03";
+const char* const kQueryReplyOk20 = "7E 03 00 00 10 20 00 00 00 14 06 FA 02 C9 80 01 00 00 E8 03";
+const char* const kKeepAliveReply31 = "7E 03 00 00 10 31 00 00 00 14 07 E8 02 CA 80 01 00 00 E7 03";
+const char* const kEndOfLinkReply31 = "7E 03 00 00 10 31 00 00 00 14 08 E7 02 CB 80 01 00 00 E6 03";
+const char* const kKeepAliveTo31 = "7E 03 00 00 31 10 00 00 00 15 49 A5 02 CA 00 02 00 78 00 EE 03";
+const char* const kEndOfLinkTo31 = "7E 03 00 00 31 10 00 00 00 14 E8 08 02 CB 00 01 00 00 66 03";
+const char* const kEndOfLinkTo20 = "7E 03 00 00 20 10 00 00 00 14 F9 08 02 CB 00 01 00 00 66 03";
+const char* const kCloseTo31 = "7E 03 00 FB 31 10 00 00 00 0C 4F E5";
+const char* const kCloseTo20 = "7E 03 00 FB 20 10 00 00 00 0C 60 E5";
+const char* const kAckTo31 = "7E 03 00 10 31 10 00 00 00 0C 50 D0";
+const char* const kAckFrom31 = "7E 03 00 10 10 31 00 00 00 0C 71 AF";
+const char* const kAckFrom44 = "7E 03 00 10 10 44 00 00 00 0C 71 9C";
+const char* const kDataAABBCC31 = "7E 03 00 00 10 31 00 00 00 0F FA FF AA BB CC";
+const char* const kDataAABBCC44 = "7E 03 00 00 10 44 00 00 00 0F FA EC AA BB CC";
+const char* const kData5A31 = "7E 03 00 00 10 31 00 00 00 0D 17 BE 5A";
+// 14 bytes: a header and the first two bytes of a message, too short to hold an opcode.
+const char* const kData02CA31 = "7E 03 00 00 10 31 00 00 00 0E 6E F3 02 CA";
+} // namespace wire
+
+// Collects what a socket delivers to its listeners.
 class CCollector : public CListenerBase
 {
 public:
@@ -50,188 +88,326 @@ public:
     {
         auto* data = static_cast<SocketDataReceivedEvent*>(event);
         std::lock_guard lock(m_mutex);
-        payloads.emplace_back(data->data, data->data + data->length);
+        m_payloads.emplace_back(data->data, data->data + data->length);
         m_arrived.notify_all();
     }
-    // Waits until a payload of some length has arrived count times.
-    bool WaitFor(size_t count, size_t length)
+    // Waits until a payload equal to wanted has arrived.
+    bool WaitFor(const Bytes& wanted)
     {
         std::unique_lock lock(m_mutex);
         return m_arrived.wait_for(lock, std::chrono::seconds(5),
-                                  [&] { return Count(length) >= count; });
+                                  [&] {
+                                      return std::find(m_payloads.begin(), m_payloads.end(),
+                                                       wanted) != m_payloads.end();
+                                  });
     }
-    size_t Count(size_t length)
+    std::vector<Bytes> Payloads()
     {
-        return static_cast<size_t>(std::count_if(payloads.begin(), payloads.end(),
-                                                 [length](const Bytes& p)
-                                                 { return p.size() == length; }));
+        std::lock_guard lock(m_mutex);
+        return m_payloads;
     }
-    std::vector<Bytes> payloads;
 
 private:
     std::mutex m_mutex;
     std::condition_variable m_arrived;
+    std::vector<Bytes> m_payloads;
 };
 
-// A simulator on 127.0.0.2 at a free port, and the tool's socket bound to 127.0.0.1 at the
-// same port, as the tool always talks port to same port.
-struct CLink
+// A plain UDP socket for the test to play a host with: the radio, or a stranger.
+class CPeer
 {
-    // In this order, so that the socket (and its threads) go first.
-    CCollector collector;
-    std::unique_ptr<CRadioSimulator> simulator;
-    std::unique_ptr<CQRNPSocket> socket;
-    CRadioSimulator& radio() { return *simulator; }
-
-    // The simulator takes a free port on 127.0.0.2; that port on 127.0.0.1 may be taken by
-    // another test running at the same time, and then both try again elsewhere.
-    bool Start(CRadioSimulator::Options options)
+public:
+    CPeer() = default;
+    ~CPeer()
     {
-        options.address = "127.0.0.2";
-        options.port = 0;
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    CPeer(const CPeer&) = delete;
+    CPeer& operator=(const CPeer&) = delete;
+
+    bool Bind(const char* address, uint16_t port)
+    {
+        m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = Address(address);
+        local.sin_port = htons(port);
+        if (::bind(m_fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0)
+            return false;
+        socklen_t size = sizeof local;
+        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&local), &size);
+        m_port = ntohs(local.sin_port);
+        return true;
+    }
+    uint16_t Port() const { return m_port; }
+
+    void SendTo(const Bytes& bytes, const char* address, uint16_t port)
+    {
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_addr.s_addr = Address(address);
+        to.sin_port = htons(port);
+        ::sendto(m_fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    }
+    // The next datagram, or nothing within the time.
+    std::optional<Bytes> Receive(std::chrono::milliseconds within = std::chrono::seconds(5))
+    {
+        pollfd fd{m_fd, POLLIN, 0};
+        if (::poll(&fd, 1, static_cast<int>(within.count())) <= 0)
+            return std::nullopt;
+        Bytes buffer(65536);
+        const ssize_t n = ::recv(m_fd, buffer.data(), buffer.size(), 0);
+        if (n < 0)
+            return std::nullopt;
+        buffer.resize(static_cast<size_t>(n));
+        return buffer;
+    }
+    // The next datagram that is not an acknowledgement.
+    std::optional<Bytes>
+    ReceiveSkippingAcks(std::chrono::milliseconds within = std::chrono::seconds(5))
+    {
+        for (;;)
+        {
+            auto bytes = Receive(within);
+            if (!bytes || bytes->size() < 4 || (*bytes)[3] != 0x10)
+                return bytes;
+        }
+    }
+
+private:
+    int m_fd = -1;
+    uint16_t m_port = 0;
+};
+
+// The tool's socket on 127.0.0.1 and the radio, played by the test, on 127.0.0.2 at the
+// same port (the tool always talks from a port to the same port).
+class QrnpLinkTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
         for (int tries = 0; tries < 20; ++tries)
         {
-            simulator = std::make_unique<CRadioSimulator>();
-            if (!simulator->Start(options))
-                return false;
-            socket = std::make_unique<CQRNPSocket>(0);
-            socket->SetTimings(300, 1000, std::chrono::seconds(120));
-            socket->AddListener(&collector, kSocketDataReceivedEvent);
-            if (socket->Open(Address("127.0.0.1"), simulator->Port()) == 0)
-                return true;
-            socket->RemoveListener(&collector, kSocketDataReceivedEvent);
+            m_radio = std::make_unique<CPeer>();
+            ASSERT_TRUE(m_radio->Bind("127.0.0.2", 0));
+            m_socket = std::make_unique<CQRNPSocket>(0);
+            m_socket->SetTimings(300, 300, std::chrono::seconds(120));
+            if (m_socket->Open(Address("127.0.0.1"), m_radio->Port()) == 0)
+            {
+                m_socket->AddListener(&m_collector, kSocketDataReceivedEvent);
+                return;
+            }
         }
-        return false;
+        FAIL() << "no port free on both loopback addresses";
     }
+
+    void TearDown() override { Close(); }
+
     void Close()
     {
-        socket->RemoveListener(&collector, kSocketDataReceivedEvent);
-        socket.reset();
+        if (!m_socket)
+            return;
+        m_socket->RemoveListener(&m_collector, kSocketDataReceivedEvent);
+        m_socket.reset();
     }
-};
 
-// Waits, up to five seconds, for something another thread does.
-template <typename Predicate> bool Eventually(Predicate predicate)
-{
-    for (int i = 0; i < 500; ++i)
+    uint16_t Port() const { return m_radio->Port(); }
+    void RadioSends(const char* hex) { m_radio->SendTo(Hex(hex), "127.0.0.1", Port()); }
+    std::future<bool> ConnectAsync()
     {
-        if (predicate())
-            return true;
-        ::usleep(10000);
+        return std::async(std::launch::async,
+                          [this] { return m_socket->Connect(Address("127.0.0.2")); });
     }
-    return predicate();
-}
+    // Plays the radio through a successful link with node 0x31.
+    void Link()
+    {
+        auto connected = ConnectAsync();
+        ASSERT_EQ(m_radio->Receive(), Hex(wire::kConnectRequest));
+        RadioSends(wire::kAccept31);
+        ASSERT_EQ(m_radio->Receive(), Hex(wire::kQueryTo31));
+        RadioSends(wire::kQueryReplyOk31);
+        ASSERT_TRUE(connected.get());
+        // The reply is acknowledged, then the keep-alive thread says 120 s.
+        ASSERT_EQ(m_radio->Receive(), Hex(wire::kAckTo31));
+        ASSERT_EQ(m_radio->Receive(), Hex(wire::kKeepAliveTo31));
+    }
+
+    CCollector m_collector;
+    std::unique_ptr<CPeer> m_radio;
+    std::unique_ptr<CQRNPSocket> m_socket;
+};
 
 } // namespace
 
 TEST(QrnpPackets, AreByteExact)
 {
-    EXPECT_EQ(qrnp::Packet(qrnp::kConnectRequest, 0x20, 0x10),
-              Hex("7E 03 00 FE 20 10 00 00 00 0C 60 E2"));
+    EXPECT_EQ(qrnp::Packet(qrnp::kConnectRequest, 0x20, 0x10), Hex(wire::kConnectRequest));
     EXPECT_EQ(qrnp::Packet(qrnp::kAcknowledgement, 0x20, 0x10),
               Hex("7E 03 00 10 20 10 00 00 00 0C 61 D0"));
-    EXPECT_EQ(qrnp::Packet(qrnp::kClose, 0x20, 0x10), Hex("7E 03 00 FB 20 10 00 00 00 0C 60 E5"));
+    EXPECT_EQ(qrnp::Packet(qrnp::kClose, 0x20, 0x10), Hex(wire::kCloseTo20));
     EXPECT_EQ(qrnp::LinkQueryMessage(), Hex("02 C9 10 05 00 02 00 01 01 01 4F 03"));
     EXPECT_EQ(qrnp::KeepAliveMessage(120), Hex("02 CA 00 02 00 78 00 EE 03"));
     EXPECT_EQ(qrnp::EndOfLinkMessage(), Hex("02 CB 00 01 00 00 66 03"));
-    Bytes query = Hex("7E 03 00 00 20 10 00 00 00 18 FE FE");
-    const Bytes message = qrnp::LinkQueryMessage();
-    query.insert(query.end(), message.begin(), message.end());
-    EXPECT_EQ(qrnp::Packet(qrnp::kData, 0x20, 0x10, message), query);
+    EXPECT_EQ(qrnp::Packet(qrnp::kData, 0x20, 0x10, qrnp::LinkQueryMessage()),
+              Hex(wire::kQueryTo20));
     // An odd length is padded for the checksum.
     const uint8_t odd[] = {0x01, 0x02, 0x03};
     EXPECT_EQ(qrnp::Checksum(odd, 3), static_cast<uint16_t>(~(0x0102 + 0x0300)));
 }
 
-TEST(QrnpSocket, AVerifiedLinkMovesToTheAcceptedNodeAndEndsWithEndOfLinkAndClose)
+TEST(RadioSimulator, SpeaksTheWireTablesByteForByte)
 {
-    CLink link;
-    CRadioSimulator::Options options;
-    options.nodeId = 0x31;
-    options.dataAfterLink = {Hex("AA BB CC")};
-    ASSERT_TRUE(link.Start(options)) << link.radio().Error();
-    ASSERT_TRUE(link.socket->Connect(Address("127.0.0.2")));
-    EXPECT_EQ(link.socket->PeerId(), 0x31);
-    EXPECT_TRUE(link.socket->IsLinked());
+    // The simulator builds its packets itself; they must be the radio's bytes.
+    EXPECT_EQ(CRadioSimulator::RadioPacket(0xFD, 0x31), Hex(wire::kAccept31));
+    EXPECT_EQ(CRadioSimulator::RadioPacket(0xFC, 0x20), Hex(wire::kReject20));
+    EXPECT_EQ(CRadioSimulator::RadioPacket(0x10, 0x31), Hex(wire::kAckFrom31));
+    EXPECT_EQ(
+        CRadioSimulator::RadioPacket(0x00, 0x31, CRadioSimulator::ReplyMessage(0xC9, 0x80, 0)),
+        Hex(wire::kQueryReplyOk31));
+    EXPECT_EQ(
+        CRadioSimulator::RadioPacket(0x00, 0x31, CRadioSimulator::ReplyMessage(0xC9, 0x80, 1)),
+        Hex(wire::kQueryReplyFailed31));
+    EXPECT_EQ(
+        CRadioSimulator::RadioPacket(0x00, 0x31, CRadioSimulator::ReplyMessage(0xCB, 0x80, 0)),
+        Hex(wire::kEndOfLinkReply31));
+    EXPECT_EQ(CRadioSimulator::RadioPacket(0x00, 0x31, Hex("02 CA")), Hex(wire::kData02CA31));
+}
 
-    // The radio's data after the link: acknowledged and delivered without its header.
-    ASSERT_TRUE(link.collector.WaitFor(1, 3));
-    EXPECT_NE(
-        std::find(link.collector.payloads.begin(), link.collector.payloads.end(), Hex("AA BB CC")),
-        link.collector.payloads.end());
-    const auto received = link.radio().Received();
-    ASSERT_GE(received.size(), 2u);
-    EXPECT_EQ(received[0], Hex("7E 03 00 FE 20 10 00 00 00 0C 60 E2")); // to 0x20 before the accept
-    EXPECT_EQ(received[1], qrnp::Packet(qrnp::kData, 0x31, 0x10, qrnp::LinkQueryMessage()));
-    // The keep-alive thread began, and every data packet of the radio was acknowledged to 0x31.
-    EXPECT_TRUE(Eventually([&] { return link.radio().CountOpcode(qrnp::kKeepAlive) == 1; }));
-    EXPECT_TRUE(Eventually([&] { return link.radio().CountType(qrnp::kAcknowledgement) == 3; }));
-
-    // Data from another node is neither acknowledged nor delivered.
-    const size_t delivered = link.collector.payloads.size();
-    link.radio().SendToTool(qrnp::Packet(qrnp::kData, 0x10, 0x44, Hex("01 02 03 04")));
-    // Too short to be a packet: dropped.
-    link.radio().SendToTool(Hex("7E 03 00"));
-    // A 12-byte acknowledgement from the peer is delivered with length 0.
-    const size_t empties = link.collector.Count(0);
-    link.radio().SendToTool(qrnp::Packet(qrnp::kAcknowledgement, 0x10, 0x31));
-    ASSERT_TRUE(link.collector.WaitFor(empties + 1, 0));
-    EXPECT_EQ(link.collector.payloads.size(), delivered + 1);
-    EXPECT_EQ(link.collector.Count(4), 0u);
-    EXPECT_EQ(link.radio().CountType(qrnp::kAcknowledgement), 3);
+TEST_F(QrnpLinkTest, AQueryReplyWithResultZeroLinksAndEveryPacketIsTheTablesBytes)
+{
+    ASSERT_NO_FATAL_FAILURE(Link());
+    EXPECT_EQ(m_socket->PeerId(), 0x31);
+    EXPECT_TRUE(m_socket->IsLinked());
 
     std::string debug;
     const auto previous = rz::SetDebugOutputSink([&](std::string_view text) { debug += text; });
     const auto before = std::chrono::steady_clock::now();
-    link.Close();
+    Close();
     const auto took = std::chrono::steady_clock::now() - before;
     rz::SetDebugOutputSink(previous);
     EXPECT_LT(took, std::chrono::milliseconds(500)); // the keep-alive wait of 120 s is woken
     EXPECT_EQ(debug, "Delete CQRNPSocket\r\nDelete CQDPSocket\r\nDelete CNotifierBase\r\n");
     // End-of-link, then close, both to the accepted node.
-    EXPECT_TRUE(Eventually([&] { return link.radio().CountType(qrnp::kClose) == 1; }));
-    EXPECT_EQ(link.radio().CountOpcode(qrnp::kEndOfLink), 1);
-    const auto last = link.radio().Received().back();
-    EXPECT_EQ(last, qrnp::Packet(qrnp::kClose, 0x31, 0x10));
+    EXPECT_EQ(m_radio->Receive(), Hex(wire::kEndOfLinkTo31));
+    EXPECT_EQ(m_radio->Receive(), Hex(wire::kCloseTo31));
 }
 
-TEST(QrnpSocket, RejectsAndFailedQueriesEndConnectWithFalse)
+TEST_F(QrnpLinkTest, AQueryReplyWithResultOneOrARejectGivesNoLink)
 {
+    auto connected = ConnectAsync();
+    ASSERT_EQ(m_radio->Receive(), Hex(wire::kConnectRequest));
+    RadioSends(wire::kAccept31);
+    ASSERT_EQ(m_radio->Receive(), Hex(wire::kQueryTo31));
+    RadioSends(wire::kQueryReplyFailed31);
+    EXPECT_FALSE(connected.get());
+    EXPECT_FALSE(m_socket->IsLinked());
+
+    // A second attempt asks the default node again, whoever accepted before; a reject ends
+    // it at once, without a query.
+    connected = ConnectAsync();
+    EXPECT_EQ(m_radio->ReceiveSkippingAcks(), Hex(wire::kConnectRequest));
+    const auto before = std::chrono::steady_clock::now();
+    RadioSends(wire::kReject20);
+    EXPECT_FALSE(connected.get());
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(250));
+    // Even without a link, destruction says end-of-link and close, to the node last accepted.
+    Close();
+    EXPECT_EQ(m_radio->ReceiveSkippingAcks(), Hex(wire::kEndOfLinkTo31));
+    EXPECT_EQ(m_radio->Receive(), Hex(wire::kCloseTo31));
+}
+
+TEST_F(QrnpLinkTest, AnAnswerCountsOnlyForTheStepThatWaitsForIt)
+{
+    // A query reply while the connect request waits is no accept: no query follows.
+    auto connected = ConnectAsync();
+    ASSERT_EQ(m_radio->Receive(), Hex(wire::kConnectRequest));
+    RadioSends(wire::kQueryReplyOk20);
+    EXPECT_FALSE(connected.get());
+    EXPECT_EQ(m_radio->ReceiveSkippingAcks(std::chrono::milliseconds(0)), std::nullopt);
+
+    // Accepts while the query waits are no query reply: the query times out.
+    connected = ConnectAsync();
+    ASSERT_EQ(m_radio->ReceiveSkippingAcks(), Hex(wire::kConnectRequest));
+    RadioSends(wire::kAccept20);
+    ASSERT_EQ(m_radio->Receive(), Hex("7E 03 00 00 20 10 00 00 00 18 FE FE 02 C9 10 05 00 02 00 "
+                                      "01 01 01 4F 03"));
+    for (int i = 0; i < 5; ++i)
+        RadioSends(wire::kAccept31);
+    EXPECT_FALSE(connected.get());
+    EXPECT_FALSE(m_socket->IsLinked());
+    // Nor did they move the link to node 0x31.
+    EXPECT_EQ(m_socket->PeerId(), 0x20);
+}
+
+TEST_F(QrnpLinkTest, OnlyTheRadiosAddressAndPortAreHeard)
+{
+    // A stranger on another address, and one on the radio's address but another port.
+    CPeer stranger;
+    ASSERT_TRUE(stranger.Bind("127.0.0.3", Port()));
+    CPeer otherPort;
+    ASSERT_TRUE(otherPort.Bind("127.0.0.2", 0));
+
+    auto connected = ConnectAsync();
+    ASSERT_EQ(m_radio->Receive(), Hex(wire::kConnectRequest));
+    stranger.SendTo(Hex(wire::kAccept31), "127.0.0.1", Port());
+    otherPort.SendTo(Hex(wire::kAccept31), "127.0.0.1", Port());
+    EXPECT_FALSE(connected.get()); // neither counted as the radio's accept: no query followed
+    EXPECT_EQ(m_radio->Receive(std::chrono::milliseconds(0)), std::nullopt);
+
+    ASSERT_NO_FATAL_FAILURE(Link());
+    for (CPeer* forger : {&stranger, &otherPort})
     {
-        CLink link;
-        CRadioSimulator::Options options;
-        options.mode = CRadioSimulator::Mode::Reject;
-        ASSERT_TRUE(link.Start(options));
-        const auto before = std::chrono::steady_clock::now();
-        EXPECT_FALSE(link.socket->Connect(Address("127.0.0.2")));
-        EXPECT_LT(std::chrono::steady_clock::now() - before,
-                  std::chrono::milliseconds(250)); // no wait-out
-        EXPECT_FALSE(link.socket->IsLinked());
-        link.Close();
-        // Even without a link, destruction says end-of-link and close.
-        EXPECT_TRUE(Eventually([&] { return link.radio().CountType(qrnp::kClose) == 1; }));
-        EXPECT_EQ(link.radio().CountOpcode(qrnp::kEndOfLink), 1);
-        EXPECT_EQ(link.radio().CountType(qrnp::kClose), 1);
+        forger->SendTo(Hex(wire::kDataAABBCC31), "127.0.0.1", Port());
+        forger->SendTo(Hex(wire::kAckFrom31), "127.0.0.1", Port());
     }
-    {
-        CLink link;
-        CRadioSimulator::Options options;
-        options.queryResult = 1;
-        ASSERT_TRUE(link.Start(options));
-        EXPECT_FALSE(link.socket->Connect(Address("127.0.0.2")));
-        EXPECT_EQ(link.radio().CountOpcode(qrnp::kLinkQuery), 1);
-        EXPECT_FALSE(link.socket->IsLinked());
-        link.Close();
-    }
-    {
-        CLink link;
-        CRadioSimulator::Options options;
-        options.mode = CRadioSimulator::Mode::Silent;
-        ASSERT_TRUE(link.Start(options));
-        EXPECT_FALSE(link.socket->Connect(Address("127.0.0.2")));
-        EXPECT_EQ(link.radio().CountOpcode(qrnp::kLinkQuery), 0);
-        link.Close();
-    }
+    RadioSends(wire::kData5A31);
+    ASSERT_TRUE(m_collector.WaitFor(Hex("5A")));
+    EXPECT_EQ(m_collector.Payloads(), std::vector<Bytes>{Hex("5A")});
+    // Nobody but the radio was answered.
+    EXPECT_EQ(stranger.Receive(std::chrono::milliseconds(0)), std::nullopt);
+    EXPECT_EQ(otherPort.Receive(std::chrono::milliseconds(0)), std::nullopt);
+    EXPECT_EQ(m_radio->Receive(), Hex(wire::kAckTo31));
+    EXPECT_EQ(m_radio->Receive(std::chrono::milliseconds(50)), std::nullopt);
+}
+
+TEST_F(QrnpLinkTest, OnlyTheRadiosDataAndAcknowledgementsReachTheListeners)
+{
+    ASSERT_NO_FATAL_FAILURE(Link());
+    RadioSends(wire::kDataAABBCC31);     // delivered without its header, acknowledged
+    RadioSends(wire::kQueryReplyOk31);   // nobody waits for it: acknowledged, not delivered
+    RadioSends(wire::kAckFrom31);        // delivered with length 0
+    RadioSends(wire::kAckFrom44);        // another node: dropped
+    RadioSends(wire::kDataAABBCC44);     // another node: neither acknowledged nor delivered
+    RadioSends("7E 03 00");              // not a packet
+    RadioSends(wire::kKeepAliveReply31); // acknowledged, not delivered
+    RadioSends(wire::kEndOfLinkReply31); // acknowledged, not delivered
+    // 14 bytes right after a reply: its opcode would need a 15th byte, which must not be read
+    // from what the reply left in the receive buffer (80, which would make it a reply).
+    RadioSends(wire::kData02CA31);
+    RadioSends(wire::kData5A31);
+    ASSERT_TRUE(m_collector.WaitFor(Hex("5A")));
+    EXPECT_EQ(m_collector.Payloads(),
+              (std::vector<Bytes>{Hex("AA BB CC"), Bytes{}, Hex("02 CA"), Hex("5A")}));
+    // One acknowledgement for each of the six data packets of node 0x31.
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(m_radio->Receive(), Hex(wire::kAckTo31)) << i;
+    EXPECT_EQ(m_radio->Receive(std::chrono::milliseconds(50)), std::nullopt);
+}
+
+TEST_F(QrnpLinkTest, TheKeepAliveQueryRepeatsUntilTheRadioConfirms)
+{
+    m_socket->SetTimings(300, 150, std::chrono::milliseconds(100));
+    ASSERT_NO_FATAL_FAILURE(Link());
+    // After the interval the link is queried; a silent radio is asked again.
+    ASSERT_EQ(m_radio->Receive(), Hex(wire::kQueryTo31));
+    ASSERT_EQ(m_radio->Receive(), Hex(wire::kQueryTo31));
+    // A failed result is no confirmation either.
+    RadioSends(wire::kQueryReplyFailed31);
+    ASSERT_EQ(m_radio->ReceiveSkippingAcks(), Hex(wire::kQueryTo31));
+    RadioSends(wire::kQueryReplyOk31);
+    // Confirmed: the next keep-alive, still saying 120 s.
+    EXPECT_EQ(m_radio->ReceiveSkippingAcks(), Hex(wire::kKeepAliveTo31));
 }
 
 TEST(QrnpSocket, AnAddressInUseGives10048)

@@ -1,7 +1,6 @@
 #include "RadioSimulator.h"
 
-#include "network/QrnpPacket.h"
-
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdio>
@@ -89,58 +88,119 @@ void CRadioSimulator::SendToTool(const std::vector<uint8_t>& bytes)
     Reply(bytes);
 }
 
+void CRadioSimulator::Trace(const char* what) const
+{
+    if (m_trace)
+    {
+        std::printf("radio: %s\n", what);
+        std::fflush(stdout);
+    }
+}
+
+uint16_t CRadioSimulator::Checksum(const std::vector<uint8_t>& bytes)
+{
+    // One's complement sum of big-endian 16-bit words, the carry folded in at every step.
+    uint16_t sum = 0;
+    for (size_t i = 0; i < bytes.size(); i += 2)
+    {
+        const uint16_t word =
+            static_cast<uint16_t>(bytes[i] << 8 | (i + 1 < bytes.size() ? bytes[i + 1] : 0));
+        const uint32_t wide = static_cast<uint32_t>(sum) + word;
+        sum = static_cast<uint16_t>((wide & 0xFFFF) + (wide >> 16));
+    }
+    return static_cast<uint16_t>(~sum);
+}
+
+std::vector<uint8_t> CRadioSimulator::RadioPacket(uint8_t type, uint8_t nodeId,
+                                                  const std::vector<uint8_t>& payload)
+{
+    // 7E 03 00, type, to the tool's node 10, from the radio's node, 00 00, length, checksum.
+    const size_t length = 12 + payload.size();
+    std::vector<uint8_t> packet = {0x7E,
+                                   0x03,
+                                   0x00,
+                                   type,
+                                   0x10,
+                                   nodeId,
+                                   0x00,
+                                   0x00,
+                                   static_cast<uint8_t>(length / 256),
+                                   static_cast<uint8_t>(length % 256),
+                                   0x00,
+                                   0x00};
+    packet.insert(packet.end(), payload.begin(), payload.end());
+    const uint16_t checksum = Checksum(packet);
+    packet[10] = static_cast<uint8_t>(checksum / 256);
+    packet[11] = static_cast<uint8_t>(checksum % 256);
+    return packet;
+}
+
+std::vector<uint8_t> CRadioSimulator::ReplyMessage(uint8_t opcodeLow, uint8_t opcodeHigh,
+                                                   uint8_t result)
+{
+    // 02, opcode (low byte first), one parameter, the result, check byte, 03. The check byte
+    // is the complement of the 8-bit sum of opcode, length and parameter, plus 33.
+    const unsigned sum = opcodeLow + opcodeHigh + 0x01 + 0x00 + result;
+    const auto check = static_cast<uint8_t>((0xFF - (sum & 0xFF)) + 0x33);
+    return {0x02, opcodeLow, opcodeHigh, 0x01, 0x00, result, check, 0x03};
+}
+
 void CRadioSimulator::Answer(const std::vector<uint8_t>& packet)
 {
-    if (packet.size() < qrnp::kHeaderSize)
+    if (packet.size() < 12 || packet[0] != 0x7E)
         return;
-    const uint8_t type = packet[3];
     const uint8_t node = m_options.nodeId;
-    const auto trace = [this](const char* what)
+    switch (packet[3])
     {
-        if (m_trace)
-        {
-            std::printf("radio: %s\n", what);
-            std::fflush(stdout);
-        }
-    };
-    switch (type)
-    {
-    case qrnp::kConnectRequest:
-        trace("connect request");
+    case 0xFE: // connect request
+        Trace("connect request");
         if (m_options.mode == Mode::Accept)
-            Reply(qrnp::Packet(qrnp::kAccept, qrnp::kToolNodeId, node));
+            Reply(RadioPacket(0xFD, node));
         else if (m_options.mode == Mode::Reject)
-            Reply(qrnp::Packet(qrnp::kReject, qrnp::kToolNodeId, node));
+            Reply(RadioPacket(0xFC, node));
         return;
-    case qrnp::kData:
+    case 0x00: // data: acknowledge, then answer the control message
     {
-        Reply(qrnp::Packet(qrnp::kAcknowledgement, qrnp::kToolNodeId, node));
-        uint16_t opcode = 0;
-        if (!qrnp::ReadOpcode(packet.data(), packet.size(), opcode))
+        if (m_options.mode == Mode::Silent)
             return;
-        if (opcode == qrnp::kLinkQuery)
+        Reply(RadioPacket(0x10, node));
+        if (packet.size() < 15 || packet[12] != 0x02)
+            return;
+        const uint8_t low = packet[13];
+        const uint8_t high = packet[14];
+        if (low == 0xC9 && high == 0x10)
         {
-            trace("link query");
-            Reply(qrnp::Packet(qrnp::kData, qrnp::kToolNodeId, node,
-                               qrnp::ControlMessage(qrnp::kLinkQuery | qrnp::kReplyBit,
-                                                    {m_options.queryResult, 0x00})));
-            if (!m_dataSent)
+            Trace("link query");
+            uint8_t result = 0;
+            {
+                std::lock_guard lock(m_mutex);
+                const auto& results = m_options.queryResults;
+                if (!results.empty())
+                    result = results[std::min(m_queries, results.size() - 1)];
+                ++m_queries;
+            }
+            Reply(RadioPacket(0x00, node, ReplyMessage(0xC9, 0x80, result)));
+            if (result == 0 && !m_dataSent)
             {
                 m_dataSent = true;
                 for (const auto& payload : m_options.dataAfterLink)
-                    Reply(qrnp::Packet(qrnp::kData, qrnp::kToolNodeId, node, payload));
+                    Reply(RadioPacket(0x00, node, payload));
             }
         }
-        else if (opcode == qrnp::kKeepAlive || opcode == qrnp::kEndOfLink)
+        else if (low == 0xCA && high == 0x00)
         {
-            trace(opcode == qrnp::kKeepAlive ? "keep-alive" : "end of link");
-            Reply(qrnp::Packet(qrnp::kData, qrnp::kToolNodeId, node,
-                               qrnp::ControlMessage(opcode | qrnp::kReplyBit, {0x00})));
+            Trace("keep-alive");
+            Reply(RadioPacket(0x00, node, ReplyMessage(0xCA, 0x80, 0x00)));
+        }
+        else if (low == 0xCB && high == 0x00)
+        {
+            Trace("end of link");
+            Reply(RadioPacket(0x00, node, ReplyMessage(0xCB, 0x80, 0x00)));
         }
         return;
     }
-    case qrnp::kClose:
-        trace("close");
+    case 0xFB:
+        Trace("close");
         return;
     default:
         return;
@@ -153,26 +213,26 @@ std::vector<std::vector<uint8_t>> CRadioSimulator::Received() const
     return m_received;
 }
 
-int CRadioSimulator::CountType(uint8_t type) const
+int CRadioSimulator::CountStartingWith(const std::vector<uint8_t>& prefix) const
 {
     std::lock_guard lock(m_mutex);
     int count = 0;
     for (const auto& packet : m_received)
-        count += packet.size() >= qrnp::kHeaderSize && packet[3] == type ? 1 : 0;
+        count += packet.size() >= prefix.size() &&
+                         std::equal(prefix.begin(), prefix.end(), packet.begin())
+                     ? 1
+                     : 0;
     return count;
 }
 
-int CRadioSimulator::CountOpcode(uint16_t opcode) const
+int CRadioSimulator::CountMessages(uint8_t opcodeLow, uint8_t opcodeHigh) const
 {
     std::lock_guard lock(m_mutex);
     int count = 0;
     for (const auto& packet : m_received)
-    {
-        uint16_t found = 0;
-        count += packet.size() >= qrnp::kHeaderSize && packet[3] == qrnp::kData &&
-                         qrnp::ReadOpcode(packet.data(), packet.size(), found) && found == opcode
+        count += packet.size() >= 15 && packet[3] == 0x00 && packet[12] == 0x02 &&
+                         packet[13] == opcodeLow && packet[14] == opcodeHigh
                      ? 1
                      : 0;
-    }
     return count;
 }

@@ -44,7 +44,7 @@ int main(int argc, char** argv)
         else if (arg == "--node-id" && hasValue)
             options.nodeId = static_cast<uint8_t>(std::strtoul(argv[++i], nullptr, 0));
         else if (arg == "--query-result" && hasValue)
-            options.queryResult = static_cast<uint8_t>(std::atoi(argv[++i]));
+            options.queryResults = {static_cast<uint8_t>(std::atoi(argv[++i]))};
         else if (arg == "--data" && hasValue)
             options.dataAfterLink.push_back(FromHex(argv[++i]));
         else if (arg == "--reject")
