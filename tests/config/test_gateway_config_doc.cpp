@@ -250,3 +250,75 @@ TEST(GatewayConfigDoc, SaveIntoAReadOnlyFolderFailsAndKeepsTheOldFile)
     EXPECT_EQ(WEXITSTATUS(status), 0) << "save did not fail with -1 and EROFS";
     EXPECT_EQ(ReadBytes(path), original);
 }
+
+TEST(GatewayConfigDoc, ShortDeclarationPaddedWithZerosLoadsTheWholeTree)
+{
+    CTempDir dir;
+    const std::string path = dir.File("GatewayConfig.XML");
+    const std::wstring declaration = L"\uFEFF<?xml version=\"1.0\"?>";
+    std::wstring text = declaration;
+    text.append(CGatewayConfigDoc::kHeaderUnits - declaration.size(), L'\0');
+    text += L"<MXRGateways><GatewayConfig><LocalIP>10.0.0.7</LocalIP>"
+            L"<Language>Deutsch</Language></GatewayConfig><Licence>x</Licence></MXRGateways>";
+    WriteBytes(path, Utf16(text));
+
+    CGatewayConfigDoc doc;
+    const auto result = doc.Load(path);
+    ASSERT_TRUE(result) << result.Describe();
+    EXPECT_EQ(doc.Header(), declaration);
+    EXPECT_STREQ(doc.GetSetting(L"LocalIP"), L"10.0.0.7");
+    ASSERT_NE(doc.Language(), nullptr);
+    EXPECT_EQ(doc.Language()->value, L"Deutsch");
+    EXPECT_EQ(ChildNames(&doc.Root()), (std::vector<std::wstring>{L"GatewayConfig", L"Licence"}));
+}
+
+TEST(GatewayConfigDoc, LanguageSetWithoutGatewayConfigBecomesTheLanguageHandle)
+{
+    CTempDir dir;
+    const std::string path = dir.File("GatewayConfig.XML");
+    WriteBytes(path, Document(L"<MXRGateways><Licence>x</Licence></MXRGateways>"));
+    CGatewayConfigDoc doc;
+    ASSERT_TRUE(doc.Load(path));
+    ASSERT_EQ(doc.GatewayConfig(), nullptr);
+    ASSERT_EQ(doc.Language(), nullptr);
+
+    doc.SetSetting(L"Language", L"Deutsch");
+    ASSERT_NE(doc.GatewayConfig(), nullptr);
+    ASSERT_NE(doc.Language(), nullptr);
+    EXPECT_EQ(doc.Language(), doc.GatewayConfig()->GetChild(L"Language"));
+    EXPECT_EQ(doc.Language()->value, L"Deutsch");
+    // The handle follows later changes too.
+    doc.SetSetting(L"Language", L"English");
+    EXPECT_EQ(doc.Language()->value, L"English");
+}
+
+TEST(GatewayConfigDoc, CdataOfUnknownElementsKeepsItsTextThroughSaves)
+{
+    CTempDir dir;
+    const std::string path = dir.File("GatewayConfig.XML");
+    const std::wstring script = L"if (a < b && c > \"d\")\n\t{ x = 'y'; } ]] >";
+    WriteBytes(path, Document(L"<MXRGateways><GatewayConfig><Language>English</Language>"
+                              L"<StartScript><![CDATA[" +
+                              script +
+                              L"]]></StartScript>"
+                              L"<Banner>Fleet <![CDATA[<one> & ]]>two</Banner>"
+                              L"<Padding><![CDATA[   ]]></Padding>"
+                              L"</GatewayConfig></MXRGateways>"));
+    CGatewayConfigDoc doc;
+    ASSERT_TRUE(doc.Load(path));
+    EXPECT_STREQ(doc.GetSetting(L"StartScript"), script.c_str());
+    EXPECT_STREQ(doc.GetSetting(L"Banner"), L"Fleet <one> & two");
+    EXPECT_STREQ(doc.GetSetting(L"Padding"), L"   ");
+    const XNode before = doc.Root();
+
+    // Written back as escaped text, it reads as the very same values.
+    ASSERT_EQ(doc.Save(), 1);
+    CGatewayConfigDoc again;
+    ASSERT_TRUE(again.Load(path));
+    EXPECT_TRUE(again.Root() == before);
+    EXPECT_STREQ(again.GetSetting(L"StartScript"), script.c_str());
+    ASSERT_EQ(again.Save(), 1);
+    CGatewayConfigDoc third;
+    ASSERT_TRUE(third.Load(path));
+    EXPECT_TRUE(third.Root() == before);
+}

@@ -117,3 +117,29 @@ TEST(EditFields, AddressFieldsShapeWhatIsTyped)
     QCoreApplication::processEvents();
     EXPECT_EQ(window.modified, 0); // an address field posts no notification
 }
+
+TEST(EditFields, PastedAndProgramTextIsCorrectedByTheNextKeyOrOnLeaving)
+{
+    CCountingWindow window;
+    auto* port = new CPortEdit(&window);
+    auto* ip = new CIPEdit(&window);
+    ShowActive(&window);
+
+    // A pasted number far beyond the range stays as pasted until the next typed key.
+    QApplication::clipboard()->setText("999999999999999999");
+    port->setFocus();
+    QTest::keyClick(port, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(port->text(), "999999999999999999");
+    QTest::keyClick(port, Qt::Key_9);
+    EXPECT_EQ(port->text(), "65535");
+    port->setText("");
+    QApplication::clipboard()->setText("99999999999999999999");
+    QTest::keyClick(port, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(port, Qt::Key_Backspace);
+    EXPECT_EQ(port->text(), "65535");
+
+    // An address the program gives with a doubled dot at its end is completed on leaving.
+    ip->setText("10..");
+    TypeAndLeave(ip, port, "");
+    EXPECT_EQ(ip->text(), "10.0.0.0");
+}

@@ -147,17 +147,27 @@ TEST_F(LanguageTest, SectionReaderTakesItemsByNameAndTheLastOneWins)
 {
     const std::string path = LanguageFile("Deutsch.XML");
     rztest::WriteBytes(
-        path,
-        rztest::Utf16(
-            L"\xFFFF<?xml version=\"1.0\"?><Texts>"
-            L"<Section Name=\"Main\"><Item ID=\"Display\" Value=\"wrong\"/></Section>"
-            L"<Section Name=\"LANGUAGE\"><Item Value=\"Deutsch &amp; mehr\" ID=\"Display\"/>"
-            L"<Item ID=\"Display\" Value=\"Deutsch\"/><Item ID=\"Language\" Value=\"Deutsch\"/>"
-            L"<Item ID=\"Empty\" Value=\"\"/></Section></Texts>"));
+        path, rztest::Utf16(
+                  L"\xFFFF<?xml version=\"1.0\"?><Texts>"
+                  L"<Section Name=\"Main\"><Item ID=\"Display\" Value=\"wrong\"/></Section>"
+                  L"<Section Name=\"LANGUAGE\">"
+                  L"<Item Value=\"Deutsch &amp; mehr\" ID=\"Display\"/>"
+                  L"<Item Note=\"x\" ID=\"Charset\" Value=\"238\"/>"
+                  L"<Item ID=\"Language\" Value=\"Alt\"/><Item ID=\"Language\" Value=\"Deutsch\"/>"
+                  L"<Item ID=\"Empty\" Value=\"\"/><Item ID=\"\" Value=\"no id\"/></Section>"
+                  L"<Section Name=\"language\"><Item ID=\"Display\" Value=\"second\"/>"
+                  L"<Item ID=\"FontName\" Value=\"second\"/></Section></Texts>"));
     const auto section = lang::LoadLanguageSection(path, L"language");
-    EXPECT_EQ(section.Value(L"Display"), L"Deutsch");
+    // Attributes by name, in any order and beside others; references replaced.
+    EXPECT_EQ(section.Value(L"Display"), L"Deutsch & mehr");
+    EXPECT_EQ(section.Value(L"Charset"), L"238");
+    // The last item of an ID wins; empty IDs and values are passed over.
     EXPECT_EQ(section.Value(L"Language"), L"Deutsch");
     EXPECT_EQ(section.items.count(L"Empty"), 0u);
+    EXPECT_EQ(section.items.count(L""), 0u);
+    // Only the first section of the name is read.
+    EXPECT_EQ(section.items.count(L"FontName"), 0u);
+    EXPECT_EQ(section.items.size(), 3u);
     EXPECT_TRUE(lang::LoadLanguageSection(path, L"Missing").items.empty());
     EXPECT_TRUE(lang::LoadLanguageSection(m_dir.File("none.xml"), L"Language").items.empty());
 
@@ -168,7 +178,7 @@ TEST_F(LanguageTest, SectionReaderTakesItemsByNameAndTheLastOneWins)
     WriteLanguageFile(LanguageFile("Nameless.xml"), {{L"Language", {{L"Display", L"Nameless"}}}});
     const auto choices = lang::ListLanguages(ToolDir());
     ASSERT_EQ(choices.size(), 2u);
-    EXPECT_EQ(choices[0].display, L"Deutsch");
+    EXPECT_EQ(choices[0].display, L"Deutsch & mehr");
     EXPECT_EQ(choices[0].path, path);
     EXPECT_EQ(choices[1].language, L"English");
 }
@@ -182,4 +192,43 @@ TEST_F(LanguageTest, TheDocumentsLanguageNamesTheFile)
     EXPECT_EQ(path, m_dir.File("tool/Language/DEUTSCH.XML"));
     Load(path);
     EXPECT_EQ(m_language.Lookup(L"1"), L"Speichern");
+}
+
+TEST_F(LanguageTest, LogFilterSetsTheLevelOnlyForZeroToFour)
+{
+    WriteLanguageFile(LanguageFile("English.xml"), {{L"Main", {{L"1", L"Save"}}}});
+    const struct
+    {
+        const wchar_t* filter;
+        RUROR::CSystemLog::LOG_LEVEL level;
+    } cases[] = {{L"4", RUROR::CSystemLog::LOG_DEBUG},   {L"0", RUROR::CSystemLog::LOG_SYSTEM},
+                 {L"2", RUROR::CSystemLog::LOG_WARNING}, {L"12", RUROR::CSystemLog::LOG_SYSTEM},
+                 {L"5", RUROR::CSystemLog::LOG_SYSTEM},  {L"-1", RUROR::CSystemLog::LOG_SYSTEM}};
+    for (const auto& c : cases)
+    {
+        gLOG_LEVEL = RUROR::CSystemLog::LOG_ERROR;
+        LoadDocument(L"English", c.filter);
+        Load(LanguageFile("English.xml"));
+        EXPECT_EQ(gLOG_LEVEL, c.level) << "LogFilter " << std::wstring(c.filter);
+    }
+}
+
+TEST_F(LanguageTest, EmptyTextsAreTextsAndOnlyTheBuiltinLookupFallsBack)
+{
+    // A file whose items all have empty texts still supplies its entries: no English.
+    WriteLanguageFile(LanguageFile("Blank.xml"),
+                      {{L"Main", {{L"1", L""}, {L"1111", L""}, {L"7777", L""}}}});
+    Load(LanguageFile("Blank.xml"));
+    EXPECT_EQ(m_language.Table().size(), 3u);
+    EXPECT_EQ(m_language.Lookup(L"1"), L"");
+    EXPECT_EQ(m_language.Lookup(L"10001"), L"");
+
+    // The built-in lookup gives English for an empty or absent text, and the table's own
+    // text where it has one.
+    EXPECT_EQ(m_language.LookupOrBuiltin(L"1111"), L"Save");
+    EXPECT_EQ(m_language.LookupOrBuiltin(L"1112"), L"Cancel");
+    EXPECT_EQ(m_language.LookupOrBuiltin(L"7777"), L"");
+    WriteLanguageFile(LanguageFile("Deutsch.xml"), {{L"Main", {{L"1111", L"Speichern"}}}});
+    Load(LanguageFile("Deutsch.xml"));
+    EXPECT_EQ(m_language.LookupOrBuiltin(L"1111"), L"Speichern");
 }

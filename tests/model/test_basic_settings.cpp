@@ -167,3 +167,82 @@ TEST_F(BasicSettingsTest, UnusableSpeedUnitsAreRewrittenAsZeroAtOnce)
     ASSERT_TRUE(settings.Save(m_document, Ini()));
     EXPECT_EQ(rztest::ReadBytes(Ini()), IniWithUnit("2"));
 }
+
+TEST_F(BasicSettingsTest, SwitchesAreOnOnlyForTheNumberOne)
+{
+    const struct
+    {
+        const wchar_t* value;
+        bool on;
+    } cases[] = {{L"1", true}, {L"01", true}, {L"12", false}, {L"10", false}, {L"0", false}};
+    for (const auto& c : cases)
+    {
+        const std::wstring value = c.value;
+        WriteDocument(L"<KeepUnsubscribedGPSData>" + value + L"</KeepUnsubscribedGPSData>" +
+                      L"<KeepRRSRetryTime>" + value + L"</KeepRRSRetryTime>");
+        CBasicSettings settings;
+        settings.Load(m_document, Ini());
+        EXPECT_EQ(settings.gpsTracking, c.on) << "KeepUnsubscribedGPSData " << value;
+        EXPECT_EQ(settings.rrsDisabled, c.on) << "KeepRRSRetryTime " << value;
+    }
+}
+
+TEST_F(BasicSettingsTest, MissingSpeedUnitOpensAtTheFirstEntryAndLeavesTheFileAlone)
+{
+    WriteDocument(L"");
+    const std::string withoutKey = "[TELEMETRYGPSFLAGSTRINGS]\r\nLATITUDE=LAT\r\n";
+    rztest::WriteBytes(Ini(), withoutKey);
+    CBasicSettings settings;
+    bool rewritten = true;
+    settings.Load(m_document, Ini(), &rewritten);
+    EXPECT_EQ(settings.speedUnit, 0u);
+    EXPECT_FALSE(rewritten);
+    EXPECT_EQ(rztest::ReadBytes(Ini()), withoutKey);
+}
+
+TEST_F(BasicSettingsTest, SavedServersAreCompleteAndChangedOnesAreActive)
+{
+    rztest::WriteBytes(Ini(), IniWithUnit("0"));
+    WriteDocument(L"<RadioServers>" + Server(L"true", L"10.0.0.1", L"1") +
+                  Server(L"TRUE", L"10.0.0.2", L"") + Server(L"TRUE", L"", L"3") +
+                  Server(L"true", L"10.0.0.4", L"4") + L"</RadioServers>");
+    CBasicSettings settings;
+    settings.Load(m_document, Ini());
+    ASSERT_EQ(settings.Servers().size(), 4u);
+    ASSERT_EQ(settings.ChangeServer(L"10.0.0.1", L"10.0.0.10", L"10"), CBasicSettings::Done);
+    ASSERT_TRUE(settings.Save(m_document, Ini()));
+
+    // A server without a port or an address is not written; a changed one is active in the
+    // document's own spelling, an unchanged one keeps its Used text.
+    const auto servers = m_document.RadioServers()->GetChilds();
+    ASSERT_EQ(servers.size(), 2u);
+    EXPECT_STREQ(servers[0]->GetChildValue(L"IPAddress"), L"10.0.0.10");
+    EXPECT_STREQ(servers[0]->GetChildValue(L"IPPort"), L"10");
+    EXPECT_STREQ(servers[0]->GetChildValue(L"Used"), L"TRUE");
+    EXPECT_STREQ(servers[1]->GetChildValue(L"IPAddress"), L"10.0.0.4");
+    EXPECT_STREQ(servers[1]->GetChildValue(L"Used"), L"true");
+}
+
+TEST_F(BasicSettingsTest, EachCodecIsSavedAsItsStoredValue)
+{
+    rztest::WriteBytes(Ini(), IniWithUnit("0"));
+    WriteDocument(L"<VocCodec>0:G.711u</VocCodec>");
+    const struct
+    {
+        CBasicSettings::Codec codec;
+        const wchar_t* stored;
+    } cases[] = {{CBasicSettings::Codec::G711u, L"0:G.711u"},
+                 {CBasicSettings::Codec::G711a, L"8:G.711a"},
+                 {CBasicSettings::Codec::G729a, L"18:G.729a"}};
+    for (const auto& c : cases)
+    {
+        CBasicSettings settings;
+        settings.Load(m_document, Ini());
+        settings.codec = c.codec;
+        ASSERT_TRUE(settings.Save(m_document, Ini()));
+        EXPECT_STREQ(m_document.GetSetting(L"VocCodec"), c.stored);
+        // Read back, the stored value selects the same codec.
+        settings.Load(m_document, Ini());
+        EXPECT_EQ(settings.codec, c.codec) << c.stored;
+    }
+}

@@ -30,6 +30,23 @@ TEST(FieldFilters, WholeValuesEndAsTheFieldWouldShowThem)
     EXPECT_FALSE(FixedAfterTyping(L"30", minimum));
 }
 
+TEST(FieldFilters, PastedTextIsCorrectedWithoutOverflow)
+{
+    // A pasted run of digits is read whole at the next typed character: 19 digits and more
+    // are far above the maximum, never a wrapped-around small or negative number.
+    EXPECT_EQ(FixedAfterTyping(L"9999999999999999999", PortLimits()), L"65535");
+    EXPECT_EQ(FixedAfterTyping(L"18446744073709551616", PortLimits()), L"65535");
+    FixedLimits minimum;
+    minimum.hasMinimum = true;
+    minimum.minimum = 10;
+    EXPECT_FALSE(FixedAfterTyping(L"9999999999999999999", minimum));
+    EXPECT_EQ(IpAfterTyping(L"10.9999999999999999999"), L"10.255");
+
+    // Text set by the program with dots at its end is completed on leaving the field.
+    EXPECT_EQ(IpOnLeave(L"10.."), L"10.0.0.0");
+    EXPECT_EQ(IpOnLeave(L"10.1..."), L"10.1.0.0");
+}
+
 TEST(FieldFilters, TypedCharactersAndLeavingTheField)
 {
     EXPECT_TRUE(NumAccepts(L"1", L'.', true));

@@ -1,7 +1,12 @@
 #include "TestSupport.h"
 #include "platform/IniFile.h"
 
+#include <filesystem>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace rz;
 using rztest::CTempDir;
@@ -97,10 +102,58 @@ TEST(IniFile, KeepsEncodingAndCreatesMissingFiles)
     WriteBytes(bare, "[A]\nx=1");
     ASSERT_TRUE(WritePrivateProfileString(L"A", L"y", L"2", bare));
     EXPECT_EQ(ReadBytes(bare), "[A]\nx=1\ny=2\n");
+    // The same for a new section: it starts on a line of its own.
+    const std::string bareEnd = dir.File("bare-end.ini");
+    WriteBytes(bareEnd, "[A]\r\nx=1");
+    ASSERT_TRUE(WritePrivateProfileString(L"B", L"y", L"2", bareEnd));
+    EXPECT_EQ(ReadBytes(bareEnd), "[A]\r\nx=1\r\n[B]\r\ny=2\r\n");
+    EXPECT_EQ(GetPrivateProfileString(L"B", L"y", L"", bareEnd), L"2");
+
+    // UTF-8 with a byte-order mark: the first section is found, and the mark is kept.
+    const std::string bomPath = dir.File("bom.ini");
+    WriteBytes(bomPath, "\xEF\xBB\xBF[Settings]\r\nServiceName=Zentrale \xC3\x84\r\n");
+    EXPECT_EQ(GetPrivateProfileString(L"Settings", L"ServiceName", L"", bomPath),
+              L"Zentrale \u00C4");
+    ASSERT_TRUE(WritePrivateProfileString(L"Settings", L"ServiceName", L"Gw", bomPath));
+    EXPECT_EQ(ReadBytes(bomPath), "\xEF\xBB\xBF[Settings]\r\nServiceName=Gw\r\n");
 
     const std::string fresh = dir.File("fresh.ini");
     ASSERT_TRUE(WritePrivateProfileString(L"S", L"K", L"V", fresh));
     EXPECT_EQ(ReadBytes(fresh), "[S]\nK=V\n");
     EXPECT_EQ(GetPrivateProfileString(L"S", L"K", L"", dir.File("absent.ini")), L"");
     EXPECT_FALSE(WritePrivateProfileString(L"S", L"K", L"V", dir.File("no/such/folder.ini")));
+}
+
+// Root reads every file, so the write runs in a child process that has given up root for
+// the unprivileged user; the file is one that user may not read, in a folder it may write.
+TEST(IniFile, AFileThatCannotBeReadIsNotOverwritten)
+{
+    CTempDir dir;
+    const std::string folder = dir.File("tool");
+    std::filesystem::create_directory(folder);
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
+    const std::string path = folder + "/Gateway.ini";
+    WriteBytes(path, kGatewayIni);
+    ASSERT_EQ(::chmod(path.c_str(), 0), 0);
+
+    const pid_t child = ::fork();
+    ASSERT_NE(child, -1);
+    if (child == 0)
+    {
+        if (::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
+             ::setresuid(65534, 65534, 65534) != 0))
+            ::_exit(77);
+        if (GetPrivateProfileString(L"General", L"HeartbeatSeconds", L"none", path) != L"none")
+            ::_exit(77); // the file could be read after all
+        ::_exit(WritePrivateProfileString(L"Settings", L"ServiceName", L"Gw", path) ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "cannot make a file unreadable here";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the write reported success";
+    EXPECT_EQ(ReadBytes(path), kGatewayIni);
 }
