@@ -122,6 +122,7 @@ CRaviraZazuDlg::CRaviraZazuDlg(Options options, QWidget* parent)
     connect(m_pollTimer, &QTimer::timeout, this, &CRaviraZazuDlg::PollService);
 
     CGatewayConfigDoc::Instance().Unload();
+    m_context.document = &CGatewayConfigDoc::Instance();
     BuildPages();
     ShowStartAs(StartLook::Start);
 }
@@ -149,6 +150,7 @@ void CRaviraZazuDlg::BuildPages()
     };
     for (const PageEntry& entry : m_pages)
     {
+        entry.page->SetContext(&m_context);
         m_stack->addWidget(entry.page);
         auto* item = new QTreeWidgetItem(m_tree);
         item->setIcon(0, PageIcon(style(), entry.titleTextId));
@@ -167,6 +169,7 @@ void CRaviraZazuDlg::SetPage(int index, CResizablePage* page)
     CResizablePage* old = Page(index);
     if (old == nullptr || page == nullptr || old->IsCreated())
         return;
+    page->SetContext(&m_context);
     m_stack->insertWidget(index, page);
     m_stack->removeWidget(old);
     old->deleteLater();
@@ -178,6 +181,7 @@ bool CRaviraZazuDlg::OnInitDialog()
     // The tool's own folder and the document, its folders made where missing.
     rz::SetToolDir(m_options.toolDir);
     const std::string toolDir = rz::ToolDir();
+    m_context.files.toolDir = toolDir;
     std::string documentPath = m_options.documentPath;
     if (documentPath.empty())
     {
@@ -366,27 +370,31 @@ void CRaviraZazuDlg::ReloadDocument()
 bool CRaviraZazuDlg::SaveAll()
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    // The pages' own files (Gateway.ini) are written together with the document, and only
+    // when every page agreed to save.
+    CFileChanges changes;
+    m_context.changes = &changes;
     for (const PageEntry& entry : m_pages)
     {
         if (!entry.page->IsCreated())
             continue; // a page never opened has nothing to save
         if (!entry.page->SaveConfig())
         {
+            m_context.changes = nullptr;
             QApplication::restoreOverrideCursor();
             ShowMessage(this, QMessageBox::Critical, 10030);
             return false;
         }
     }
+    m_context.changes = nullptr;
     QApplication::restoreOverrideCursor();
 
     CGatewayConfigDoc& document = CGatewayConfigDoc::Instance();
-    const bool written = document.Save() >= 1;
+    const auto written = changes.Commit(&document);
     if (!written)
     {
-        RUROR::CSystemLog::GetInstance()->WriteLog(
-            L"CRaviraZazuDlg", gLOG_LEVEL, L"save of %ls failed: %ls",
-            rz::Utf8ToWide(document.Path()).c_str(),
-            rz::Utf8ToWide(std::strerror(document.LastSaveError())).c_str());
+        RUROR::CSystemLog::GetInstance()->WriteLog(L"CRaviraZazuDlg", gLOG_LEVEL, L"save: %ls",
+                                                   rz::Utf8ToWide(written.Describe()).c_str());
         ShowMessage(this, QMessageBox::Critical, 10030);
     }
     else if (!m_pending)
@@ -396,7 +404,7 @@ bool CRaviraZazuDlg::SaveAll()
     // Back to Start; the next poll shows Stop again while the service runs.
     ShowStartAs(StartLook::Start);
     m_pending = false;
-    return written;
+    return static_cast<bool>(written);
 }
 
 void CRaviraZazuDlg::OnApply()

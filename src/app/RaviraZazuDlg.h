@@ -2,6 +2,7 @@
 
 #include "lang/ILoadLanguage.h"
 #include "network/ListenerBase.h"
+#include "pages/PageContext.h"
 #include "ui/PageHost.h"
 
 #include <QDialog>
@@ -115,6 +116,8 @@ private:
     void DeleteWatcher();
 
     Options m_options;
+    // The document and tool files every page works on.
+    CPageContext m_context;
     std::vector<PageEntry> m_pages;
     QTreeWidget* m_tree;
     QStackedWidget* m_stack;

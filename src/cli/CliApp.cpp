@@ -4,6 +4,8 @@
 #include "platform/Paths.h"
 #include "platform/TextCodec.h"
 
+#include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstring>
 
 namespace
@@ -11,61 +13,133 @@ namespace
 
 constexpr const char* kVersion = "0.1.0";
 
-// Takes "--name VALUE" or "--name=VALUE" at args[i]; advances i past what it used.
-bool TakeOption(const std::vector<std::string>& args, size_t& i, const std::string& name,
-                std::string& value, bool& missingValue)
+// A path option may not be empty: an empty one would fall back to the machine's own files.
+const CLI::Validator kNotEmpty([](const std::string& value)
+                               { return value.empty() ? std::string("must not be empty") : ""; },
+                               "");
+
+constexpr size_t kDescriptionColumn = 30;
+constexpr size_t kLineWidth = 96;
+
+// A command's arguments as the synopsis writes them: "IP NEW-IP PORT [--row N]".
+std::string Arguments(const CLI::App& command)
 {
-    const std::string& arg = args[i];
-    if (arg == name)
+    std::string positionals;
+    std::string options;
+    for (const CLI::Option* option : command.get_options())
     {
-        if (i + 1 >= args.size())
+        if (option == command.get_help_ptr() || option == command.get_version_ptr())
+            continue;
+        if (option->get_positional())
         {
-            missingValue = true;
-            return true;
+            std::string name = option->get_name(true);
+            if (option->get_items_expected_max() > 1)
+                name += "...";
+            positionals += " " + (option->get_required() ? name : "[" + name + "]");
         }
-        value = args[++i];
-        return true;
+        else
+        {
+            const std::string type = option->get_type_name();
+            options += " [" + option->get_name() + (type.empty() ? "" : " " + type) + "]";
+        }
     }
-    if (arg.rfind(name + "=", 0) == 0)
+    return positionals + options;
+}
+
+// One line of the help: the synopsis, and the description beside it (or below when the
+// synopsis is too long).
+std::string HelpLine(const std::string& synopsis, const std::string& description)
+{
+    std::string line = "  " + synopsis;
+    if (line.size() + 1 < kDescriptionColumn)
+        line += std::string(kDescriptionColumn - line.size(), ' ');
+    else
+        line += "\n" + std::string(kDescriptionColumn, ' ');
+    // The description, wrapped at the line width below its column.
+    size_t column = kDescriptionColumn;
+    size_t start = 0;
+    while (start < description.size())
     {
-        value = arg.substr(name.size() + 1);
-        return true;
+        size_t end = description.find(' ', start);
+        if (end == std::string::npos)
+            end = description.size();
+        const size_t word = end - start;
+        if (column > kDescriptionColumn && column + 1 + word > kLineWidth)
+        {
+            line += "\n" + std::string(kDescriptionColumn, ' ');
+            column = kDescriptionColumn;
+        }
+        else if (column > kDescriptionColumn)
+        {
+            line += ' ';
+            ++column;
+        }
+        line += description.substr(start, word);
+        column += word;
+        start = end + 1;
     }
-    return false;
+    return line + "\n";
+}
+
+// Every command that does something, with its arguments, from the one declaration.
+void CommandLines(const CLI::App& app, const std::string& prefix, std::string& out)
+{
+    const auto commands = app.get_subcommands([](const CLI::App*) { return true; });
+    if (commands.empty())
+    {
+        out += HelpLine(prefix + Arguments(app), app.get_description());
+        return;
+    }
+    for (const CLI::App* command : commands)
+        CommandLines(*command, (prefix.empty() ? "" : prefix + " ") + command->get_name(), out);
+}
+
+std::string Help(const CLI::App& app)
+{
+    std::string help = "Usage: ravirazazu-cli" + Arguments(app) + " COMMAND ...\n\n" +
+                       app.get_description() + "\n\nOptions:\n";
+    for (const CLI::Option* option : app.get_options())
+    {
+        const std::string type = option->get_type_name();
+        help += HelpLine(option->get_name(false, true) + (type.empty() ? "" : " " + type),
+                         option->get_description());
+    }
+    help += "\nCommands:\n";
+    CommandLines(app, {}, help);
+    return help + "\n" + app.get_footer() + "\n";
 }
 
 } // namespace
 
 CCliApp::CCliApp(std::ostream& out, std::ostream& err) : m_out(out), m_err(err) {}
 
-const std::vector<CCliApp::Command>& CCliApp::Commands()
+CCliApp::~CCliApp() = default;
+
+void CCliApp::Declare(CLI::App& app)
 {
-    static const std::vector<Command> commands = {
-        {"check", &CCliApp::Check,
-         "check                 load; print a summary and every problem found"},
-        {"rewrite", &CCliApp::Rewrite,
-         "rewrite               load and save unchanged (what Save does when nothing changed)"},
-        {"basic", &CCliApp::Basic,
-         "basic show | basic set KEY=VALUE...\n"
-         "                        keys: local-ip local-port voip-port codec speed-unit\n"
-         "                        gps-tracking rrs-disabled"},
-        {"server", &CCliApp::Server,
-         "server list | add IP PORT | change IP NEW-IP PORT | remove IP...\n"
-         "                        the radio servers (at most 5)"},
-        {"service", &CCliApp::Service,
-         "service status | start | stop | restart\n"
-         "                        the gateway service (systemd unit)"},
-        {"adapters", &CCliApp::Adapters,
-         "adapters              each adapter: name, first IPv4 address, hardware address,\n"
-         "                        the radio address derived from it"},
-        {"test-connection", &CCliApp::TestConnection,
-         "test-connection IP    the dispatch-station connection test for the station IP"},
-        {"language", &CCliApp::Language,
-         "language list | text ID | set NAME\n"
-         "                        the language files; a text as the window shows it;\n"
-         "                        choose the language (by language or display name)"},
-    };
-    return commands;
+    app.set_help_flag("-h,--help", "print this help and exit");
+    app.set_version_flag("--version", std::string("ravirazazu-cli ") + kVersion,
+                         "print the version and exit");
+    app.add_option("--document", m_documentPath,
+                   "the configuration document (default: " + rz::DocumentPath() + ")")
+        ->type_name("PATH")
+        ->check(kNotEmpty);
+    app.add_option("--tool-dir", m_toolDir,
+                   "the folder with the ini files and language/ (default: the program's own "
+                   "folder)")
+        ->type_name("DIR")
+        ->check(kNotEmpty);
+    app.add_flag("--json", m_json, "print one JSON object instead of a table");
+    app.require_subcommand(1);
+    app.fallthrough();
+    app.footer("Exit status: 0 done; 1 refused by a rule or problems found; 2 usage error;\n"
+               "3 the document or an ini file cannot be read or written; 4 a service or "
+               "network operation failed.");
+    DeclareDocumentCommands(app);
+    DeclareBasicCommands(app);
+    DeclareServiceCommands(app);
+    DeclareNetworkCommands(app);
+    DeclareLanguageCommands(app);
 }
 
 int CCliApp::Run(const std::vector<std::string>& args)
@@ -73,82 +147,59 @@ int CCliApp::Run(const std::vector<std::string>& args)
     m_documentPath.clear();
     m_toolDir.clear();
     m_json = false;
-    size_t i = 0;
-    for (; i < args.size(); ++i)
+    m_command = nullptr;
+
+    CLI::App app("Edits the radio dispatch gateway's configuration from a terminal.",
+                 "ravirazazu-cli");
+    Declare(app);
+    try
     {
-        const std::string& arg = args[i];
-        bool missingValue = false;
-        if (TakeOption(args, i, "--document", m_documentPath, missingValue) ||
-            TakeOption(args, i, "--tool-dir", m_toolDir, missingValue))
-        {
-            if (missingValue)
-                return Usage(arg + " needs a value");
-            continue;
-        }
-        if (arg == "--json")
-        {
-            m_json = true;
-            continue;
-        }
-        if (arg == "--help" || arg == "-h")
-        {
-            PrintHelp();
-            return kDone;
-        }
-        if (arg == "--version")
-        {
-            m_out << "ravirazazu-cli " << kVersion << "\n";
-            return kDone;
-        }
-        if (arg.rfind("--", 0) == 0)
-            return Usage("unknown option " + arg);
-        break;
+        // The parser takes the arguments last first.
+        std::vector<std::string> reversed(args.rbegin(), args.rend());
+        app.parse(reversed);
     }
-    if (i >= args.size())
-        return Usage("no command given");
+    catch (const CLI::CallForHelp&)
+    {
+        // The whole command set at once, with every command's arguments.
+        m_out << Help(app);
+        return kDone;
+    }
+    catch (const CLI::CallForVersion& version)
+    {
+        m_out << version.what() << "\n";
+        return kDone;
+    }
+    catch (const CLI::ParseError& error)
+    {
+        // The innermost command that was named shows its own usage.
+        const CLI::App* named = &app;
+        std::string name;
+        while (!named->get_subcommands().empty())
+        {
+            named = named->get_subcommands().front();
+            name += " " + named->get_name();
+        }
+        if (named == &app)
+            return Usage(error.what());
+        return Usage(error.what() + std::string("\nUsage: ravirazazu-cli") + name +
+                     Arguments(*named));
+    }
     if (m_documentPath.empty())
         m_documentPath = rz::DocumentPath();
     if (m_toolDir.empty())
         m_toolDir = rz::ToolDir();
-
-    const std::string& name = args[i];
-    const std::vector<std::string> rest(args.begin() + static_cast<std::ptrdiff_t>(i) + 1,
-                                        args.end());
-    for (const Command& command : Commands())
-    {
-        if (name == command.name)
-            return (this->*command.handler)(rest);
-    }
-    return Usage("unknown command " + name);
+    if (!m_command)
+        return Usage("no command given");
+    return m_command();
 }
 
 int CCliApp::Usage(const std::string& message)
 {
-    m_err << "ravirazazu-cli: " << message << "\nTry 'ravirazazu-cli --help'.\n";
+    m_err << "ravirazazu-cli: " << message;
+    if (message.empty() || message.back() != '\n')
+        m_err << "\n";
+    m_err << "Try 'ravirazazu-cli --help'.\n";
     return kUsage;
-}
-
-void CCliApp::PrintHelp()
-{
-    m_out << "Usage: ravirazazu-cli [--document PATH] [--tool-dir DIR] [--json] COMMAND ...\n"
-             "\n"
-             "Edits the radio dispatch gateway's configuration from a terminal.\n"
-             "\n"
-             "Options:\n"
-             "  --document PATH  the configuration document (default: "
-          << rz::DocumentPath()
-          << ")\n"
-             "  --tool-dir DIR   the folder with the ini files and language/ (default: the\n"
-             "                   program's own folder)\n"
-             "  --json           print one JSON object instead of a table\n"
-             "  --help, --version\n"
-             "\n"
-             "Commands:\n";
-    for (const Command& command : Commands())
-        m_out << "  " << command.synopsis << "\n";
-    m_out << "\n"
-             "Exit status: 0 done; 1 refused by a rule or problems found; 2 usage error;\n"
-             "3 the document cannot be read or written; 4 a service or network operation failed.\n";
 }
 
 bool CCliApp::LoadDocument()
@@ -179,19 +230,51 @@ bool CCliApp::LoadDocumentForChange()
     return true;
 }
 
-int CCliApp::SaveDocument(const std::string& what)
+int CCliApp::Change(const std::string& what, const std::function<int(CFileChanges&)>& apply)
 {
-    const bool saved = m_document.Save() >= 1;
-    const std::string outcome = saved ? "saved" : std::strerror(m_document.LastSaveError());
+    if (!LoadDocumentForChange())
+        return kDocumentError;
+    LoadToolLanguage();
+    CFileChanges changes;
+    if (const int status = apply(changes); status != kDone)
+        return status;
+    const auto written = changes.Commit(&m_document);
+    const std::string outcome = written ? "saved" : written.Describe();
     RUROR::CSystemLog::GetInstance()->WriteLog(
         L"ravirazazu-cli", gLOG_LEVEL, L"%ls: %ls %ls", rz::Utf8ToWide(what).c_str(),
         rz::Utf8ToWide(m_documentPath).c_str(), rz::Utf8ToWide(outcome).c_str());
-    if (!saved)
+    if (!written)
     {
-        m_err << "ravirazazu-cli: cannot write " << m_documentPath << ": " << outcome << "\n";
+        m_err << "ravirazazu-cli: " << outcome << "\n";
         return kDocumentError;
     }
     return kDone;
+}
+
+int CCliApp::SaveModel(const ISettingsModel& model, CFileChanges& changes)
+{
+    const auto refusals = model.Validate();
+    for (const CRefusal& refusal : refusals)
+        m_err << "ravirazazu-cli: " << Describe(refusal) << "\n";
+    if (!refusals.empty())
+        return kRefused;
+    for (const CHint& hint : model.Hints())
+        m_err << "ravirazazu-cli: " << hint.field << ": " << Text(hint.textId) << "\n";
+    model.Save(m_document, ToolFiles(), changes);
+    return kDone;
+}
+
+std::optional<std::wstring> CCliApp::Typed(const fields::Spec& spec, const std::string& value)
+{
+    auto typed = fields::TypeInto(spec, rz::Utf8ToWide(value));
+    if (!typed)
+    {
+        Usage(std::string(spec.key) + ": the field does not take " + value);
+        return std::nullopt;
+    }
+    if (rz::WideToUtf8(*typed) != value)
+        m_out << spec.key << ": " << value << " -> " << rz::WideToUtf8(*typed) << "\n";
+    return typed;
 }
 
 void CCliApp::LoadToolLanguage()
@@ -201,5 +284,19 @@ void CCliApp::LoadToolLanguage()
 
 std::string CCliApp::Text(int id) const
 {
-    return rz::WideToUtf8(m_language.Lookup(std::to_wstring(id)));
+    return rz::WideToUtf8(m_language.LookupOrBuiltin(std::to_wstring(id)));
+}
+
+std::string CCliApp::Describe(const CRefusal& refusal) const
+{
+    std::string about = refusal.field;
+    if (!refusal.subject.empty())
+        about += (about.empty() ? "" : "=") + rz::WideToUtf8(refusal.subject);
+    return (about.empty() ? "" : about + ": ") + Text(refusal.textId);
+}
+
+int CCliApp::Refused(const CRefusal& refusal)
+{
+    m_err << "ravirazazu-cli: " << Describe(refusal) << "\n";
+    return kRefused;
 }

@@ -2,13 +2,22 @@
 
 #include "config/GatewayConfigDoc.h"
 #include "lang/Language.h"
+#include "model/FieldFilters.h"
+#include "model/SettingsModel.h"
 
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
-// The command-line companion: the jobs of the window from a terminal or a script.
+namespace CLI
+{
+class App;
+}
+
+// The command-line companion: the jobs of the window from a terminal or a script. Every
+// command works through the models of the pages; the command line holds no rule of its own.
 class CCliApp
 {
 public:
@@ -18,39 +27,41 @@ public:
         kDone = 0,
         kRefused = 1,       // a rule refused the request; the message is on stderr
         kUsage = 2,         // the command line is wrong
-        kDocumentError = 3, // the document cannot be read or written
+        kDocumentError = 3, // the document (or an ini file) cannot be read or written
         kOperationFailed = 4,
     };
 
     CCliApp(std::ostream& out, std::ostream& err);
+    ~CCliApp();
 
     // Runs one command line (without the program name) and returns the exit status.
     int Run(const std::vector<std::string>& args);
 
 private:
-    using Handler = int (CCliApp::*)(const std::vector<std::string>& args);
-    struct Command
-    {
-        const char* name;
-        Handler handler;
-        const char* synopsis;
-    };
-    static const std::vector<Command>& Commands();
+    // The parser of the whole command line: options, commands and their arguments, help.
+    void Declare(CLI::App& app);
+    void DeclareDocumentCommands(CLI::App& app);
+    void DeclareBasicCommands(CLI::App& app);
+    void DeclareLanguageCommands(CLI::App& app);
+    void DeclareServiceCommands(CLI::App& app);
+    void DeclareNetworkCommands(CLI::App& app);
 
     // Commands (each in the source file of its group).
-    int Check(const std::vector<std::string>& args);
-    int Rewrite(const std::vector<std::string>& args);
-    int Language(const std::vector<std::string>& args);
+    int Check();
+    int Rewrite();
     int LanguageList();
     int LanguageText(const std::string& id);
     int LanguageSet(const std::string& name);
-    int Basic(const std::vector<std::string>& args);
     int BasicShow();
     int BasicSet(const std::vector<std::string>& assignments);
-    int Server(const std::vector<std::string>& args);
-    int Service(const std::vector<std::string>& args);
-    int Adapters(const std::vector<std::string>& args);
-    int TestConnection(const std::vector<std::string>& args);
+    int ServerList();
+    int ServerAdd(const std::string& ip, const std::string& port);
+    int ServerChange(const std::string& ip, const std::string& newIp, const std::string& port,
+                     std::optional<size_t> row);
+    int ServerRemove(const std::vector<std::string>& ips, std::optional<size_t> row);
+    int Service(const std::string& verb);
+    int Adapters();
+    int TestConnection(const std::string& ip);
 
     // Loads the document into m_document and m_loadResult; false, reported, when it cannot
     // be opened.
@@ -58,20 +69,33 @@ private:
     // The same, and also false (reported) when the document was not read completely: a
     // command that changes it would lose what could not be read.
     bool LoadDocumentForChange();
-    // Saves the document as the window does and logs it; returns kDone or kDocumentError.
-    int SaveDocument(const std::string& what);
+    // The one way every command changes files: loads the document for a change, lets apply
+    // change the models, the document and the staged ini files, and writes them all only
+    // when apply answers kDone. A refused or wrong command leaves every file as it was.
+    int Change(const std::string& what, const std::function<int(CFileChanges&)>& apply);
+    // Checks a changed model (printing its refusals and hints) and saves it into the
+    // document and changes: kDone, or kRefused when a value is refused.
+    int SaveModel(const ISettingsModel& model, CFileChanges& changes);
+    // What typing value into a field gives, printing "key: value -> corrected" when the field
+    // corrects it; nothing (a usage error printed) when the field would drop a character.
+    std::optional<std::wstring> Typed(const fields::Spec& spec, const std::string& value);
     // Loads the document's language, for messages in the same texts as the window.
     void LoadToolLanguage();
-    // A text of the document's language, UTF-8.
+    // A text of the document's language, UTF-8; the built-in English one where it is empty.
     std::string Text(int id) const;
+    // The text of a refusal, with its subject: "subject: text".
+    std::string Describe(const CRefusal& refusal) const;
+    int Refused(const CRefusal& refusal);
     int Usage(const std::string& message);
-    void PrintHelp();
+    CToolFiles ToolFiles() const { return {m_toolDir}; }
 
     std::ostream& m_out;
     std::ostream& m_err;
     std::string m_documentPath;
     std::string m_toolDir;
     bool m_json = false;
+    // The command that the parser chose, run once parsing is done.
+    std::function<int()> m_command;
     CGatewayConfigDoc m_document;
     CGatewayConfigDoc::LoadResult m_loadResult;
     lang::CLanguage m_language;

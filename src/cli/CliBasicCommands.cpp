@@ -1,11 +1,11 @@
 #include "cli/CliApp.h"
 #include "cli/JsonWriter.h"
 #include "model/BasicSettings.h"
-#include "model/FieldFilters.h"
 #include "platform/TextCodec.h"
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
-#include <map>
+#include <variant>
 
 namespace
 {
@@ -27,29 +27,78 @@ std::optional<bool> ParseSwitch(const std::string& value)
     return std::nullopt;
 }
 
-// The "servers" member: the radio servers in list order.
-void WriteServers(CJsonWriter& json, const CBasicSettings& settings)
-{
-    json.Key("servers").BeginArray();
-    for (const auto& server : settings.Servers())
+// A row number as the lists show them: 1 and up.
+const CLI::Validator kRowNumber(
+    [](const std::string& value)
     {
-        json.BeginObject();
-        json.Key("ip").String(Utf8(server.ipAddress));
-        json.Key("port").String(Utf8(server.ipPort));
-        json.EndObject();
-    }
-    json.EndArray();
-}
+        return value.find_first_not_of("0123456789") != std::string::npos || value.empty() ||
+                       value.find_first_not_of('0') == std::string::npos
+                   ? std::string("a row is a number from 1")
+                   : "";
+    },
+    "");
+
+const char* const kBasicKeys =
+    "local-ip local-port voip-port codec speed-unit gps-tracking rrs-disabled";
 
 } // namespace
 
-int CCliApp::Basic(const std::vector<std::string>& args)
+void CCliApp::DeclareBasicCommands(CLI::App& app)
 {
-    if (args.size() == 1 && args[0] == "show")
-        return BasicShow();
-    if (args.size() >= 2 && args[0] == "set")
-        return BasicSet(std::vector<std::string>(args.begin() + 1, args.end()));
-    return Usage("basic needs show, or set KEY=VALUE...");
+    auto* basic = app.add_subcommand("basic", "the Basic Settings page");
+    basic->require_subcommand(1);
+    basic->add_subcommand("show", "show the settings")
+        ->callback([this] { m_command = [this] { return BasicShow(); }; });
+    auto* set = basic->add_subcommand(
+        "set", std::string("change settings, each corrected as the page's field does; keys: ") +
+                   kBasicKeys);
+    auto assignments = std::make_shared<std::vector<std::string>>();
+    set->add_option("KEY=VALUE", *assignments, "the settings to change")->required();
+    set->callback([this, assignments]
+                  { m_command = [this, assignments] { return BasicSet(*assignments); }; });
+
+    auto* server = app.add_subcommand("server", "the radio servers of the Basic Settings page "
+                                                "(at most 5)");
+    server->require_subcommand(1);
+    server->add_subcommand("list", "list the servers with their rows")
+        ->callback([this] { m_command = [this] { return ServerList(); }; });
+    auto strings = std::make_shared<std::vector<std::string>>(3);
+    auto row = std::make_shared<size_t>(0);
+    auto* add = server->add_subcommand("add", "add a server");
+    add->add_option("IP", (*strings)[0])->required();
+    add->add_option("PORT", (*strings)[1])->required();
+    add->callback(
+        [this, strings]
+        { m_command = [this, strings] { return ServerAdd((*strings)[0], (*strings)[1]); }; });
+    auto* change = server->add_subcommand(
+        "change", "give the server at IP a new address and port (the address must change)");
+    change->add_option("IP", (*strings)[0])->required();
+    change->add_option("NEW-IP", (*strings)[1])->required();
+    change->add_option("PORT", (*strings)[2])->required();
+    change->add_option("--row", *row, "which of several servers with the address IP (see list)")
+        ->type_name("N")
+        ->check(kRowNumber);
+    change->callback(
+        [this, strings, row]
+        {
+            m_command = [this, strings, row]
+            {
+                return ServerChange((*strings)[0], (*strings)[1], (*strings)[2],
+                                    *row != 0 ? std::optional<size_t>(*row) : std::nullopt);
+            };
+        });
+    auto ips = std::make_shared<std::vector<std::string>>();
+    auto* remove = server->add_subcommand("remove", "remove the servers with these addresses");
+    remove->add_option("IP", *ips)->required();
+    remove->add_option("--row", *row, "which of several servers with the address IP (see list)")
+        ->type_name("N")
+        ->check(kRowNumber);
+    remove->callback(
+        [this, ips, row]
+        {
+            m_command = [this, ips, row]
+            { return ServerRemove(*ips, *row != 0 ? std::optional<size_t>(*row) : std::nullopt); };
+        });
 }
 
 int CCliApp::BasicShow()
@@ -58,8 +107,11 @@ int CCliApp::BasicShow()
         return kDocumentError;
     LoadToolLanguage();
     CBasicSettings settings;
-    settings.Load(m_document, GatewayIniPath(m_toolDir), nullptr, false);
-    const std::string unitName = Text(10211 + static_cast<int>(settings.speedUnit));
+    settings.Load(m_document, ToolFiles());
+    const auto lookup = [this](int id) { return m_language.Lookup(std::to_wstring(id)); };
+    const std::string codec = Utf8(CBasicSettings::Codecs().Label(settings.codec, lookup));
+    const std::string unitName =
+        Utf8(CBasicSettings::SpeedUnits().Label(settings.speedUnit, lookup));
 
     if (m_json)
     {
@@ -68,12 +120,20 @@ int CCliApp::BasicShow()
         json.Key("local-ip").String(Utf8(settings.localIp));
         json.Key("local-port").String(Utf8(settings.localPort));
         json.Key("voip-port").String(Utf8(settings.voipPort));
-        json.Key("codec").String(Utf8(CBasicSettings::CodecName(settings.codec)));
-        json.Key("speed-unit").Number(settings.speedUnit);
+        json.Key("codec").String(codec);
+        json.Key("speed-unit").Number(static_cast<int64_t>(settings.speedUnit));
         json.Key("speed-unit-name").String(unitName);
         json.Key("gps-tracking").Bool(settings.gpsTracking);
         json.Key("rrs-disabled").Bool(settings.rrsDisabled);
-        WriteServers(json, settings);
+        json.Key("servers").BeginArray();
+        for (const auto& server : settings.Servers().Rows())
+        {
+            json.BeginObject();
+            json.Key("ip").String(Utf8(server.ipAddress));
+            json.Key("port").String(Utf8(server.ipPort));
+            json.EndObject();
+        }
+        json.EndArray();
         json.EndObject();
         m_out << json.Text() << "\n";
         return kDone;
@@ -81,208 +141,218 @@ int CCliApp::BasicShow()
     m_out << "local-ip       " << Utf8(settings.localIp) << "\n"
           << "local-port     " << Utf8(settings.localPort) << "\n"
           << "voip-port      " << Utf8(settings.voipPort) << "\n"
-          << "codec          " << Utf8(CBasicSettings::CodecName(settings.codec)) << "\n"
+          << "codec          " << codec << "\n"
           << "speed-unit     " << settings.speedUnit
           << (unitName.empty() ? "" : " (" + unitName + ")") << "\n"
           << "gps-tracking   " << (settings.gpsTracking ? "on" : "off") << "\n"
           << "rrs-disabled   " << (settings.rrsDisabled ? "on" : "off") << "\n"
-          << "radio servers  " << settings.Servers().size() << " of at most "
+          << "radio servers  " << settings.Servers().Count() << " of at most "
           << CBasicSettings::kMaxServers << "\n";
     return kDone;
 }
 
 int CCliApp::BasicSet(const std::vector<std::string>& assignments)
 {
-    if (!LoadDocumentForChange())
-        return kDocumentError;
-    LoadToolLanguage();
-    CBasicSettings settings;
-    settings.Load(m_document, GatewayIniPath(m_toolDir));
-
-    // Every value is checked before anything is written: one bad value changes nothing.
-    for (const std::string& assignment : assignments)
-    {
-        const auto eq = assignment.find('=');
-        if (eq == std::string::npos)
-            return Usage("expected KEY=VALUE, got " + assignment);
-        const std::string key = assignment.substr(0, eq);
-        const std::string value = assignment.substr(eq + 1);
-        const std::wstring wide = rz::Utf8ToWide(value);
-        std::optional<std::wstring> corrected;
-        if (key == "local-ip")
+    return Change(
+        "basic set",
+        [&](CFileChanges& changes) -> int
         {
-            if (!(corrected = fields::TypeIntoIpField(wide)))
-                return Usage("local-ip: not an IPv4 address: " + value);
-            if (value.empty())
-                m_err << "ravirazazu-cli: " << Text(10013) << "\n";
-            settings.localIp = *corrected;
-        }
-        else if (key == "local-port" || key == "voip-port")
-        {
-            fields::FixedLimits limits = fields::PortLimits();
-            if (key == "local-port")
+            CBasicSettings settings;
+            settings.Load(m_document, ToolFiles());
+            settings.Repair(ToolFiles(), changes);
+            const auto lookup = [this](int id) { return m_language.Lookup(std::to_wstring(id)); };
+            // Every value is checked before anything is written: one bad value changes nothing.
+            for (const std::string& assignment : assignments)
             {
-                limits.hasDefault = true;
-                limits.defaultValue = 0;
-            }
-            if (!(corrected = fields::TypeIntoFixedField(wide, limits)))
-                return Usage(key + ": not a port number: " + value);
-            if (key == "voip-port" && !corrected->empty() && std::stoll(Utf8(*corrected)) % 2 != 0)
-                m_err << "ravirazazu-cli: voip-port: " << Text(10027) << "\n";
-            (key == "local-port" ? settings.localPort : settings.voipPort) = *corrected;
-        }
-        else if (key == "codec")
-        {
-            bool found = false;
-            for (const auto codec : {CBasicSettings::Codec::G711u, CBasicSettings::Codec::G711a,
-                                     CBasicSettings::Codec::G729a})
-            {
-                if (rz::EqualsNoCase(wide, std::wstring_view(CBasicSettings::CodecName(codec))))
+                const auto eq = assignment.find('=');
+                if (eq == std::string::npos)
+                    return Usage("expected KEY=VALUE, got " + assignment);
+                const std::string key = assignment.substr(0, eq);
+                const std::string value = assignment.substr(eq + 1);
+                std::optional<std::wstring> typed;
+                if (key == CBasicSettings::LocalIpField().key)
                 {
-                    settings.codec = codec;
-                    found = true;
+                    if (!(typed = Typed(CBasicSettings::LocalIpField(), value)))
+                        return kUsage;
+                    settings.localIp = *typed;
+                }
+                else if (key == CBasicSettings::LocalPortField().key)
+                {
+                    if (!(typed = Typed(CBasicSettings::LocalPortField(), value)))
+                        return kUsage;
+                    settings.localPort = *typed;
+                }
+                else if (key == CBasicSettings::VoipPortField().key)
+                {
+                    if (!(typed = Typed(CBasicSettings::VoipPortField(), value)))
+                        return kUsage;
+                    settings.voipPort = *typed;
+                }
+                else if (key == "codec" || key == "speed-unit")
+                {
+                    const CChoiceTable& table =
+                        key == "codec" ? CBasicSettings::Codecs() : CBasicSettings::SpeedUnits();
+                    const auto choice = table.FindForCli(value, lookup);
+                    if (!choice)
+                        return Usage(key + ": one of " + table.CliNames());
+                    (key == "codec" ? settings.codec : settings.speedUnit) = *choice;
+                }
+                else if (key == "gps-tracking" || key == "rrs-disabled")
+                {
+                    const auto on = ParseSwitch(value);
+                    if (!on)
+                        return Usage(key + ": on or off");
+                    (key == "gps-tracking" ? settings.gpsTracking : settings.rrsDisabled) = *on;
+                }
+                else
+                {
+                    return Usage("unknown setting " + key + " (" + kBasicKeys + ")");
                 }
             }
-            if (!found)
-                return Usage("codec: one of G.711u, G.711a, G.729a");
-        }
-        else if (key == "speed-unit")
-        {
-            bool found = false;
-            for (unsigned unit = 0; unit < CBasicSettings::kSpeedUnits; ++unit)
-            {
-                const std::string name = Text(10211 + static_cast<int>(unit));
-                if (value == std::to_string(unit) ||
-                    (!name.empty() && rz::EqualsNoCase(value, name)))
-                {
-                    settings.speedUnit = unit;
-                    found = true;
-                }
-            }
-            if (!found)
-                return Usage("speed-unit: 0, 1 or 2 (" + Text(10211) + ", " + Text(10212) + ", " +
-                             Text(10213) + ")");
-        }
-        else if (key == "gps-tracking" || key == "rrs-disabled")
-        {
-            const auto on = ParseSwitch(value);
-            if (!on)
-                return Usage(key + ": on or off");
-            (key == "gps-tracking" ? settings.gpsTracking : settings.rrsDisabled) = *on;
-        }
-        else
-        {
-            return Usage(
-                "unknown setting " + key +
-                " (local-ip local-port voip-port codec speed-unit gps-tracking rrs-disabled)");
-        }
-        if (corrected && Utf8(*corrected) != value)
-            m_out << key << ": " << value << " -> " << Utf8(*corrected) << "\n";
-    }
-    if (!settings.Save(m_document, GatewayIniPath(m_toolDir)))
-    {
-        m_err << "ravirazazu-cli: cannot write " << GatewayIniPath(m_toolDir) << "\n";
-        return kDocumentError;
-    }
-    return SaveDocument("basic set");
+            return SaveModel(settings, changes);
+        });
 }
 
-int CCliApp::Server(const std::vector<std::string>& args)
+int CCliApp::ServerList()
 {
-    const std::string verb = args.empty() ? std::string() : args[0];
-    const bool known =
-        (verb == "list" && args.size() == 1) || (verb == "add" && args.size() == 3) ||
-        (verb == "change" && args.size() == 4) || (verb == "remove" && args.size() >= 2);
-    if (!known)
-        return Usage("server needs list | add IP PORT | change IP NEW-IP PORT | remove IP...");
-    if (verb == "list" ? !LoadDocument() : !LoadDocumentForChange())
+    if (!LoadDocument())
         return kDocumentError;
-    LoadToolLanguage();
     CBasicSettings settings;
-    settings.Load(m_document, GatewayIniPath(m_toolDir), nullptr, verb != "list");
-
-    if (verb == "list")
+    settings.Load(m_document, ToolFiles());
+    const auto& servers = settings.Servers().Rows();
+    if (m_json)
     {
-        if (m_json)
+        CJsonWriter json;
+        json.BeginObject();
+        json.Key("max").Number(CBasicSettings::kMaxServers);
+        json.Key("servers").BeginArray();
+        for (size_t row = 0; row < servers.size(); ++row)
         {
-            CJsonWriter json;
             json.BeginObject();
-            json.Key("max").Number(CBasicSettings::kMaxServers);
-            WriteServers(json, settings);
+            json.Key("row").Number(static_cast<int64_t>(row + 1));
+            json.Key("ip").String(Utf8(servers[row].ipAddress));
+            json.Key("port").String(Utf8(servers[row].ipPort));
             json.EndObject();
-            m_out << json.Text() << "\n";
-            return kDone;
         }
-        m_out << "IP               PORT\n";
-        for (const auto& server : settings.Servers())
-        {
-            const std::string ip = Utf8(server.ipAddress);
-            m_out << ip << std::string(ip.size() < 17 ? 17 - ip.size() : 1, ' ')
-                  << Utf8(server.ipPort) << "\n";
-        }
+        json.EndArray();
+        json.EndObject();
+        m_out << json.Text() << "\n";
         return kDone;
     }
+    m_out << "ROW  IP               PORT\n";
+    for (size_t row = 0; row < servers.size(); ++row)
+    {
+        const std::string number = std::to_string(row + 1);
+        const std::string ip = Utf8(servers[row].ipAddress);
+        m_out << number << std::string(5 - std::min<size_t>(number.size(), 4), ' ') << ip
+              << std::string(ip.size() < 17 ? 17 - ip.size() : 1, ' ') << Utf8(servers[row].ipPort)
+              << "\n";
+    }
+    return kDone;
+}
 
-    // Addresses and ports go through the same corrections as typing into the page's fields.
-    const auto address = [this](const std::string& value) -> std::optional<std::wstring>
-    {
-        auto corrected = fields::TypeIntoIpField(rz::Utf8ToWide(value));
-        if (!corrected)
-            m_err << "ravirazazu-cli: not an IPv4 address: " << value << "\n";
-        return corrected;
-    };
-    const auto port = [this](const std::string& value) -> std::optional<std::wstring>
-    {
-        auto corrected = fields::TypeIntoFixedField(rz::Utf8ToWide(value), fields::PortLimits());
-        if (!corrected || corrected->empty())
-        {
-            m_err << "ravirazazu-cli: not a port number: " << value << "\n";
-            return std::nullopt;
-        }
-        return corrected;
-    };
-    const auto refused = [this](CBasicSettings::Result result, const std::string& what)
-    {
-        if (result == CBasicSettings::NotFound)
-            m_err << "ravirazazu-cli: no radio server has the address " << what << "\n";
-        else
-            m_err << "ravirazazu-cli: " << Text(result) << "\n";
-        return kRefused;
-    };
+namespace
+{
 
-    CBasicSettings::Result result = CBasicSettings::Done;
-    if (verb == "add")
+// The row of the server with an address: the only one, or the one --row names among several.
+// An error text when there is none, or several and --row does not choose one of them.
+std::variant<size_t, std::string> ServerRow(const CBasicSettings& settings, const std::string& ip,
+                                            std::optional<size_t> row)
+{
+    const auto rows = settings.Servers().RowsWithKey(rz::Utf8ToWide(ip));
+    if (rows.empty())
+        return "no radio server has the address " + ip;
+    if (row)
     {
-        if (settings.CanAdd() != CBasicSettings::Done)
-            return refused(settings.CanAdd(), {});
-        const auto ip = address(args[1]);
-        const auto number = port(args[2]);
-        if (!ip || !number)
-            return kUsage;
-        result = settings.AddServer(*ip, *number);
+        if (std::find(rows.begin(), rows.end(), *row - 1) == rows.end())
+            return "row " + std::to_string(*row) + " is not a radio server with the address " + ip;
+        return *row - 1;
     }
-    else if (verb == "change")
-    {
-        const auto ip = address(args[2]);
-        const auto number = port(args[3]);
-        if (!ip || !number)
-            return kUsage;
-        if (!settings.HasServer(rz::Utf8ToWide(args[1])))
-            return refused(CBasicSettings::NotFound, args[1]);
-        result = settings.ChangeServer(rz::Utf8ToWide(args[1]), *ip, *number);
-    }
-    else
-    {
-        for (size_t i = 1; i < args.size(); ++i)
-        {
-            if (!settings.HasServer(rz::Utf8ToWide(args[i])))
-                return refused(CBasicSettings::NotFound, args[i]);
-        }
-        for (size_t i = 1; i < args.size(); ++i)
-            settings.RemoveServer(rz::Utf8ToWide(args[i]));
-    }
-    if (result != CBasicSettings::Done)
-        return refused(result, {});
-    settings.Save(m_document, GatewayIniPath(m_toolDir));
-    return SaveDocument("server " + verb);
+    if (rows.size() == 1)
+        return rows.front();
+    std::string numbers;
+    for (size_t found : rows)
+        numbers += (numbers.empty() ? "" : " and ") + std::to_string(found + 1);
+    return std::to_string(rows.size()) + " radio servers have the address " + ip + " (rows " +
+           numbers + "); choose one with --row N";
+}
+
+} // namespace
+
+int CCliApp::ServerAdd(const std::string& ip, const std::string& port)
+{
+    return Change("server add",
+                  [&](CFileChanges& changes) -> int
+                  {
+                      CBasicSettings settings;
+                      settings.Load(m_document, ToolFiles());
+                      settings.Repair(ToolFiles(), changes);
+                      if (CRefusal full = settings.CanAdd())
+                          return Refused(full);
+                      const auto address = Typed(CBasicSettings::ServerIpField(), ip);
+                      const auto number = Typed(CBasicSettings::ServerPortField(), port);
+                      if (!address || !number)
+                          return kUsage;
+                      const CEntryResult added = settings.AddServer(*address, *number);
+                      if (added.status == CEntryResult::Incomplete)
+                          return Usage("server add needs an address and a port");
+                      if (added.status == CEntryResult::Refused)
+                          return Refused(added.refusal);
+                      return SaveModel(settings, changes);
+                  });
+}
+
+int CCliApp::ServerChange(const std::string& ip, const std::string& newIp, const std::string& port,
+                          std::optional<size_t> row)
+{
+    return Change("server change",
+                  [&](CFileChanges& changes) -> int
+                  {
+                      CBasicSettings settings;
+                      settings.Load(m_document, ToolFiles());
+                      settings.Repair(ToolFiles(), changes);
+                      const auto found = ServerRow(settings, ip, row);
+                      if (const auto* error = std::get_if<std::string>(&found))
+                      {
+                          m_err << "ravirazazu-cli: " << *error << "\n";
+                          return kRefused;
+                      }
+                      const auto address = Typed(CBasicSettings::ServerIpField(), newIp);
+                      const auto number = Typed(CBasicSettings::ServerPortField(), port);
+                      if (!address || !number)
+                          return kUsage;
+                      const CEntryResult changed =
+                          settings.ChangeServer(std::get<size_t>(found), *address, *number);
+                      if (changed.status == CEntryResult::Incomplete)
+                          return Usage("server change needs an address and a port");
+                      if (changed.status == CEntryResult::Refused)
+                          return Refused(changed.refusal);
+                      return SaveModel(settings, changes);
+                  });
+}
+
+int CCliApp::ServerRemove(const std::vector<std::string>& ips, std::optional<size_t> row)
+{
+    if (row && ips.size() != 1)
+        return Usage("--row chooses among the servers of one address");
+    return Change("server remove",
+                  [&](CFileChanges& changes) -> int
+                  {
+                      CBasicSettings settings;
+                      settings.Load(m_document, ToolFiles());
+                      settings.Repair(ToolFiles(), changes);
+                      std::vector<size_t> rows;
+                      for (const std::string& ip : ips)
+                      {
+                          const auto found = ServerRow(settings, ip, row);
+                          if (const auto* error = std::get_if<std::string>(&found))
+                          {
+                              m_err << "ravirazazu-cli: " << *error << "\n";
+                              return kRefused;
+                          }
+                          rows.push_back(std::get<size_t>(found));
+                      }
+                      settings.RemoveServers(rows);
+                      return SaveModel(settings, changes);
+                  });
 }

@@ -3,13 +3,25 @@
 #include "model/DocumentSummary.h"
 #include "platform/TextCodec.h"
 
-int CCliApp::Check(const std::vector<std::string>& args)
+#include <CLI/CLI.hpp>
+
+void CCliApp::DeclareDocumentCommands(CLI::App& app)
 {
-    if (!args.empty())
-        return Usage("check takes no arguments");
+    app.add_subcommand("check", "load the document; print a summary and every problem found")
+        ->callback([this] { m_command = [this] { return Check(); }; });
+    app.add_subcommand("rewrite", "load and save unchanged (what Save does when nothing changed)")
+        ->callback([this] { m_command = [this] { return Rewrite(); }; });
+}
+
+int CCliApp::Check()
+{
     if (!LoadDocument())
         return kDocumentError;
-    const CDocumentSummary summary = CDocumentSummary::Of(m_document, m_loadResult);
+    LoadToolLanguage();
+    const CDocumentSummary summary = CDocumentSummary::Of(m_document, m_loadResult, ToolFiles());
+    std::vector<std::string> problems = summary.problems;
+    for (const CRefusal& refusal : summary.refusals)
+        problems.push_back(Describe(refusal) + " (a save refuses this value)");
 
     if (m_json)
     {
@@ -31,7 +43,7 @@ int CCliApp::Check(const std::vector<std::string>& args)
         json.Key("slots").Number(summary.repeaterSlots);
         json.EndObject();
         json.Key("problems").BeginArray();
-        for (const auto& problem : summary.problems)
+        for (const auto& problem : problems)
             json.String(problem);
         json.EndArray();
         json.Key("notes").BeginArray();
@@ -51,14 +63,14 @@ int CCliApp::Check(const std::vector<std::string>& args)
               << summary.activeDispatchStations << " active)\n"
               << "Repeaters:         " << summary.repeaters << " (" << summary.repeaterSlots
               << " slots)\n";
-        if (summary.problems.empty())
+        if (problems.empty())
         {
             m_out << "Problems:          none\n";
         }
         else
         {
             m_out << "Problems:\n";
-            for (const auto& problem : summary.problems)
+            for (const auto& problem : problems)
                 m_out << "  - " << problem << "\n";
         }
         for (const auto& note : summary.notes)
@@ -66,16 +78,12 @@ int CCliApp::Check(const std::vector<std::string>& args)
     }
     if (!m_loadResult)
         return kDocumentError;
-    return summary.problems.empty() ? kDone : kRefused;
+    return problems.empty() ? kDone : kRefused;
 }
 
-int CCliApp::Rewrite(const std::vector<std::string>& args)
+int CCliApp::Rewrite()
 {
-    if (!args.empty())
-        return Usage("rewrite takes no arguments");
-    if (!LoadDocumentForChange())
-        return kDocumentError;
-    const int status = SaveDocument("rewrite");
+    const int status = Change("rewrite", [](CFileChanges&) { return kDone; });
     if (status == kDone)
         m_out << "Rewrote " << m_documentPath << "\n";
     return status;

@@ -4,20 +4,27 @@
 #include "platform/FileIO.h"
 #include "platform/TextCodec.h"
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
+#include <memory>
 
-int CCliApp::Language(const std::vector<std::string>& args)
+void CCliApp::DeclareLanguageCommands(CLI::App& app)
 {
-    if (args.empty())
-        return Usage("language needs list, text ID or set NAME");
-    const std::string& verb = args[0];
-    if (verb == "list" && args.size() == 1)
-        return LanguageList();
-    if (verb == "text" && args.size() == 2)
-        return LanguageText(args[1]);
-    if (verb == "set" && args.size() == 2)
-        return LanguageSet(args[1]);
-    return Usage("language needs list, text ID or set NAME");
+    auto* language = app.add_subcommand("language", "the language files and texts");
+    language->require_subcommand(1);
+    language->add_subcommand("list", "the language files (display name and language name)")
+        ->callback([this] { m_command = [this] { return LanguageList(); }; });
+    auto argument = std::make_shared<std::string>();
+    auto* text = language->add_subcommand("text", "a text as the window shows it in the "
+                                                  "document's language");
+    text->add_option("ID", *argument)->required();
+    text->callback([this, argument]
+                   { m_command = [this, argument] { return LanguageText(*argument); }; });
+    auto* set = language->add_subcommand("set", "choose the language, by its language or "
+                                                "display name");
+    set->add_option("NAME", *argument)->required();
+    set->callback([this, argument]
+                  { m_command = [this, argument] { return LanguageSet(*argument); }; });
 }
 
 int CCliApp::LanguageList()
@@ -83,8 +90,6 @@ int CCliApp::LanguageText(const std::string& id)
 
 int CCliApp::LanguageSet(const std::string& name)
 {
-    if (!LoadDocumentForChange())
-        return kDocumentError;
     const std::wstring wanted = rz::Utf8ToWide(name);
     const auto choices = lang::ListLanguages(m_toolDir);
     auto choice = std::find_if(choices.begin(), choices.end(),
@@ -95,16 +100,21 @@ int CCliApp::LanguageSet(const std::string& name)
                                   return rz::EqualsNoCase(c.language, wanted) ||
                                          rz::EqualsNoCase(c.display, wanted);
                               });
-    if (choice == choices.end())
-    {
-        m_err << "ravirazazu-cli: no language file has the name " << name << "; choose one of:";
-        for (const auto& c : choices)
-            m_err << " " << rz::WideToUtf8(c.language);
-        m_err << "\n";
-        return kRefused;
-    }
-    m_document.SetSetting(L"Language", choice->language);
-    const int status = SaveDocument("language set");
+    const int status = Change("language set",
+                              [&](CFileChanges&) -> int
+                              {
+                                  if (choice == choices.end())
+                                  {
+                                      m_err << "ravirazazu-cli: no language file has the name "
+                                            << name << "; choose one of:";
+                                      for (const auto& c : choices)
+                                          m_err << " " << rz::WideToUtf8(c.language);
+                                      m_err << "\n";
+                                      return kRefused;
+                                  }
+                                  m_document.SetSetting(L"Language", choice->language);
+                                  return kDone;
+                              });
     if (status != kDone)
         return status;
     m_out << "Language set to " << rz::WideToUtf8(choice->language) << " ("

@@ -6,8 +6,10 @@
 #include "platform/FileIO.h"
 #include "platform/TextCodec.h"
 
+#include <CLI/CLI.hpp>
 #include <arpa/inet.h>
 #include <cstdio>
+#include <memory>
 
 namespace
 {
@@ -30,10 +32,20 @@ std::string HostDotted(uint32_t hostAddress)
 
 } // namespace
 
-int CCliApp::Adapters(const std::vector<std::string>& args)
+void CCliApp::DeclareNetworkCommands(CLI::App& app)
 {
-    if (!args.empty())
-        return Usage("adapters takes no arguments");
+    app.add_subcommand("adapters", "each adapter: name, first IPv4 address, hardware address, "
+                                   "the radio address derived from it")
+        ->callback([this] { m_command = [this] { return Adapters(); }; });
+    auto ip = std::make_shared<std::string>();
+    auto* test = app.add_subcommand("test-connection", "the dispatch-station connection test "
+                                                       "for the station IP");
+    test->add_option("IP", *ip, "the station's IP: the address of its adapter here")->required();
+    test->callback([this, ip] { m_command = [this, ip] { return TestConnection(*ip); }; });
+}
+
+int CCliApp::Adapters()
+{
     const auto adapters = MobileChannelDetector::ReadAdapters();
     if (!adapters)
     {
@@ -79,12 +91,8 @@ int CCliApp::Adapters(const std::vector<std::string>& args)
     return kDone;
 }
 
-int CCliApp::TestConnection(const std::vector<std::string>& args)
+int CCliApp::TestConnection(const std::string& ip)
 {
-    if (args.size() != 1 || args[0].rfind("--", 0) == 0)
-        return Usage("test-connection needs the station's IP, and nothing else");
-    const std::string& ip = args[0];
-
     // The test needs only the IP; the document, when there is one, says which station the
     // IP belongs to.
     if (rz::FileExists(m_documentPath) && LoadDocument())
@@ -137,9 +145,7 @@ int CCliApp::TestConnection(const std::vector<std::string>& args)
         }
     };
     const int message = connection_test::Run(rz::Utf8ToWide(ip), detector, nullptr, report);
-    std::string text = Text(message);
-    if (text.empty())
-        text = rz::WideToUtf8(m_language.LookupOrBuiltin(std::to_wstring(message)));
+    const std::string text = Text(message);
     (message == connection_test::kConnected ? m_out : m_err) << text << "\n";
     if (message == connection_test::kConnected)
         return kDone;

@@ -3,11 +3,26 @@
 #include "platform/TextCodec.h"
 #include "service/ServiceStateCheck.h"
 
-int CCliApp::Service(const std::vector<std::string>& args)
+#include <CLI/CLI.hpp>
+
+void CCliApp::DeclareServiceCommands(CLI::App& app)
 {
-    const std::string verb = args.size() == 1 ? args[0] : std::string();
-    if (verb != "status" && verb != "start" && verb != "stop" && verb != "restart")
-        return Usage("service needs status, start, stop or restart");
+    auto* service = app.add_subcommand("service", "the gateway service (its systemd unit)");
+    service->require_subcommand(1);
+    for (const auto& [verb, what] :
+         {std::pair{"status", "its state and whether it starts with the system"},
+          std::pair{"start", "start it (and enable it)"},
+          std::pair{"stop", "stop it (it stays enabled)"},
+          std::pair{"restart", "restart it, or start it when it is not running"}})
+    {
+        const std::string name = verb;
+        service->add_subcommand(name, what)
+            ->callback([this, name] { m_command = [this, name] { return Service(name); }; });
+    }
+}
+
+int CCliApp::Service(const std::string& verb)
+{
     const std::wstring name = ConfiguredServiceName(m_toolDir);
     if (name.empty())
     {

@@ -1,5 +1,7 @@
 #include "cli/JsonWriter.h"
 
+#include "platform/TextCodec.h"
+
 #include <cstdio>
 
 void CJsonWriter::BeforeValue()
@@ -76,8 +78,17 @@ CJsonWriter& CJsonWriter::Null()
     return *this;
 }
 
-std::string CJsonWriter::Quote(std::string_view value)
+std::string CJsonWriter::Quote(std::string_view text)
 {
+    // JSON is UTF-8: bytes that are not (a file name on Linux may hold any) are written as
+    // U+FFFD, so that the output stays valid for any path.
+    std::string repaired;
+    std::string_view value = text;
+    if (!rz::IsValidUtf8(text))
+    {
+        repaired = rz::WideToUtf8(rz::Utf8ToWide(text));
+        value = repaired;
+    }
     std::string out = "\"";
     for (char c : value)
     {

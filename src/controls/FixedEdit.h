@@ -15,6 +15,8 @@ public:
     void SetMinimum(bool on, int value);
     void SetMaximum(bool on, int value);
     void SetDefault(bool on, int value);
+    // All bounds and the default at once, as a model's field describes them.
+    void SetLimits(const fields::FixedLimits& limits) { m_limits = limits; }
     const fields::FixedLimits& Limits() const { return m_limits; }
 
 protected:

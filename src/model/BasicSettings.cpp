@@ -2,12 +2,8 @@
 
 #include "config/DocumentValues.h"
 #include "config/GatewayConfigDoc.h"
-#include "platform/FileIO.h"
 #include "platform/IniFile.h"
-#include "platform/Paths.h"
 #include "platform/TextCodec.h"
-
-#include <algorithm>
 
 using docvalues::ChildText;
 using docvalues::IsUsed;
@@ -39,35 +35,90 @@ bool SwitchOn(const wchar_t* value)
     return text == L"1";
 }
 
-// The server with an address, in a const or a changeable list.
-template <typename Servers> auto FindServer(Servers& servers, const std::wstring& ipAddress)
+fields::Spec PortSpec(const char* key, bool defaultZero)
 {
-    return std::find_if(servers.begin(), servers.end(),
-                        [&](const RadioServerRecord& r) { return r.ipAddress == ipAddress; });
+    fields::Spec spec{key, fields::Kind::Fixed, fields::PortLimits(), 0};
+    spec.limits.hasDefault = defaultZero;
+    spec.limits.defaultValue = 0;
+    return spec;
 }
 
 } // namespace
 
-std::string GatewayIniPath(const std::string& toolDir)
+const fields::Spec& CBasicSettings::LocalIpField()
 {
-    return rz::FindFileNoCase(toolDir, "Gateway.ini")
-        .value_or(rz::JoinPath(toolDir, "Gateway.ini"));
+    static const fields::Spec spec{"local-ip", fields::Kind::Ip, {}, 0};
+    return spec;
 }
 
-void CBasicSettings::Load(const CGatewayConfigDoc& document, const std::string& gatewayIniPath,
-                          bool* speedUnitRewritten, bool repair)
+const fields::Spec& CBasicSettings::LocalPortField()
 {
-    *this = CBasicSettings();
-    if (const XNode* servers = document.RadioServers())
+    // An empty Local Port becomes 0 when the field is left.
+    static const fields::Spec spec = PortSpec("local-port", true);
+    return spec;
+}
+
+const fields::Spec& CBasicSettings::VoipPortField()
+{
+    static const fields::Spec spec = PortSpec("voip-port", false);
+    return spec;
+}
+
+const fields::Spec& CBasicSettings::ServerIpField()
+{
+    static const fields::Spec spec{"server-ip", fields::Kind::Ip, {}, 0};
+    return spec;
+}
+
+const fields::Spec& CBasicSettings::ServerPortField()
+{
+    static const fields::Spec spec = PortSpec("server-port", false);
+    return spec;
+}
+
+const CChoiceTable& CBasicSettings::Codecs()
+{
+    // The codec's static RTP payload type (RFC 3551), a colon, its name.
+    static const CChoiceTable table({
+        {L"0:G.711u", 0, L"G.711u", "G.711u"},
+        {L"8:G.711a", 0, L"G.711a", "G.711a"},
+        {L"18:G.729a", 0, L"G.729a", "G.729a"},
+    });
+    return table;
+}
+
+const CChoiceTable& CBasicSettings::SpeedUnits()
+{
+    // The names come from the language files only (texts 10211 to 10213).
+    static const CChoiceTable table({
+        {L"0", 10211, L"km/h", "kmh"},
+        {L"1", 10212, L"mph", "mph"},
+        {L"2", 10213, L"knots", "knots"},
+    });
+    return table;
+}
+
+CBasicSettings::CBasicSettings()
+    : m_servers(
+          {kMaxServers, kTooManyServers, kAddressExists, true, kMinRows},
+          [](const RadioServerRecord& record) { return record.ipAddress; }, ServerIpField().key)
+{
+}
+
+void CBasicSettings::Load(const CGatewayConfigDoc& document, const CToolFiles& files)
+{
+    std::vector<RadioServerRecord> servers;
+    if (const XNode* list = document.RadioServers())
     {
-        for (const XNode* server : servers->GetChilds())
+        // Any active child is a server, whatever its element name.
+        for (const XNode* server : list->GetChilds())
         {
-            if (!IsUsed(server))
-                continue;
-            m_servers.push_back({ChildText(server, L"Used"), ChildText(server, L"IPAddress"),
-                                 ChildText(server, L"IPPort")});
+            if (IsUsed(server))
+                servers.push_back({ChildText(server, L"Used"), ChildText(server, L"IPAddress"),
+                                   ChildText(server, L"IPPort")});
         }
     }
+    m_servers.Assign(std::move(servers));
     localIp = SettingOr(document, L"LocalIP", L"127.0.0.1");
     localPort = SettingOr(document, L"LocalPort", L"0");
     voipPort = SettingOr(document, L"VOIPBeginPort", L"19000");
@@ -76,18 +127,53 @@ void CBasicSettings::Load(const CGatewayConfigDoc& document, const std::string& 
     const wchar_t* codecValue = document.GetSetting(L"VocCodec");
     codec = CodecFrom(codecValue != nullptr ? codecValue : L"");
 
-    speedUnit = rz::GetPrivateProfileInt(kSpeedSection, kSpeedKey, 0, gatewayIniPath);
-    const bool unusable = speedUnit >= kSpeedUnits;
-    if (unusable)
-        speedUnit = 0;
-    const bool rewritten =
-        unusable && repair &&
-        rz::WritePrivateProfileString(kSpeedSection, kSpeedKey, L"0", gatewayIniPath);
-    if (speedUnitRewritten != nullptr)
-        *speedUnitRewritten = rewritten;
+    const unsigned unit = rz::GetPrivateProfileInt(kSpeedSection, kSpeedKey, 0, files.GatewayIni());
+    m_speedUnitUnusable = unit >= SpeedUnits().Size();
+    speedUnit = m_speedUnitUnusable ? 0 : unit;
 }
 
-bool CBasicSettings::Save(CGatewayConfigDoc& document, const std::string& gatewayIniPath) const
+void CBasicSettings::Repair(const CToolFiles& files, CFileChanges& changes) const
+{
+    if (m_speedUnitUnusable)
+        changes.SetIniValue(files.GatewayIni(), kSpeedSection, kSpeedKey, L"0");
+}
+
+std::vector<CHint> CBasicSettings::Hints() const
+{
+    std::vector<CHint> hints;
+    if (localIp.empty())
+        hints.push_back({LocalIpField().key, kIpRequired});
+    const auto odd = [](const std::wstring& port)
+    {
+        return !port.empty() && port.back() >= L'0' && port.back() <= L'9' &&
+               (port.back() - L'0') % 2 != 0;
+    };
+    if (odd(voipPort))
+        hints.push_back({VoipPortField().key, kOddVoipPort});
+    return hints;
+}
+
+std::vector<CRefusal> CBasicSettings::Validate() const
+{
+    std::vector<CRefusal> refusals;
+    const auto check = [&refusals](const fields::Spec& spec, const std::wstring& value, int textId)
+    {
+        if (!fields::Accepts(spec, value))
+            refusals.push_back({textId, value, spec.key});
+    };
+    check(LocalIpField(), localIp, kIpRequired);
+    check(LocalPortField(), localPort, kPortRange);
+    check(VoipPortField(), voipPort, kPortRange);
+    for (const RadioServerRecord& server : m_servers.Rows())
+    {
+        check(ServerIpField(), server.ipAddress, kIpRequired);
+        check(ServerPortField(), server.ipPort, kPortRange);
+    }
+    return refusals;
+}
+
+void CBasicSettings::Save(CGatewayConfigDoc& document, const CToolFiles& files,
+                          CFileChanges& changes) const
 {
     // The active entries are replaced by the list; the inactive ones stay where they are.
     XNode* servers = document.EnsureRadioServers();
@@ -96,7 +182,7 @@ bool CBasicSettings::Save(CGatewayConfigDoc& document, const std::string& gatewa
         if (IsUsed(server))
             servers->RemoveChild(server);
     }
-    for (const RadioServerRecord& record : m_servers)
+    for (const RadioServerRecord& record : m_servers.Rows())
     {
         if (record.ipAddress.empty() || record.ipPort.empty())
             continue;
@@ -111,100 +197,37 @@ bool CBasicSettings::Save(CGatewayConfigDoc& document, const std::string& gatewa
     document.SetSetting(L"VOIPBeginPort", voipPort);
     document.SetSetting(L"KeepUnsubscribedGPSData", gpsTracking ? L"1" : L"0");
     document.SetSetting(L"KeepRRSRetryTime", rrsDisabled ? L"1" : L"0");
-    document.SetSetting(L"VocCodec", CodecValue(codec));
+    document.SetSetting(L"VocCodec", Codecs().At(codec < Codecs().Size() ? codec : 0).stored);
 
-    const std::wstring unit = std::to_wstring(speedUnit < kSpeedUnits ? speedUnit : 0);
-    rz::CIniFile ini;
-    if (ini.Load(gatewayIniPath) != 0)
-        return false;
-    if (ini.Get(kSpeedSection, kSpeedKey) == unit)
-        return true; // Gateway.ini is left untouched when it already says so
-    ini.Set(kSpeedSection, kSpeedKey, unit);
-    return ini.Save(gatewayIniPath) == 0;
+    const size_t unit = speedUnit < SpeedUnits().Size() ? speedUnit : 0;
+    changes.SetIniValue(files.GatewayIni(), kSpeedSection, kSpeedKey, SpeedUnits().At(unit).stored);
 }
 
-bool CBasicSettings::HasServer(const std::wstring& ipAddress) const
+CEntryResult CBasicSettings::AddServer(const std::wstring& ipAddress, const std::wstring& ipPort)
 {
-    return FindServer(m_servers, ipAddress) != m_servers.end();
-}
-
-CBasicSettings::Result CBasicSettings::CanAdd() const
-{
-    return m_servers.size() >= kMaxServers ? TooManyServers : Done;
-}
-
-CBasicSettings::Result CBasicSettings::AddServer(const std::wstring& ipAddress,
-                                                 const std::wstring& ipPort)
-{
-    if (const Result full = CanAdd(); full != Done)
-        return full;
+    if (CRefusal full = CanAdd())
+        return CEntryResult::From(full);
     if (ipAddress.empty() || ipPort.empty())
-        return Incomplete;
-    if (HasServer(ipAddress))
-        return AddressExists;
-    m_servers.push_back({L"", ipAddress, ipPort});
-    return Done;
+        return {CEntryResult::Incomplete, {}};
+    return CEntryResult::From(m_servers.Add({L"", ipAddress, ipPort}));
 }
 
-CBasicSettings::Result CBasicSettings::ChangeServer(const std::wstring& oldAddress,
-                                                    const std::wstring& ipAddress,
-                                                    const std::wstring& ipPort)
+CEntryResult CBasicSettings::ChangeServer(size_t row, const std::wstring& ipAddress,
+                                          const std::wstring& ipPort)
 {
     if (ipAddress.empty() || ipPort.empty())
-        return Incomplete;
-    if (HasServer(ipAddress))
-        return AddressExists;
-    const auto it = FindServer(m_servers, oldAddress);
-    if (it == m_servers.end())
-        return NotFound;
-    *it = {L"", ipAddress, ipPort};
-    return Done;
+        return {CEntryResult::Incomplete, {}};
+    // A changed server is written as a new, active one: its Used text is not kept.
+    return CEntryResult::From(m_servers.Change(row, {L"", ipAddress, ipPort}));
 }
 
-CBasicSettings::Result CBasicSettings::RemoveServer(const std::wstring& ipAddress)
-{
-    const auto it = FindServer(m_servers, ipAddress);
-    if (it == m_servers.end())
-        return NotFound;
-    m_servers.erase(it);
-    return Done;
-}
-
-const wchar_t* CBasicSettings::CodecName(Codec codec)
-{
-    switch (codec)
-    {
-    case Codec::G711a:
-        return L"G.711a";
-    case Codec::G729a:
-        return L"G.729a";
-    case Codec::G711u:
-        break;
-    }
-    return L"G.711u";
-}
-
-std::wstring CBasicSettings::CodecValue(Codec codec)
-{
-    switch (codec)
-    {
-    case Codec::G711a:
-        return L"8:G.711a";
-    case Codec::G729a:
-        return L"18:G.729a";
-    case Codec::G711u:
-        break;
-    }
-    return L"0:G.711u";
-}
-
-CBasicSettings::Codec CBasicSettings::CodecFrom(std::wstring_view value)
+size_t CBasicSettings::CodecFrom(std::wstring_view value)
 {
     // The first name, in list order, that occurs anywhere in the value.
-    for (const Codec codec : {Codec::G711u, Codec::G711a, Codec::G729a})
+    for (size_t i = 0; i < Codecs().Size(); ++i)
     {
-        if (value.find(CodecName(codec)) != std::wstring_view::npos)
-            return codec;
+        if (value.find(Codecs().At(i).label) != std::wstring_view::npos)
+            return i;
     }
-    return Codec::G711u;
+    return 0;
 }

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "model/Choices.h"
+#include "model/FieldFilters.h"
+#include "model/RecordList.h"
+#include "model/SettingsModel.h"
+
 #include <string>
 #include <vector>
-
-class CGatewayConfigDoc;
 
 // One radio server of the Basic Settings list.
 struct RadioServerRecord
@@ -19,73 +22,71 @@ struct RadioServerRecord
 // voice codec, the speed unit of telemetry GPS data (kept in Gateway.ini) and two GPS/RRS
 // switches. It reads its part of the document, applies the page's rules and writes it back;
 // the page and the command line both work through it.
-class CBasicSettings
+class CBasicSettings : public ISettingsModel
 {
 public:
+    // The page's messages.
+    static constexpr int kTooManyServers = 10038;
+    static constexpr int kAddressExists = 10006;
+    static constexpr int kIpRequired = 10013;  // hint: Local IP is empty
+    static constexpr int kOddVoipPort = 10027; // hint: the VOIP port is odd
+    static constexpr int kPortRange = 10008;   // refusal: a port no port field would show
     static constexpr size_t kMaxServers = 5;
-    static constexpr unsigned kSpeedUnits = 3; // km/h, mph, knots (texts 10211 to 10213)
+    static constexpr int kMinRows = 6;
 
-    enum class Codec
-    {
-        G711u,
-        G711a,
-        G729a,
-    };
-
-    // What a rule said. Refusals are text IDs of the message to show.
-    enum Result
-    {
-        Done = 0,
-        Incomplete = 1, // an empty address or port: nothing happens
-        NotFound = 2,   // no server has that address
-        TooManyServers = 10038,
-        AddressExists = 10006,
-    };
+    // The page's fields; their keys are the command line's names.
+    static const fields::Spec& LocalIpField();
+    static const fields::Spec& LocalPortField();
+    static const fields::Spec& VoipPortField();
+    static const fields::Spec& ServerIpField();
+    static const fields::Spec& ServerPortField();
+    // The codecs (VocCodec values) and the speed units (SPEEDUNIT values, texts 10211-10213).
+    static const CChoiceTable& Codecs();
+    static const CChoiceTable& SpeedUnits();
 
     std::wstring localIp = L"127.0.0.1";
     std::wstring localPort = L"0";
     std::wstring voipPort = L"19000";
     bool gpsTracking = false; // KeepUnsubscribedGPSData
     bool rrsDisabled = false; // KeepRRSRetryTime
-    Codec codec = Codec::G711u;
-    unsigned speedUnit = 0;
+    size_t codec = 0;         // index into Codecs()
+    size_t speedUnit = 0;     // index into SpeedUnits()
 
-    // Reads the settings: the document's values (defaults where absent) and the speed unit of
-    // Gateway.ini. An unusable speed unit (not 0 to 2) is taken as 0 and, with repair on,
-    // written back to the file at once (as the page does when it opens); speedUnitRewritten
-    // tells when that happened.
-    void Load(const CGatewayConfigDoc& document, const std::string& gatewayIniPath,
-              bool* speedUnitRewritten = nullptr, bool repair = true);
+    CBasicSettings();
 
-    // Writes the settings into the document (creating what is missing) and the speed unit
-    // into Gateway.ini (only when it differs from the file's). False when Gateway.ini cannot
-    // be written; the document has been updated all the same.
-    bool Save(CGatewayConfigDoc& document, const std::string& gatewayIniPath) const;
+    // The document's values (defaults where absent) and the speed unit of Gateway.ini; an
+    // unusable speed unit (not 0 to 2) reads as the first entry.
+    void Load(const CGatewayConfigDoc& document, const CToolFiles& files) override;
+    // An unusable speed unit is written back as 0, as the page does when it opens.
+    void Repair(const CToolFiles& files, CFileChanges& changes) const override;
+    // 10013 while Local IP is empty, 10027 while the VOIP port is odd.
+    std::vector<CHint> Hints() const override;
+    // Every address and port must be one its field could show.
+    std::vector<CRefusal> Validate() const override;
+    // The active servers are replaced by the list (inactive entries stay where they are),
+    // the settings are set or created, and the speed unit staged for Gateway.ini.
+    void Save(CGatewayConfigDoc& document, const CToolFiles& files,
+              CFileChanges& changes) const override;
 
     // The radio servers in list order.
-    const std::vector<RadioServerRecord>& Servers() const { return m_servers; }
-    bool HasServer(const std::wstring& ipAddress) const;
-    // Whether one more server may be added (TooManyServers when the list is full).
-    Result CanAdd() const;
-    // Adds a server at the end of the list.
-    Result AddServer(const std::wstring& ipAddress, const std::wstring& ipPort);
-    // Gives the server at oldAddress a new address and port, in its place. The address must
-    // be new: changing only the port is refused like a duplicate.
-    Result ChangeServer(const std::wstring& oldAddress, const std::wstring& ipAddress,
-                        const std::wstring& ipPort);
-    Result RemoveServer(const std::wstring& ipAddress);
+    const CRecordList<RadioServerRecord>& Servers() const { return m_servers; }
+    // 10038 when the list holds five servers already.
+    CRefusal CanAdd() const { return m_servers.CanAdd(); }
+    // An entry's Save in add mode: incomplete (an address or port is empty) does nothing;
+    // the list full or the address taken is refused.
+    CEntryResult AddServer(const std::wstring& ipAddress, const std::wstring& ipPort);
+    // An entry's Save in change mode: the row gets a new address and port in its place. The
+    // address must be new: keeping it (changing only the port) is refused like a duplicate.
+    CEntryResult ChangeServer(size_t row, const std::wstring& ipAddress,
+                              const std::wstring& ipPort);
+    void RemoveServers(const std::vector<size_t>& rows) { m_servers.Remove(rows); }
 
-    // VocCodec text: "0:G.711u", "8:G.711a" or "18:G.729a".
-    static std::wstring CodecValue(Codec codec);
-    // The codec whose name occurs in a VocCodec value, G.711u when none does.
-    static Codec CodecFrom(std::wstring_view value);
-    static const wchar_t* CodecName(Codec codec);
+    // The codec whose name occurs in a VocCodec value, the first one when none does.
+    static size_t CodecFrom(std::wstring_view value);
 
     bool operator==(const CBasicSettings&) const = default;
 
 private:
-    std::vector<RadioServerRecord> m_servers;
+    CRecordList<RadioServerRecord> m_servers;
+    bool m_speedUnitUnusable = false;
 };
-
-// Gateway.ini in the tool's folder, found without regard to case.
-std::string GatewayIniPath(const std::string& toolDir);

@@ -1,6 +1,7 @@
 #include "model/DocumentSummary.h"
 
 #include "config/DocumentValues.h"
+#include "model/BasicSettings.h"
 #include "platform/TextCodec.h"
 
 #include <map>
@@ -21,7 +22,8 @@ bool IsRepeaterSlot(const XNode* node)
 } // namespace
 
 CDocumentSummary CDocumentSummary::Of(const CGatewayConfigDoc& document,
-                                      const CGatewayConfigDoc::LoadResult& loadResult)
+                                      const CGatewayConfigDoc::LoadResult& loadResult,
+                                      const CToolFiles& files)
 {
     CDocumentSummary summary;
     auto& problems = summary.problems;
@@ -40,28 +42,26 @@ CDocumentSummary CDocumentSummary::Of(const CGatewayConfigDoc& document,
         summary.language = document.Language()->value;
 
     if (document.RadioServers() == nullptr)
-    {
         problems.push_back("GatewayConfig/RadioServers is missing: no radio server is listed");
-    }
     else
+        summary.radioServers = static_cast<int>(document.RadioServers()->GetChildCount());
+    CBasicSettings basic;
+    basic.Load(document, files);
+    const auto& servers = basic.Servers();
+    summary.activeRadioServers = static_cast<int>(servers.Count());
+    for (const std::wstring& address : servers.DuplicateKeys())
     {
-        std::set<std::wstring> addresses;
-        for (const XNode* server : document.RadioServers()->GetChilds())
-        {
-            if (server->name != L"RadioServer")
-                continue;
-            ++summary.radioServers;
-            if (!IsUsed(server))
-                continue;
-            ++summary.activeRadioServers;
-            const std::wstring address = ChildText(server, L"IPAddress");
-            if (!addresses.insert(address).second)
-                problems.push_back("radio server " + rz::WideToUtf8(address) +
-                                   " is listed twice: only one entry is kept on save");
-        }
-        if (summary.activeRadioServers > 5)
-            problems.push_back("more than 5 active radio servers: the gateway uses at most 5");
+        std::string rows;
+        for (size_t row : servers.RowsWithKey(address))
+            rows += (rows.empty() ? "" : ", ") + std::to_string(row + 1);
+        problems.push_back("radio server " + rz::WideToUtf8(address) +
+                           " is listed more than once (rows " + rows + ")");
     }
+    if (servers.Count() > CBasicSettings::kMaxServers)
+        problems.push_back(std::to_string(servers.Count()) +
+                           " active radio servers: the page takes no more than " +
+                           std::to_string(CBasicSettings::kMaxServers));
+    summary.refusals = basic.Validate();
 
     if (document.Stations() == nullptr)
     {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/GatewayConfigDoc.h"
+#include "model/SettingsModel.h"
 
 #include <string>
 #include <vector>
@@ -9,8 +10,8 @@
 // problems that a person should know of before the tool writes it back.
 struct CDocumentSummary
 {
-    int radioServers = 0;       // RadioServer entries
-    int activeRadioServers = 0; // of them, those with Used TRUE (the ones the Basic page lists)
+    int radioServers = 0;       // entries of RadioServers
+    int activeRadioServers = 0; // the ones the Basic page lists (Used TRUE)
     int dispatchStations = 0;   // Station entries that are not repeater slots
     int activeDispatchStations = 0;
     int repeaters = 0;     // repeaters (distinct radio IDs of the repeater slot entries)
@@ -18,10 +19,14 @@ struct CDocumentSummary
     std::wstring language; // the Language element's text
     // Faults of the document itself: unreadable parts, missing elements, duplicates.
     std::vector<std::string> problems;
+    // Values that a page would refuse to save (shown with the page's message).
+    std::vector<CRefusal> refusals;
     // What a save will change that a person may not expect.
     std::vector<std::string> notes;
 
-    // Counts and checks a document after its load; loadResult is what the load reported.
+    // Counts and checks a document after its load, the way the pages read it; loadResult is
+    // what the load reported.
     static CDocumentSummary Of(const CGatewayConfigDoc& document,
-                               const CGatewayConfigDoc::LoadResult& loadResult);
+                               const CGatewayConfigDoc::LoadResult& loadResult,
+                               const CToolFiles& files);
 };

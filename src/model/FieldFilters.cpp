@@ -104,7 +104,11 @@ std::optional<std::wstring> IpOnLeave(std::wstring_view text)
     return result;
 }
 
-std::optional<std::wstring> TypeIntoIpField(std::wstring_view value)
+namespace
+{
+
+// The text a field shows after value was typed into it, before it is left.
+std::optional<std::wstring> TypeIp(std::wstring_view value)
 {
     std::wstring text;
     for (wchar_t c : value)
@@ -115,10 +119,10 @@ std::optional<std::wstring> TypeIntoIpField(std::wstring_view value)
         if (auto corrected = IpAfterTyping(text))
             text = *corrected;
     }
-    return IpOnLeave(text).value_or(text);
+    return text;
 }
 
-std::optional<std::wstring> TypeIntoFixedField(std::wstring_view value, const FixedLimits& limits)
+std::optional<std::wstring> TypeFixed(std::wstring_view value, const FixedLimits& limits)
 {
     std::wstring text;
     for (wchar_t c : value)
@@ -129,7 +133,79 @@ std::optional<std::wstring> TypeIntoFixedField(std::wstring_view value, const Fi
         if (auto corrected = FixedAfterTyping(text, limits))
             text = *corrected;
     }
-    return FixedOnLeave(text, limits).value_or(text);
+    return text;
+}
+
+std::optional<std::wstring> TypeDigits(std::wstring_view value)
+{
+    for (wchar_t c : value)
+        if (!IsDigit(c))
+            return std::nullopt;
+    return std::wstring(value);
+}
+
+} // namespace
+
+std::optional<std::wstring> TypeIntoIpField(std::wstring_view value)
+{
+    const auto typed = TypeIp(value);
+    if (!typed)
+        return std::nullopt;
+    return IpOnLeave(*typed).value_or(*typed);
+}
+
+std::optional<std::wstring> TypeIntoFixedField(std::wstring_view value, const FixedLimits& limits)
+{
+    const auto typed = TypeFixed(value, limits);
+    if (!typed)
+        return std::nullopt;
+    return FixedOnLeave(*typed, limits).value_or(*typed);
+}
+
+std::optional<std::wstring> TypeIntoTextField(std::wstring_view value, size_t maxLength)
+{
+    if (maxLength != 0 && value.size() > maxLength)
+        return std::nullopt;
+    return std::wstring(value);
+}
+
+std::optional<std::wstring> TypeInto(const Spec& spec, std::wstring_view value)
+{
+    switch (spec.kind)
+    {
+    case Kind::Ip:
+        return TypeIntoIpField(value);
+    case Kind::Fixed:
+        return TypeIntoFixedField(value, spec.limits);
+    case Kind::Digits:
+        return TypeDigits(value);
+    case Kind::Text:
+        break;
+    }
+    return TypeIntoTextField(value, spec.maxLength);
+}
+
+bool Accepts(const Spec& spec, std::wstring_view value)
+{
+    // Typing the value must give the value itself, nothing dropped and nothing corrected; a
+    // field may hold it before it is left (an empty Local IP, a half-typed address).
+    std::optional<std::wstring> typed;
+    switch (spec.kind)
+    {
+    case Kind::Ip:
+        typed = TypeIp(value);
+        break;
+    case Kind::Fixed:
+        typed = TypeFixed(value, spec.limits);
+        break;
+    case Kind::Digits:
+        typed = TypeDigits(value);
+        break;
+    case Kind::Text:
+        typed = TypeIntoTextField(value, spec.maxLength);
+        break;
+    }
+    return typed && *typed == value;
 }
 
 } // namespace fields

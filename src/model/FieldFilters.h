@@ -56,4 +56,34 @@ std::optional<std::wstring> TypeIntoIpField(std::wstring_view value);
 // The same for a whole-number field with the given limits (decimal point off).
 std::optional<std::wstring> TypeIntoFixedField(std::wstring_view value, const FixedLimits& limits);
 
+// The same for a text field that takes at most maxLength characters (0: any number): the
+// text, or nothing when it is longer.
+std::optional<std::wstring> TypeIntoTextField(std::wstring_view value, size_t maxLength);
+
+// What kind of edit field a value is typed into.
+enum class Kind
+{
+    Ip,     // CIPEdit
+    Fixed,  // CFixedEdit / CPortEdit: digits within limits
+    Digits, // CNumEdit without a decimal point and without limits
+    Text,   // a plain edit field, maybe with a length limit
+};
+
+// A field as the page builds it: its kind, its limits, and the command line's name for it.
+struct Spec
+{
+    const char* key = "";
+    Kind kind = Kind::Text;
+    FixedLimits limits{};
+    size_t maxLength = 0;
+};
+
+// What the field of the spec shows after value was typed into it and the field was left;
+// nothing when the field would have dropped a character.
+std::optional<std::wstring> TypeInto(const Spec& spec, std::wstring_view value);
+
+// Whether a value, as the document or a paste gives it, is one the field could show while
+// it is typed into: the check a save makes before it writes what no field would produce.
+bool Accepts(const Spec& spec, std::wstring_view value);
+
 } // namespace fields

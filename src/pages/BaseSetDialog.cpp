@@ -1,11 +1,9 @@
 #include "pages/BaseSetDialog.h"
 
-#include "config/GatewayConfigDoc.h"
 #include "config/SystemLog.h"
 #include "controls/IPEdit.h"
 #include "controls/PortEdit.h"
 #include "lang/Language.h"
-#include "platform/Paths.h"
 #include "platform/TextCodec.h"
 #include "ui/LanguageTexts.h"
 #include "ui/MessageBox.h"
@@ -45,6 +43,14 @@ QTableWidgetItem* CentredItem(const std::wstring& text)
     return item;
 }
 
+// Fills a drop-down list from a table of choices, in the current language.
+void FillChoices(QComboBox* list, const CChoiceTable& choices)
+{
+    list->clear();
+    for (size_t i = 0; i < choices.Size(); ++i)
+        list->addItem(ToQString(choices.Label(i, [](int id) { return lang::LookupText(id); })));
+}
+
 } // namespace
 
 CBaseSetDialog::CBaseSetDialog(QWidget* parent)
@@ -67,7 +73,10 @@ CBaseSetDialog::CBaseSetDialog(QWidget* parent)
       m_entrySave(WithId(new QPushButton(QStringLiteral("Save"), this), kEntrySaveButton)),
       m_entryCancel(WithId(new QPushButton(QStringLiteral("Cancel"), this), kEntryCancelButton))
 {
-    m_localPort->SetDefault(true, 0);
+    // The fields take the model's limits: Local Port's default 0 among them.
+    m_localPort->SetLimits(CBasicSettings::LocalPortField().limits);
+    m_voipPort->SetLimits(CBasicSettings::VoipPortField().limits);
+    m_serverPort->SetLimits(CBasicSettings::ServerPortField().limits);
     // The codec list is kept but not offered: the gateway chooses its codec itself.
     m_codecLabel->hide();
     m_codec->hide();
@@ -117,17 +126,9 @@ CBaseSetDialog::CBaseSetDialog(QWidget* parent)
     for (QCheckBox* box : {m_gpsTracking, m_rrsDisabled})
         connect(box, &QCheckBox::clicked, this, [this] { PostConfigModified(this); });
     connect(m_localIp, &QLineEdit::textEdited, this,
-            [this](const QString& text)
-            {
-                if (text.isEmpty())
-                    ShowBalloon(m_localIp, 10013);
-            });
+            [this] { ShowHint(m_localIp, CBasicSettings::LocalIpField().key); });
     connect(m_voipPort, &QLineEdit::textEdited, this,
-            [this](const QString& text)
-            {
-                if (!text.isEmpty() && text.toLongLong() % 2 != 0)
-                    ShowBalloon(m_voipPort, 10027);
-            });
+            [this] { ShowHint(m_voipPort, CBasicSettings::VoipPortField().key); });
 }
 
 void CBaseSetDialog::OnInitDialog()
@@ -148,13 +149,21 @@ void CBaseSetDialog::OnInitDialog()
     const int frame = 2 * m_list->frameWidth();
     m_list->setFixedWidth(136 + 120 + frame + m_list->verticalScrollBar()->sizeHint().width());
     m_list->setMinimumHeight(m_list->horizontalHeader()->sizeHint().height() + frame +
-                             kMinRows * m_list->verticalHeader()->defaultSectionSize());
+                             CBasicSettings::kMinRows *
+                                 m_list->verticalHeader()->defaultSectionSize());
 
-    bool rewritten = false;
-    m_settings.Load(CGatewayConfigDoc::Instance(), GatewayIniPath(rz::ToolDir()), &rewritten);
-    if (rewritten)
+    CPageContext* context = Context();
+    m_settings.Load(*context->document, context->files);
+    // An unusable speed unit is put right in Gateway.ini as soon as the page opens.
+    CFileChanges repair;
+    m_settings.Repair(context->files, repair);
+    if (!repair.Empty())
+    {
+        const auto written = repair.Commit(nullptr);
         RUROR::CSystemLog::GetInstance()->WriteLog(
-            L"CBaseSetDialog", gLOG_LEVEL, L"SPEEDUNIT of Gateway.ini was not 0 to 2; set to 0");
+            L"CBaseSetDialog", gLOG_LEVEL, L"SPEEDUNIT of Gateway.ini was not 0 to 2: %ls",
+            written ? L"set to 0" : rz::Utf8ToWide(written.Describe()).c_str());
+    }
     FillList();
 
     m_localIp->setText(ToQString(m_settings.localIp));
@@ -162,14 +171,9 @@ void CBaseSetDialog::OnInitDialog()
     m_voipPort->setText(ToQString(m_settings.voipPort));
     m_gpsTracking->setChecked(m_settings.gpsTracking);
     m_rrsDisabled->setChecked(m_settings.rrsDisabled);
-    m_codec->clear();
-    for (const auto codec :
-         {CBasicSettings::Codec::G711u, CBasicSettings::Codec::G711a, CBasicSettings::Codec::G729a})
-        m_codec->addItem(ToQString(CBasicSettings::CodecName(codec)));
+    FillChoices(m_codec, CBasicSettings::Codecs());
     m_codec->setCurrentIndex(static_cast<int>(m_settings.codec));
-    m_speedUnit->clear();
-    for (int id = 10211; id <= 10213; ++id)
-        m_speedUnit->addItem(ToQString(lang::LookupText(id)));
+    FillChoices(m_speedUnit, CBasicSettings::SpeedUnits());
     m_speedUnit->setCurrentIndex(static_cast<int>(m_settings.speedUnit));
 
     EndEntry();
@@ -186,14 +190,14 @@ void CBaseSetDialog::FillList()
 {
     m_list->clearContents();
     const auto& servers = m_settings.Servers();
-    m_list->setRowCount(std::max<int>(kMinRows, static_cast<int>(servers.size())));
+    m_list->setRowCount(servers.ShownRows());
     for (int row = 0; row < m_list->rowCount(); ++row)
     {
-        const bool filled = row < static_cast<int>(servers.size());
-        m_list->setItem(row, 0,
-                        CentredItem(filled ? servers[static_cast<size_t>(row)].ipAddress : L""));
-        m_list->setItem(row, 1,
-                        CentredItem(filled ? servers[static_cast<size_t>(row)].ipPort : L""));
+        const bool filled = servers.IsRow(static_cast<size_t>(row));
+        const RadioServerRecord blank;
+        const RadioServerRecord& server = filled ? servers.Rows()[static_cast<size_t>(row)] : blank;
+        m_list->setItem(row, 0, CentredItem(server.ipAddress));
+        m_list->setItem(row, 1, CentredItem(server.ipPort));
     }
 }
 
@@ -201,14 +205,15 @@ void CBaseSetDialog::OnSelectionChanged()
 {
     const int row = m_list->currentRow();
     const auto& servers = m_settings.Servers();
-    const bool filled = row >= 0 && row < static_cast<int>(servers.size()) &&
+    const bool filled = row >= 0 && servers.IsRow(static_cast<size_t>(row)) &&
                         m_list->selectionModel()->isRowSelected(row, QModelIndex());
     if (m_editing)
         return;
     if (filled)
     {
-        m_serverIp->setText(ToQString(servers[static_cast<size_t>(row)].ipAddress));
-        m_serverPort->setText(ToQString(servers[static_cast<size_t>(row)].ipPort));
+        const RadioServerRecord& server = servers.Rows()[static_cast<size_t>(row)];
+        m_serverIp->setText(ToQString(server.ipAddress));
+        m_serverPort->setText(ToQString(server.ipPort));
         m_add->setEnabled(false);
         m_remove->setEnabled(true);
         m_change->setEnabled(true);
@@ -234,9 +239,9 @@ void CBaseSetDialog::mousePressEvent(QMouseEvent* event)
 
 void CBaseSetDialog::OnAdd()
 {
-    if (m_settings.CanAdd() != CBasicSettings::Done)
+    if (const CRefusal full = m_settings.CanAdd())
     {
-        ShowMessage(this, QMessageBox::Critical, CBasicSettings::TooManyServers);
+        ShowMessage(this, QMessageBox::Critical, full.textId);
         return;
     }
     m_serverIp->clear();
@@ -246,6 +251,8 @@ void CBaseSetDialog::OnAdd()
 
 void CBaseSetDialog::OnChange()
 {
+    // The entry changes the row that is chosen now, whatever its address.
+    m_editRow = m_list->currentRow();
     BeginEntry(false);
 }
 
@@ -290,20 +297,15 @@ void CBaseSetDialog::OnEntrySave()
 {
     const std::wstring address = ToWString(m_serverIp->text());
     const std::wstring port = ToWString(m_serverPort->text());
-    // The entry holds the row that was chosen when Change was pressed.
-    const int row = m_list->currentRow();
-    const auto& servers = m_settings.Servers();
-    CBasicSettings::Result result = CBasicSettings::NotFound;
-    if (m_adding)
-        result = m_settings.AddServer(address, port);
-    else if (row >= 0 && row < static_cast<int>(servers.size()))
-        result = m_settings.ChangeServer(std::wstring(servers[static_cast<size_t>(row)].ipAddress),
-                                         address, port);
-    if (result == CBasicSettings::Incomplete)
+    const CEntryResult result =
+        m_adding
+            ? m_settings.AddServer(address, port)
+            : m_settings.ChangeServer(static_cast<size_t>(std::max(m_editRow, 0)), address, port);
+    if (result.status == CEntryResult::Incomplete)
         return; // the entry stays open
-    if (result == CBasicSettings::AddressExists || result == CBasicSettings::TooManyServers)
+    if (result.status == CEntryResult::Refused)
     {
-        ShowMessage(this, QMessageBox::Critical, result);
+        ShowMessage(this, QMessageBox::Critical, result.refusal.textId);
         return;
     }
     m_list->setEnabled(true);
@@ -315,7 +317,7 @@ void CBaseSetDialog::OnEntrySave()
     }
     else
     {
-        m_list->selectRow(row);
+        m_list->selectRow(m_editRow);
         m_remove->setEnabled(true);
         m_change->setEnabled(true);
     }
@@ -341,14 +343,13 @@ void CBaseSetDialog::OnEntryCancel()
 
 void CBaseSetDialog::OnRemove()
 {
-    std::vector<std::wstring> addresses;
+    std::vector<size_t> rows;
     for (const QModelIndex& index : m_list->selectionModel()->selectedRows())
     {
-        if (index.row() < static_cast<int>(m_settings.Servers().size()))
-            addresses.push_back(m_settings.Servers()[static_cast<size_t>(index.row())].ipAddress);
+        if (m_settings.Servers().IsRow(static_cast<size_t>(index.row())))
+            rows.push_back(static_cast<size_t>(index.row()));
     }
-    for (const auto& address : addresses)
-        m_settings.RemoveServer(address);
+    m_settings.RemoveServers(rows);
     FillList();
     m_list->setCurrentCell(0, 0);
     m_list->selectRow(0);
@@ -370,16 +371,41 @@ void CBaseSetDialog::TakeControls()
     m_settings.voipPort = ToWString(m_voipPort->text());
     m_settings.gpsTracking = m_gpsTracking->isChecked();
     m_settings.rrsDisabled = m_rrsDisabled->isChecked();
-    m_settings.codec = static_cast<CBasicSettings::Codec>(std::max(m_codec->currentIndex(), 0));
-    const int unit = m_speedUnit->currentIndex();
-    m_settings.speedUnit = unit >= 0 ? static_cast<unsigned>(unit) : 0;
+    m_settings.codec = static_cast<size_t>(std::max(m_codec->currentIndex(), 0));
+    m_settings.speedUnit = static_cast<size_t>(std::max(m_speedUnit->currentIndex(), 0));
+}
+
+void CBaseSetDialog::ShowHint(QWidget* field, const char* key)
+{
+    m_settings.localIp = ToWString(m_localIp->text());
+    m_settings.voipPort = ToWString(m_voipPort->text());
+    for (const CHint& hint : m_settings.Hints())
+    {
+        if (hint.field == key)
+        {
+            ShowBalloon(field, hint.textId);
+            return;
+        }
+    }
 }
 
 bool CBaseSetDialog::SaveConfig()
 {
     TakeControls();
-    if (!m_settings.Save(CGatewayConfigDoc::Instance(), GatewayIniPath(rz::ToolDir())))
-        RUROR::CSystemLog::GetInstance()->WriteLog(L"CBaseSetDialog", gLOG_LEVEL,
-                                                   L"Gateway.ini could not be written");
-    return true; // no value of this page can fail the save
+    const auto refusals = m_settings.Validate();
+    if (!refusals.empty())
+    {
+        // A value that no field would give (it came from the document): say which.
+        const CRefusal& refusal = refusals.front();
+        ShowMessageText(this, QMessageBox::Critical,
+                        ToQString(lang::LookupText(refusal.textId)) + "\n" +
+                            QString::fromStdString(refusal.field) + ": " +
+                            ToQString(refusal.subject));
+        return false;
+    }
+    CPageContext* context = Context();
+    CFileChanges unsaved;
+    m_settings.Save(*context->document, context->files,
+                    context->changes != nullptr ? *context->changes : unsaved);
+    return true;
 }

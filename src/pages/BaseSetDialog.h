@@ -20,7 +20,6 @@ class CBaseSetDialog : public CResizablePage
 
 public:
     static constexpr int kDialogId = 129;
-    static constexpr int kMinRows = 6;
 
     // Control IDs of the page (labels and buttons carry their text IDs).
     enum ControlId
@@ -69,10 +68,13 @@ private:
     void EndEntry();
     void SetPageHostEditing(bool editing);
     void ShowBalloon(QWidget* field, int textId);
+    // The model's hint for a field after an edit, as a balloon tip on it.
+    void ShowHint(QWidget* field, const char* key);
     void TakeControls();
 
     CBasicSettings m_settings;
     bool m_adding = true;
+    int m_editRow = -1; // the row a change applies to
     bool m_editing = false;
     QString m_lastBalloon;
 

@@ -26,6 +26,13 @@ void CDlgPageFrame::OnInitDialog()
     ApplyLanguageTexts(this, kDialogId, true);
 }
 
+void CDlgPageFrame::SetContext(CPageContext* context)
+{
+    CResizablePage::SetContext(context);
+    if (m_hosted != nullptr)
+        m_hosted->SetContext(context);
+}
+
 bool CDlgPageFrame::SaveConfig()
 {
     return m_hosted != nullptr && m_hosted->SaveConfig();

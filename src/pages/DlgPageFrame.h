@@ -18,6 +18,7 @@ public:
     int IconId() const { return m_iconId; }
     CResizablePage* HostedPage() const { return m_hosted; }
 
+    void SetContext(CPageContext* context) override;
     // The hosted page's save; false when the frame hosts no page.
     bool SaveConfig() override;
     // The hosted page's language reload; nothing when there is none.

@@ -38,6 +38,7 @@ void CDlgRepeaterFrame::OnInitDialog()
         if (m_page != nullptr)
         {
             m_page->setParent(this);
+            m_page->SetContext(Context());
             m_page->OnInitDialog();
         }
     }

@@ -2,6 +2,7 @@
 
 #include "lang/ILoadLanguage.h"
 #include "lang/ISaveConfig.h"
+#include "pages/PageContext.h"
 #include "ui/ScrollDialog.h"
 
 // What the repeater frame hosts: a scrolling page with an edit mode whose Save and Cancel
@@ -14,6 +15,10 @@ class CRepeaterPageBase : public CScrollDialog, public ISaveConfig, public ILoad
 public:
     using CScrollDialog::CScrollDialog;
 
+    // The host's document and files, given by the frame before OnInitDialog.
+    void SetContext(CPageContext* context) { m_context = context; }
+    CPageContext* Context() const { return m_context; }
+
     // Fills the page when the frame's window is created.
     virtual void OnInitDialog() = 0;
     // True while an entry is being added or changed.
@@ -24,4 +29,7 @@ public:
     virtual void CancelEntry() = 0;
     // The page became the page shown in the tree.
     virtual void Refresh() {}
+
+private:
+    CPageContext* m_context = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include "lang/ILoadLanguage.h"
 #include "lang/ISaveConfig.h"
+#include "pages/PageContext.h"
 
 #include <QWidget>
 
@@ -17,6 +18,11 @@ public:
     explicit CResizablePage(int dialogId, QWidget* parent = nullptr);
 
     int DialogId() const { return m_dialogId; }
+
+    // The host's document and files; set by the host before the page is created. Frames pass
+    // it on to the page they host.
+    virtual void SetContext(CPageContext* context) { m_context = context; }
+    CPageContext* Context() const { return m_context; }
 
     // Creates the page's window once: runs OnInitDialog the first time, nothing after.
     void Create();
@@ -34,6 +40,7 @@ protected:
     virtual void OnInitDialog();
 
 private:
+    CPageContext* m_context = nullptr;
     int m_dialogId;
     bool m_created = false;
 };

@@ -230,6 +230,11 @@ CIniFile::Section(const std::wstring& section) const
 
 int CIniFile::Save(const std::string& path) const
 {
+    return ReplaceFile(path, Bytes());
+}
+
+std::string CIniFile::Bytes() const
+{
     std::wstring text;
     for (const auto& line : m_lines)
         text += line.text + line.eol;
@@ -249,7 +254,7 @@ int CIniFile::Save(const std::string& path) const
         bytes = WideToUtf8(text);
         break;
     }
-    return ReplaceFile(path, bytes);
+    return bytes;
 }
 
 std::wstring GetPrivateProfileString(const std::wstring& section, const std::wstring& key,

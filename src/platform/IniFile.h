@@ -43,6 +43,8 @@ public:
 
     // Writes the file back (temporary file and rename). Returns 0 or an errno.
     int Save(const std::string& path) const;
+    // The file's bytes as Save writes them, in the file's encoding.
+    std::string Bytes() const;
 
     Encoding GetEncoding() const { return m_encoding; }
 

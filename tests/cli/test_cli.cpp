@@ -3,11 +3,14 @@
 #include "TestSupport.h"
 #include "cli/CliApp.h"
 #include "config/GatewayConfigDoc.h"
+#include "model/BasicSettings.h"
 #include "platform/TextCodec.h"
 
 #include <array>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <spawn.h>
 #include <sstream>
 #include <sys/wait.h>
@@ -90,10 +93,11 @@ TEST(Cli, CheckCountsTheSampleDocument)
 
     const CliRun json = RunCli({"--json", "--document=" + sample, "check"});
     EXPECT_EQ(json.status, CCliApp::kDone);
-    EXPECT_NE(json.out.find("\"radioServers\":{\"total\":2,\"active\":1}"), std::string::npos)
-        << json.out;
-    EXPECT_NE(json.out.find("\"repeaters\":{\"total\":2,\"slots\":4}"), std::string::npos);
-    EXPECT_NE(json.out.find("\"problems\":[]"), std::string::npos);
+    const auto parsed = nlohmann::json::parse(json.out);
+    EXPECT_EQ(parsed["radioServers"], (nlohmann::json{{"total", 2}, {"active", 1}}));
+    EXPECT_EQ(parsed["repeaters"], (nlohmann::json{{"total", 2}, {"slots", 4}}));
+    EXPECT_TRUE(parsed["problems"].empty());
+    EXPECT_EQ(parsed["document"], sample);
 
     // The real program prints the same.
     CTempDir state;
@@ -169,9 +173,46 @@ TEST(Cli, UsageErrors)
     EXPECT_EQ(RunCli({"--document"}).status, CCliApp::kUsage);
     EXPECT_EQ(RunCli({"--colour", "check"}).status, CCliApp::kUsage);
     EXPECT_EQ(RunCli({"check", "extra"}).status, CCliApp::kUsage);
+    EXPECT_EQ(RunCli({"server", "add", "10.0.0.1"}).status, CCliApp::kUsage);
+    EXPECT_EQ(RunCli({"server", "change", "1.1.1.1", "2.2.2.2", "3", "--row", "0"}).status,
+              CCliApp::kUsage);
+    // An empty path would fall back to the machine's own document: refused.
+    const CliRun empty = RunCli({"--document", "", "basic", "set", "local-port=7777"});
+    EXPECT_EQ(empty.status, CCliApp::kUsage);
+    EXPECT_NE(empty.err.find("--document"), std::string::npos) << empty.err;
+    EXPECT_EQ(RunCli({"--tool-dir=", "check"}).status, CCliApp::kUsage);
     const CliRun help = RunCli({"--help"});
     EXPECT_EQ(help.status, CCliApp::kDone);
     EXPECT_NE(help.out.find("rewrite"), std::string::npos);
+    EXPECT_EQ(RunCli({"--version"}).out, "ravirazazu-cli 0.1.0\n");
+}
+
+TEST(Cli, TheReadmeShowsTheHelpAsItIs)
+{
+    // The README's command-line section is the program's own help, between its markers.
+    std::ifstream readme(std::string(RZ_EXAMPLES_DIR) + "/../README.md");
+    const std::string text((std::istreambuf_iterator<char>(readme)),
+                           std::istreambuf_iterator<char>());
+    const std::string begin = "<!-- ravirazazu-cli --help -->\n```\n";
+    const auto from = text.find(begin);
+    ASSERT_NE(from, std::string::npos);
+    const auto to = text.find("```", from + begin.size());
+    ASSERT_NE(to, std::string::npos);
+    std::string help = RunCli({"--help"}).out;
+    EXPECT_EQ(text.substr(from + begin.size(), to - from - begin.size()), help);
+}
+
+TEST(Cli, JsonIsValidForAnyPath)
+{
+    CTempDir dir;
+    // A file name that is not UTF-8, as Linux allows.
+    const std::string path = dir.File("Gateway\xff\xfe\"Config\".XML");
+    WriteBytes(path, ReadBytes(rztest::SampleDocumentPath()));
+    const CliRun run = RunCli({"--json", "--document", path, "check"});
+    EXPECT_EQ(run.status, CCliApp::kDone) << run.err;
+    nlohmann::json parsed;
+    ASSERT_NO_THROW(parsed = nlohmann::json::parse(run.out)) << run.out;
+    EXPECT_EQ(parsed["document"], dir.File("Gateway\uFFFD\uFFFD\"Config\".XML"));
 }
 
 TEST(Cli, LanguagesAreListedShownAndChosen)
@@ -242,16 +283,22 @@ TEST(Cli, RadioServersFollowThePagesRules)
 
     // Values go through the fields' corrections; changing only the port is refused.
     EXPECT_EQ(run({"server", "change", "10.0.0.1", "10.0.0.1", "5000"}).err,
-              "ravirazazu-cli: Please change the IP\n");
-    ASSERT_EQ(run({"server", "change", "10.0.0.1", "10.7", "70000"}).status, CCliApp::kDone);
-    EXPECT_NE(run({"server", "list"}).out.find("10.7.0.0         65535\n"), std::string::npos);
+              "ravirazazu-cli: server-ip=10.0.0.1: Please change the IP\n");
+    const CliRun changed = run({"server", "change", "10.0.0.1", "10.7", "70000"});
+    ASSERT_EQ(changed.status, CCliApp::kDone);
+    EXPECT_EQ(changed.out, "server-ip: 10.7 -> 10.7.0.0\nserver-port: 70000 -> 65535\n");
+    EXPECT_NE(run({"server", "list"}).out.find("1    10.7.0.0         65535\n"), std::string::npos);
     EXPECT_EQ(run({"server", "remove", "10.0.0.2", "10.9.9.9"}).status, CCliApp::kRefused);
     EXPECT_EQ(run({"server", "remove", "10.0.0.2", "10.0.0.3"}).status, CCliApp::kDone);
-    EXPECT_EQ(
-        run({"--json", "server", "list"}).out,
-        "{\"max\":5,\"servers\":[{\"ip\":\"10.7.0.0\",\"port\":\"65535\"},"
-        "{\"ip\":\"10.0.0.4\",\"port\":\"4000\"},{\"ip\":\"10.0.0.5\",\"port\":\"4000\"}]}\n");
+    const auto listed = nlohmann::json::parse(run({"--json", "server", "list"}).out);
+    EXPECT_EQ(listed, nlohmann::json::parse(R"({"max":5,"servers":[
+        {"row":1,"ip":"10.7.0.0","port":"65535"},{"row":2,"ip":"10.0.0.4","port":"4000"},
+        {"row":3,"ip":"10.0.0.5","port":"4000"}]})"));
     EXPECT_EQ(run({"server", "add", "10.0.0.x", "1"}).status, CCliApp::kUsage);
+    // Every correction is said, also for an address.
+    const CliRun corrected = run({"server", "add", "999.1.1.1", "4000"});
+    EXPECT_EQ(corrected.status, CCliApp::kDone);
+    EXPECT_EQ(corrected.out, "server-ip: 999.1.1.1 -> 255.1.1.1\n");
 
     // basic set: all values checked first; one bad value changes nothing.
     const std::string before = ReadBytes(path);
@@ -261,10 +308,11 @@ TEST(Cli, RadioServersFollowThePagesRules)
         run({"basic", "set", "local-port=70000", "speed-unit=knots", "gps-tracking=on"});
     EXPECT_EQ(set.status, CCliApp::kDone) << set.err;
     EXPECT_EQ(set.out, "local-port: 70000 -> 65535\n");
-    const CliRun shown = run({"--json", "basic", "show"});
-    EXPECT_NE(shown.out.find("\"local-port\":\"65535\""), std::string::npos) << shown.out;
-    EXPECT_NE(shown.out.find("\"speed-unit\":2,\"speed-unit-name\":\"knots\""), std::string::npos);
-    EXPECT_NE(shown.out.find("\"gps-tracking\":true"), std::string::npos);
+    const auto shown = nlohmann::json::parse(run({"--json", "basic", "show"}).out);
+    EXPECT_EQ(shown["local-port"], "65535");
+    EXPECT_EQ(shown["speed-unit"], 2);
+    EXPECT_EQ(shown["speed-unit-name"], "knots");
+    EXPECT_EQ(shown["gps-tracking"], true);
     EXPECT_NE(ReadBytes(dir.File("tool/Gateway.ini")).find("SPEEDUNIT=2\r\n"), std::string::npos);
 }
 
@@ -303,4 +351,102 @@ TEST(Cli, ServiceCommandsDriveTheUnit)
     const CliRun missing = RunCli({"--tool-dir", dir.Path(), "service", "status"});
     EXPECT_EQ(missing.status, CCliApp::kOperationFailed);
     EXPECT_NE(missing.err.find("Other Gateway is not installed"), std::string::npos) << missing.err;
+}
+
+TEST(Cli, ARefusedCommandLeavesEveryFileAsItWas)
+{
+    CTempDir dir;
+    const std::string path = dir.File("GatewayConfig.XML");
+    // A duplicated address, an inactive entry and a child that is no RadioServer but active.
+    WriteBytes(path, rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
+                                   L"<MXRGateways><GatewayConfig><Language>English</Language>"
+                                   L"<LocalPort>3003</LocalPort><RadioServers>"
+                                   L"<RadioServer><Used>TRUE</Used><IPAddress>10.0.0.1</IPAddress>"
+                                   L"<IPPort>1</IPPort></RadioServer>"
+                                   L"<RadioServer><Used>FALSE</Used><IPAddress>10.0.0.9</IPAddress>"
+                                   L"<IPPort>9</IPPort></RadioServer>"
+                                   L"<Spare><Used>true</Used><IPAddress>10.0.0.2</IPAddress>"
+                                   L"<IPPort>2</IPPort></Spare>"
+                                   L"<RadioServer><Used>TRUE</Used><IPAddress>10.0.0.1</IPAddress>"
+                                   L"<IPPort>3</IPPort></RadioServer>"
+                                   L"</RadioServers></GatewayConfig></MXRGateways>"));
+    std::filesystem::copy(rztest::SampleToolDir(), dir.File("tool"),
+                          std::filesystem::copy_options::recursive);
+    // An unusable speed unit: opening the page would repair it, a refused command must not.
+    const std::string ini = dir.File("tool/Gateway.ini");
+    WriteBytes(ini, "[TELEMETRYGPSFLAGSTRINGS]\r\nSPEEDUNIT=7\r\n");
+    const std::vector<std::string> base = {"--document", path, "--tool-dir", dir.File("tool")};
+    const auto run = [&base](std::vector<std::string> args)
+    {
+        args.insert(args.begin(), base.begin(), base.end());
+        return RunCli(args);
+    };
+    const std::string document = ReadBytes(path);
+    const std::string gatewayIni = ReadBytes(ini);
+    const std::vector<std::vector<std::string>> refused = {
+        {"basic", "set", "local-port=1", "codec=opus"},
+        {"basic", "set", "voip-port=12x"},
+        {"basic", "set", "nonsense=1"},
+        {"server", "add", "10.0.0.2", "5"},
+        {"server", "change", "10.0.0.1", "10.0.0.5", "5"},
+        {"server", "change", "10.0.0.1", "10.0.0.2", "5", "--row", "4"},
+        {"server", "change", "10.0.0.7", "10.0.0.5", "5"},
+        {"server", "remove", "10.0.0.1"},
+        {"server", "remove", "10.0.0.2", "10.0.0.7"},
+    };
+    for (const auto& args : refused)
+    {
+        const CliRun result = run(args);
+        EXPECT_NE(result.status, CCliApp::kDone) << args[0] << " " << args[1];
+        EXPECT_EQ(ReadBytes(path), document) << args[0] << " " << args[1];
+        EXPECT_EQ(ReadBytes(ini), gatewayIni) << args[0] << " " << args[1];
+    }
+    // The ambiguous address says how to choose.
+    EXPECT_EQ(run({"server", "remove", "10.0.0.1"}).err,
+              "ravirazazu-cli: 2 radio servers have the address 10.0.0.1 (rows 1 and 3); "
+              "choose one with --row N\n");
+
+    // check and server list agree with the page: three servers (the Spare one is active too),
+    // one address twice, the inactive entry counted but not listed.
+    const auto checked = nlohmann::json::parse(run({"--json", "check"}).out);
+    EXPECT_EQ(checked["radioServers"], (nlohmann::json{{"total", 4}, {"active", 3}}));
+    EXPECT_NE(checked["problems"].dump().find(
+                  "radio server 10.0.0.1 is listed more than once (rows 1, 3)"),
+              std::string::npos)
+        << checked.dump();
+    const auto listed = nlohmann::json::parse(run({"--json", "server", "list"}).out);
+    ASSERT_EQ(listed["servers"].size(), 3u);
+    EXPECT_EQ(listed["servers"][1]["ip"], "10.0.0.2");
+    EXPECT_EQ(listed["servers"][2]["port"], "3");
+
+    // The second of the two is changed and removed by its row; the first stays as it was.
+    const CliRun second = run({"server", "change", "10.0.0.1", "10.0.0.5", "5", "--row", "3"});
+    ASSERT_EQ(second.status, CCliApp::kDone) << second.err;
+    CGatewayConfigDoc doc;
+    ASSERT_TRUE(doc.Load(path));
+    CBasicSettings settings;
+    settings.Load(doc, {dir.File("tool")});
+    ASSERT_EQ(settings.Servers().Count(), 3u);
+    EXPECT_EQ(settings.Servers().Rows()[0].ipPort, L"1");
+    EXPECT_EQ(settings.Servers().Rows()[2].ipAddress, L"10.0.0.5");
+    // The inactive entry is still there; the speed unit was repaired with the change.
+    EXPECT_EQ(doc.RadioServers()->GetChildCount(), 4u);
+    EXPECT_EQ(ReadBytes(ini), "[TELEMETRYGPSFLAGSTRINGS]\r\nSPEEDUNIT=0\r\n");
+    ASSERT_EQ(run({"server", "remove", "10.0.0.1", "--row", "1"}).status, CCliApp::kDone);
+}
+
+TEST(Cli, AnIniFileThatCannotBeWrittenLeavesTheDocumentUnwritten)
+{
+    CTempDir dir;
+    const std::string path = dir.File("GatewayConfig.XML");
+    WriteBytes(path, ReadBytes(rztest::SampleDocumentPath()));
+    // Gateway.ini is a folder: it can be neither read nor replaced.
+    std::filesystem::create_directories(dir.File("tool/Gateway.ini"));
+    const std::string before = ReadBytes(path);
+    const CliRun run = RunCli(
+        {"--document", path, "--tool-dir", dir.File("tool"), "basic", "set", "speed-unit=mph"});
+    EXPECT_EQ(run.status, CCliApp::kDocumentError);
+    EXPECT_NE(run.err.find("cannot write " + dir.File("tool/Gateway.ini")), std::string::npos)
+        << run.err;
+    EXPECT_EQ(ReadBytes(path), before);
 }

@@ -34,6 +34,14 @@ protected:
         ASSERT_TRUE(m_document.Load(m_dir.File("GatewayConfig.XML")));
     }
     std::string Ini() const { return m_dir.File("Gateway.ini"); }
+    CToolFiles Files() const { return {m_dir.Path()}; }
+    // Saves into the document and writes the staged ini changes, as a save does.
+    void Save(const CBasicSettings& settings)
+    {
+        CFileChanges changes;
+        settings.Save(m_document, Files(), changes);
+        ASSERT_TRUE(changes.Commit(nullptr));
+    }
 
     static std::wstring Server(const wchar_t* used, const wchar_t* ip, const wchar_t* port)
     {
@@ -56,14 +64,14 @@ TEST_F(BasicSettingsTest, ActiveServersAreListedAndInactiveOnesSurviveSave)
                   L"<Comment>kept</Comment>" + Server(L"no", L"10.0.0.4", L"4") +
                   L"</RadioServers>");
     CBasicSettings settings;
-    settings.Load(m_document, Ini());
-    ASSERT_EQ(settings.Servers().size(), 2u);
-    EXPECT_EQ(settings.Servers()[0], (RadioServerRecord{L"true", L"10.0.0.2", L"2"}));
+    settings.Load(m_document, Files());
+    ASSERT_EQ(settings.Servers().Count(), 2u);
+    EXPECT_EQ(settings.Servers().Rows()[0], (RadioServerRecord{L"true", L"10.0.0.2", L"2"}));
     EXPECT_EQ(settings.speedUnit, 1u);
 
-    ASSERT_EQ(settings.RemoveServer(L"10.0.0.3"), CBasicSettings::Done);
-    ASSERT_EQ(settings.AddServer(L"10.0.0.9", L"9"), CBasicSettings::Done);
-    ASSERT_TRUE(settings.Save(m_document, Ini()));
+    settings.RemoveServers({1});
+    ASSERT_EQ(settings.AddServer(L"10.0.0.9", L"9"), CEntryResult{});
+    Save(settings);
     ASSERT_EQ(m_document.Save(), 1);
 
     CGatewayConfigDoc reread;
@@ -93,26 +101,90 @@ TEST_F(BasicSettingsTest, ListRulesRefuseAndChangeNothing)
 {
     WriteDocument(L"<RadioServers>" + Server(L"TRUE", L"10.0.0.1", L"1") + L"</RadioServers>");
     CBasicSettings settings;
-    settings.Load(m_document, Ini());
+    settings.Load(m_document, Files());
     for (int i = 2; i <= 5; ++i)
-        ASSERT_EQ(settings.AddServer(L"10.0.0." + std::to_wstring(i), L"7"), CBasicSettings::Done);
+        ASSERT_EQ(settings.AddServer(L"10.0.0." + std::to_wstring(i), L"7"), CEntryResult{});
     const CBasicSettings full = settings;
-    EXPECT_EQ(settings.CanAdd(), CBasicSettings::TooManyServers);
-    EXPECT_EQ(settings.AddServer(L"10.0.0.6", L"7"), CBasicSettings::TooManyServers);
+    const CEntryResult tooMany{CEntryResult::Refused, CRefusal(10038)};
+    EXPECT_EQ(settings.CanAdd(), CRefusal(10038));
+    EXPECT_EQ(settings.AddServer(L"10.0.0.6", L"7"), tooMany);
     // Changing only the port keeps the address: refused like a duplicate.
-    EXPECT_EQ(settings.ChangeServer(L"10.0.0.2", L"10.0.0.2", L"8"), CBasicSettings::AddressExists);
-    EXPECT_EQ(settings.ChangeServer(L"10.0.0.2", L"10.0.0.3", L"8"), CBasicSettings::AddressExists);
-    EXPECT_EQ(settings.ChangeServer(L"10.0.0.2", L"", L"8"), CBasicSettings::Incomplete);
-    EXPECT_EQ(settings.ChangeServer(L"10.9.9.9", L"10.0.0.8", L"8"), CBasicSettings::NotFound);
-    EXPECT_EQ(settings.RemoveServer(L"10.9.9.9"), CBasicSettings::NotFound);
+    EXPECT_EQ(settings.ChangeServer(1, L"10.0.0.2", L"8"),
+              (CEntryResult{CEntryResult::Refused, CRefusal(10006, L"10.0.0.2", "server-ip")}));
+    EXPECT_EQ(settings.ChangeServer(1, L"10.0.0.3", L"8").refusal.textId, 10006);
+    EXPECT_EQ(settings.ChangeServer(1, L"", L"8").status, CEntryResult::Incomplete);
+    EXPECT_EQ(settings.ChangeServer(9, L"10.0.0.8", L"8").status, CEntryResult::Refused);
     EXPECT_EQ(settings, full);
 
     // A change keeps the server's place in the list.
-    ASSERT_EQ(settings.ChangeServer(L"10.0.0.2", L"10.0.0.20", L"8"), CBasicSettings::Done);
-    EXPECT_EQ(settings.Servers()[1], (RadioServerRecord{L"", L"10.0.0.20", L"8"}));
-    ASSERT_EQ(settings.RemoveServer(L"10.0.0.1"), CBasicSettings::Done);
-    EXPECT_EQ(settings.AddServer(L"", L"1"), CBasicSettings::Incomplete);
-    EXPECT_EQ(settings.AddServer(L"10.0.0.3", L"1"), CBasicSettings::AddressExists);
+    ASSERT_EQ(settings.ChangeServer(1, L"10.0.0.20", L"8"), CEntryResult{});
+    EXPECT_EQ(settings.Servers().Rows()[1], (RadioServerRecord{L"", L"10.0.0.20", L"8"}));
+    settings.RemoveServers({0});
+    EXPECT_EQ(settings.AddServer(L"", L"1").status, CEntryResult::Incomplete);
+    EXPECT_EQ(settings.AddServer(L"10.0.0.3", L"1").refusal,
+              CRefusal(10006, L"10.0.0.3", "server-ip"));
+}
+
+TEST_F(BasicSettingsTest, ServersOfOneAddressAreChangedAndRemovedByTheirRow)
+{
+    WriteDocument(L"<RadioServers>" + Server(L"TRUE", L"10.0.0.1", L"1") +
+                  Server(L"TRUE", L"10.0.0.2", L"2") + Server(L"TRUE", L"10.0.0.1", L"3") +
+                  L"</RadioServers>");
+    CBasicSettings settings;
+    settings.Load(m_document, Files());
+    EXPECT_EQ(settings.Servers().RowsWithKey(L"10.0.0.1"), (std::vector<size_t>{0, 2}));
+    EXPECT_EQ(settings.Servers().DuplicateKeys(), std::vector<std::wstring>{L"10.0.0.1"});
+    // The second entry of the address, not the first.
+    ASSERT_EQ(settings.ChangeServer(2, L"10.0.0.3", L"3"), CEntryResult{});
+    EXPECT_EQ(settings.Servers().Rows()[0].ipPort, L"1");
+    EXPECT_EQ(settings.Servers().Rows()[2].ipAddress, L"10.0.0.3");
+    settings.RemoveServers({2, 0, 2});
+    ASSERT_EQ(settings.Servers().Count(), 1u);
+    EXPECT_EQ(settings.Servers().Rows()[0].ipAddress, L"10.0.0.2");
+}
+
+TEST_F(BasicSettingsTest, HintsAndRefusalsFollowTheFields)
+{
+    WriteDocument(L"<LocalIP>10.0.0.1</LocalIP><LocalPort>3003</LocalPort>"
+                  L"<VOIPBeginPort>19000</VOIPBeginPort>");
+    CBasicSettings settings;
+    settings.Load(m_document, Files());
+    EXPECT_TRUE(settings.Hints().empty());
+    EXPECT_TRUE(settings.Validate().empty());
+    settings.localIp = L"";
+    settings.voipPort = L"19001";
+    EXPECT_EQ(settings.Hints(), (std::vector<CHint>{{"local-ip", 10013}, {"voip-port", 10027}}));
+
+    // What no field would show is refused: pasted junk, a port above 65535, a part above 255.
+    settings.localIp = L"10.0.0.300";
+    settings.localPort = L"99999x";
+    settings.voipPort = L"70000";
+    EXPECT_EQ(settings.Validate(), (std::vector<CRefusal>{{10013, L"10.0.0.300", "local-ip"},
+                                                          {10008, L"99999x", "local-port"},
+                                                          {10008, L"70000", "voip-port"}}));
+    // What a field holds while it is typed into passes: a half address, empty fields.
+    settings.localIp = L"10.0";
+    settings.localPort = L"";
+    settings.voipPort = L"";
+    EXPECT_TRUE(settings.Validate().empty());
+    settings.localIp = L"10..0";
+    EXPECT_EQ(settings.Validate(), (std::vector<CRefusal>{{10013, L"10..0", "local-ip"}}));
+}
+
+TEST_F(BasicSettingsTest, NothingIsWrittenBeforeTheChangesAreCommitted)
+{
+    rztest::WriteBytes(Ini(), IniWithUnit("5"));
+    WriteDocument(L"");
+    CBasicSettings settings;
+    settings.Load(m_document, Files());
+    CFileChanges changes;
+    settings.Repair(Files(), changes);
+    settings.speedUnit = 1;
+    settings.Save(m_document, Files(), changes);
+    EXPECT_FALSE(changes.Empty());
+    EXPECT_EQ(rztest::ReadBytes(Ini()), IniWithUnit("5"));
+    ASSERT_TRUE(changes.Commit(nullptr));
+    EXPECT_EQ(rztest::ReadBytes(Ini()), IniWithUnit("1"));
 }
 
 TEST_F(BasicSettingsTest, ValuesDefaultsCodecAndSwitches)
@@ -121,50 +193,48 @@ TEST_F(BasicSettingsTest, ValuesDefaultsCodecAndSwitches)
         L"<VocCodec>8:G.711a</VocCodec><KeepUnsubscribedGPSData>01</KeepUnsubscribedGPSData>"
         L"<KeepRRSRetryTime>2</KeepRRSRetryTime><LocalIP></LocalIP>");
     CBasicSettings settings;
-    settings.Load(m_document, Ini());
-    EXPECT_EQ(settings.codec, CBasicSettings::Codec::G711a);
+    settings.Load(m_document, Files());
+    EXPECT_EQ(settings.codec, 1u);      // G.711a
     EXPECT_TRUE(settings.gpsTracking);  // reads as the integer 1
     EXPECT_FALSE(settings.rrsDisabled); // 2 is not on
     EXPECT_EQ(settings.localIp, L"127.0.0.1");
     EXPECT_EQ(settings.localPort, L"0");
     EXPECT_EQ(settings.voipPort, L"19000");
-    EXPECT_EQ(CBasicSettings::CodecFrom(L"18:G.729a"), CBasicSettings::Codec::G729a);
+    EXPECT_EQ(CBasicSettings::CodecFrom(L"18:G.729a"), 2u);
 
     // An unknown codec leaves G.711u, and saving writes 0:G.711u; every value is set or made.
     WriteDocument(L"<VocCodec>97:opus</VocCodec>");
-    settings.Load(m_document, Ini());
-    EXPECT_EQ(settings.codec, CBasicSettings::Codec::G711u);
+    settings.Load(m_document, Files());
+    EXPECT_EQ(settings.codec, 0u);
     settings.localPort = L"3003";
-    ASSERT_TRUE(settings.Save(m_document, Ini()));
+    Save(settings);
     EXPECT_STREQ(m_document.GetSetting(L"VocCodec"), L"0:G.711u");
     EXPECT_STREQ(m_document.GetSetting(L"LocalPort"), L"3003");
     EXPECT_STREQ(m_document.GetSetting(L"KeepRRSRetryTime"), L"0");
     EXPECT_EQ(m_document.GatewayConfig()->GetChildCount(), 8u); // VocCodec, Language and six made
 }
 
-TEST_F(BasicSettingsTest, UnusableSpeedUnitsAreRewrittenAsZeroAtOnce)
+TEST_F(BasicSettingsTest, UnusableSpeedUnitsAreRepairedAsZero)
 {
     WriteDocument(L"");
     for (const std::string unit : {"3", "-1"})
     {
         rztest::WriteBytes(Ini(), IniWithUnit(unit));
         CBasicSettings settings;
-        bool rewritten = false;
-        settings.Load(m_document, Ini(), &rewritten);
+        settings.Load(m_document, Files());
         EXPECT_EQ(settings.speedUnit, 0u) << unit;
-        EXPECT_TRUE(rewritten) << unit;
-        // Only that key changed: comments, other keys and line ends are kept.
+        // Loading writes nothing; the repair the page makes at once changes only that key:
+        // comments, other keys and line ends are kept.
+        EXPECT_EQ(rztest::ReadBytes(Ini()), IniWithUnit(unit));
+        CFileChanges repair;
+        settings.Repair(Files(), repair);
+        ASSERT_TRUE(repair.Commit(nullptr));
         EXPECT_EQ(rztest::ReadBytes(Ini()), IniWithUnit("0")) << unit;
     }
-    // Without repair (the command line's show) the file is left alone.
-    rztest::WriteBytes(Ini(), IniWithUnit("7"));
     CBasicSettings settings;
-    settings.Load(m_document, Ini(), nullptr, false);
-    EXPECT_EQ(settings.speedUnit, 0u);
-    EXPECT_EQ(rztest::ReadBytes(Ini()), IniWithUnit("7"));
-
+    settings.Load(m_document, Files());
     settings.speedUnit = 2;
-    ASSERT_TRUE(settings.Save(m_document, Ini()));
+    Save(settings);
     EXPECT_EQ(rztest::ReadBytes(Ini()), IniWithUnit("2"));
 }
 
@@ -181,7 +251,7 @@ TEST_F(BasicSettingsTest, SwitchesAreOnOnlyForTheNumberOne)
         WriteDocument(L"<KeepUnsubscribedGPSData>" + value + L"</KeepUnsubscribedGPSData>" +
                       L"<KeepRRSRetryTime>" + value + L"</KeepRRSRetryTime>");
         CBasicSettings settings;
-        settings.Load(m_document, Ini());
+        settings.Load(m_document, Files());
         EXPECT_EQ(settings.gpsTracking, c.on) << "KeepUnsubscribedGPSData " << value;
         EXPECT_EQ(settings.rrsDisabled, c.on) << "KeepRRSRetryTime " << value;
     }
@@ -193,11 +263,11 @@ TEST_F(BasicSettingsTest, MissingSpeedUnitOpensAtTheFirstEntryAndLeavesTheFileAl
     const std::string withoutKey = "[TELEMETRYGPSFLAGSTRINGS]\r\nLATITUDE=LAT\r\n";
     rztest::WriteBytes(Ini(), withoutKey);
     CBasicSettings settings;
-    bool rewritten = true;
-    settings.Load(m_document, Ini(), &rewritten);
+    settings.Load(m_document, Files());
     EXPECT_EQ(settings.speedUnit, 0u);
-    EXPECT_FALSE(rewritten);
-    EXPECT_EQ(rztest::ReadBytes(Ini()), withoutKey);
+    CFileChanges repair;
+    settings.Repair(Files(), repair);
+    EXPECT_TRUE(repair.Empty());
 }
 
 TEST_F(BasicSettingsTest, SavedServersAreCompleteAndChangedOnesAreActive)
@@ -207,10 +277,10 @@ TEST_F(BasicSettingsTest, SavedServersAreCompleteAndChangedOnesAreActive)
                   Server(L"TRUE", L"10.0.0.2", L"") + Server(L"TRUE", L"", L"3") +
                   Server(L"true", L"10.0.0.4", L"4") + L"</RadioServers>");
     CBasicSettings settings;
-    settings.Load(m_document, Ini());
-    ASSERT_EQ(settings.Servers().size(), 4u);
-    ASSERT_EQ(settings.ChangeServer(L"10.0.0.1", L"10.0.0.10", L"10"), CBasicSettings::Done);
-    ASSERT_TRUE(settings.Save(m_document, Ini()));
+    settings.Load(m_document, Files());
+    ASSERT_EQ(settings.Servers().Count(), 4u);
+    ASSERT_EQ(settings.ChangeServer(0, L"10.0.0.10", L"10"), CEntryResult{});
+    Save(settings);
 
     // A server without a port or an address is not written; a changed one is active in the
     // document's own spelling, an unchanged one keeps its Used text.
@@ -229,20 +299,18 @@ TEST_F(BasicSettingsTest, EachCodecIsSavedAsItsStoredValue)
     WriteDocument(L"<VocCodec>0:G.711u</VocCodec>");
     const struct
     {
-        CBasicSettings::Codec codec;
+        size_t codec;
         const wchar_t* stored;
-    } cases[] = {{CBasicSettings::Codec::G711u, L"0:G.711u"},
-                 {CBasicSettings::Codec::G711a, L"8:G.711a"},
-                 {CBasicSettings::Codec::G729a, L"18:G.729a"}};
+    } cases[] = {{0, L"0:G.711u"}, {1, L"8:G.711a"}, {2, L"18:G.729a"}};
     for (const auto& c : cases)
     {
         CBasicSettings settings;
-        settings.Load(m_document, Ini());
+        settings.Load(m_document, Files());
         settings.codec = c.codec;
-        ASSERT_TRUE(settings.Save(m_document, Ini()));
+        Save(settings);
         EXPECT_STREQ(m_document.GetSetting(L"VocCodec"), c.stored);
         // Read back, the stored value selects the same codec.
-        settings.Load(m_document, Ini());
+        settings.Load(m_document, Files());
         EXPECT_EQ(settings.codec, c.codec) << c.stored;
     }
 }

@@ -170,7 +170,7 @@ TEST_F(BaseSetDialogTest, AddChangeRemoveAndCancelWalkTheEntryEditMode)
     QTest::mouseClick(Button(CBaseSetDialog::kRemoveButton), Qt::LeftButton);
     EXPECT_EQ(Cell(0, 0), "");
     EXPECT_EQ(List()->rowCount(), 6);
-    EXPECT_TRUE(m_page->Settings().Servers().empty());
+    EXPECT_TRUE(m_page->Settings().Servers().Rows().empty());
     EXPECT_EQ(ListButtons(), "100"); // the first row, now blank, is selected
 
     // Saving writes the list into the document.
@@ -188,7 +188,7 @@ TEST_F(BaseSetDialogTest, AFullListRefusesAddAndTipsDoNotBlockSaving)
         Type(CBaseSetDialog::kServerPortEdit, "1000");
         QTest::mouseClick(Button(CBaseSetDialog::kEntrySaveButton), Qt::LeftButton);
     }
-    EXPECT_EQ(m_page->Settings().Servers().size(), 5u);
+    EXPECT_EQ(m_page->Settings().Servers().Count(), 5u);
     {
         CMessageBoxAnswerer answerer;
         QTest::mouseClick(Button(CBaseSetDialog::kAddButton), Qt::LeftButton);
