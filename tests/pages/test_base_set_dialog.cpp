@@ -205,3 +205,47 @@ TEST_F(BaseSetDialogTest, AFullListRefusesAddAndTipsDoNotBlockSaving)
     ASSERT_TRUE(m_page->SaveConfig());
     EXPECT_STREQ(CGatewayConfigDoc::Instance().GetSetting(L"VOIPBeginPort"), L"19001");
 }
+
+namespace
+{
+
+// A document whose server list names one address twice.
+class BaseSetDuplicatesTest : public BaseSetDialogTest
+{
+protected:
+    void SetUp() override
+    {
+        rztest::WriteBytes(
+            DocumentPath(),
+            rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<MXRGateways>"
+                          L"<GatewayConfig><Language>English</Language><RadioServers>"
+                          L"<RadioServer><Used>TRUE</Used><IPAddress>10.0.0.1</IPAddress>"
+                          L"<IPPort>1</IPPort></RadioServer>"
+                          L"<RadioServer><Used>TRUE</Used><IPAddress>10.0.0.1</IPAddress>"
+                          L"<IPPort>2</IPPort></RadioServer>"
+                          L"</RadioServers></GatewayConfig></MXRGateways>"));
+        BaseSetDialogTest::SetUp();
+    }
+};
+
+} // namespace
+
+TEST_F(BaseSetDuplicatesTest, TheSecondEntryOfAnAddressIsChangedAndRemovedByItsRow)
+{
+    ASSERT_EQ(Cell(1, 1), "2");
+    ClickRow(1);
+    EXPECT_EQ(Control<QLineEdit>(CBaseSetDialog::kServerPortEdit)->text(), "2");
+    QTest::mouseClick(Button(CBaseSetDialog::kChangeButton), Qt::LeftButton);
+    Type(CBaseSetDialog::kServerIpEdit, "10.0.0.2");
+    QTest::mouseClick(Button(CBaseSetDialog::kEntrySaveButton), Qt::LeftButton);
+    EXPECT_EQ(Cell(0, 0), "10.0.0.1");
+    EXPECT_EQ(Cell(0, 1), "1");
+    EXPECT_EQ(Cell(1, 0), "10.0.0.2");
+    EXPECT_EQ(Cell(1, 1), "2");
+
+    // Removing the second row leaves the first.
+    ClickRow(1);
+    QTest::mouseClick(Button(CBaseSetDialog::kRemoveButton), Qt::LeftButton);
+    ASSERT_EQ(m_page->Settings().Servers().Count(), 1u);
+    EXPECT_EQ(m_page->Settings().Servers().Rows()[0].ipPort, L"1");
+}
