@@ -3,8 +3,8 @@
 // the systemd stand-in on a private bus holding a few hundred units.
 #include "PrivateBus.h"
 #include "SystemdStandIn.h"
-#include "network/Events.h"
-#include "network/ListenerBase.h"
+#include "events/Events.h"
+#include "events/ListenerBase.h"
 #include "service/ServiceStateCheck.h"
 
 #include <benchmark/benchmark.h>

@@ -2,9 +2,9 @@
 
 #include "config/GatewayConfigDoc.h"
 #include "config/SystemLog.h"
+#include "events/Events.h"
 #include "lang/Language.h"
 #include "logging/ToolLog.h"
-#include "network/Events.h"
 #include "pages/BaseSetDialog.h"
 #include "pages/DlgPageFrame.h"
 #include "pages/DlgRepeaterFrame.h"

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "lang/ILoadLanguage.h"
-#include "network/ListenerBase.h"
+#include "events/ListenerBase.h"
 #include "pages/PageContext.h"
+#include "ui/ILoadLanguage.h"
 #include "ui/PageHost.h"
 
 #include <QDialog>

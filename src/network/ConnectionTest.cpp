@@ -1,7 +1,7 @@
 #include "network/ConnectionTest.h"
 
 #include "config/SystemLog.h"
-#include "network/Events.h"
+#include "events/Events.h"
 #include "network/MobileChannelDetector.h"
 #include "network/QRNPSocket.h"
 #include "platform/SocketErrors.h"

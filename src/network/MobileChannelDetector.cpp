@@ -1,7 +1,7 @@
 #include "network/MobileChannelDetector.h"
 
 #include "config/SystemLog.h"
-#include "network/Events.h"
+#include "events/Events.h"
 #include "platform/DebugOutput.h"
 #include "platform/TextCodec.h"
 

@@ -1,6 +1,6 @@
 #include "network/QDPSocket.h"
 
-#include "network/Events.h"
+#include "events/Events.h"
 #include "platform/DebugOutput.h"
 #include "platform/SocketErrors.h"
 

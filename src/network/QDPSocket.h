@@ -1,6 +1,6 @@
 #pragma once
 
-#include "network/NotifierBase.h"
+#include "events/NotifierBase.h"
 #include "platform/WakeFd.h"
 
 #include <atomic>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "lang/ILoadLanguage.h"
-#include "lang/ISaveConfig.h"
+#include "pages/ISaveConfig.h"
 #include "pages/PageContext.h"
+#include "ui/ILoadLanguage.h"
 #include "ui/ScrollDialog.h"
 
 // What the repeater frame hosts: a scrolling page with an edit mode whose Save and Cancel

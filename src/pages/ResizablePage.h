@@ -1,8 +1,8 @@
 #pragma once
 
-#include "lang/ILoadLanguage.h"
-#include "lang/ISaveConfig.h"
+#include "pages/ISaveConfig.h"
 #include "pages/PageContext.h"
+#include "ui/ILoadLanguage.h"
 
 #include <QWidget>
 

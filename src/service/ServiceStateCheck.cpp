@@ -1,7 +1,7 @@
 #include "service/ServiceStateCheck.h"
 
 #include "config/SystemLog.h"
-#include "network/Events.h"
+#include "events/Events.h"
 #include "platform/FileIO.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"

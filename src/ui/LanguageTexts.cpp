@@ -1,6 +1,6 @@
 #include "ui/LanguageTexts.h"
 
-#include "lang/ILoadLanguage.h"
+#include "ui/ILoadLanguage.h"
 #include "lang/Language.h"
 #include "ui/QtText.h"
 

@@ -2,8 +2,8 @@
 // and every packet the tool must send is written out here byte for byte, as the wire tables
 // give them, so that nothing is built with the tool's own builders or constants.
 #include "RadioSimulator.h"
-#include "network/Events.h"
-#include "network/ListenerBase.h"
+#include "events/Events.h"
+#include "events/ListenerBase.h"
 #include "network/MobileChannelDetector.h"
 #include "network/QRNPSocket.h"
 #include "network/QrnpPacket.h"

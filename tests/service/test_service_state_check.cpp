@@ -1,8 +1,8 @@
 #include "PrivateBus.h"
 #include "SystemdStandIn.h"
 #include "TestSupport.h"
-#include "network/Events.h"
-#include "network/ListenerBase.h"
+#include "events/Events.h"
+#include "events/ListenerBase.h"
 #include "service/ServiceStateCheck.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "LanguageFiles.h"
 #include "TestSupport.h"
 #include "config/GatewayConfigDoc.h"
-#include "lang/ILoadLanguage.h"
+#include "ui/ILoadLanguage.h"
 #include "lang/Language.h"
 #include "ui/LanguageTexts.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "network/EventBase.h"
+#include "events/EventBase.h"
 
 #include <cstdint>
 #include <map>

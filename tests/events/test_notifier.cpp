@@ -1,6 +1,6 @@
-#include "network/Events.h"
-#include "network/ListenerBase.h"
-#include "network/NotifierBase.h"
+#include "events/Events.h"
+#include "events/ListenerBase.h"
+#include "events/NotifierBase.h"
 #include "platform/DebugOutput.h"
 
 #include <atomic>

@@ -1,7 +1,7 @@
-#include "network/NotifierBase.h"
+#include "events/NotifierBase.h"
 
-#include "network/EventBase.h"
-#include "network/ListenerBase.h"
+#include "events/EventBase.h"
+#include "events/ListenerBase.h"
 #include "platform/DebugOutput.h"
 
 CNotifierBase::~CNotifierBase()
