@@ -27,6 +27,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QStackedWidget>
 #include <QStyle>
 #include <QTimer>
@@ -59,19 +61,30 @@ QPushButton* MakeButton(QWidget* parent, int controlId, const char* label)
 
 QIcon PageIcon(QStyle* style, int titleTextId)
 {
+    QStyle::StandardPixmap pixmap = QStyle::SP_FileDialogInfoView;
     switch (titleTextId)
     {
     case kBasicTitle:
-        return style->standardIcon(QStyle::SP_FileDialogDetailedView);
+        pixmap = QStyle::SP_FileDialogDetailedView;
+        break;
     case kStationTitle:
-        return style->standardIcon(QStyle::SP_DriveNetIcon);
+        pixmap = QStyle::SP_DriveNetIcon;
+        break;
     case kRepeaterTitle:
-        return style->standardIcon(QStyle::SP_ComputerIcon);
+        pixmap = QStyle::SP_ComputerIcon;
+        break;
     case kLanguageTitle:
-        return style->standardIcon(QStyle::SP_MessageBoxQuestion);
+        pixmap = QStyle::SP_MessageBoxQuestion;
+        break;
     default:
-        return style->standardIcon(QStyle::SP_FileDialogInfoView);
+        break;
     }
+    // Every tree image at the one size of the tree, whatever sizes the style has.
+    const QSize size(kIconSize, kIconSize);
+    QPixmap image = style->standardIcon(pixmap).pixmap(size);
+    if (image.size() != size)
+        image = image.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    return QIcon(image);
 }
 
 } // namespace
@@ -110,7 +123,7 @@ CRaviraZazuDlg::CRaviraZazuDlg(Options options, QWidget* parent)
     layout->addWidget(m_title);
     layout->addLayout(body, 1);
     layout->addLayout(buttons);
-    resize(920, 640);
+    FitScreen();
 
     connect(m_apply, &QPushButton::clicked, this, &CRaviraZazuDlg::OnApply);
     connect(m_start, &QPushButton::clicked, this, &CRaviraZazuDlg::OnStart);
@@ -125,6 +138,15 @@ CRaviraZazuDlg::CRaviraZazuDlg(Options options, QWidget* parent)
     m_context.document = &CGatewayConfigDoc::Instance();
     BuildPages();
     ShowStartAs(StartLook::Start);
+}
+
+void CRaviraZazuDlg::FitScreen()
+{
+    // The usual size, but never more than the screen the window opens on.
+    QSize size(920, 640);
+    if (const QScreen* screen = this->screen())
+        size = size.boundedTo(screen->availableGeometry().size() * 9 / 10);
+    resize(size);
 }
 
 CRaviraZazuDlg::~CRaviraZazuDlg()
@@ -151,12 +173,23 @@ void CRaviraZazuDlg::BuildPages()
     for (const PageEntry& entry : m_pages)
     {
         entry.page->SetContext(&m_context);
-        m_stack->addWidget(entry.page);
+        m_stack->addWidget(Scrolled(entry.page));
         auto* item = new QTreeWidgetItem(m_tree);
         item->setIcon(0, PageIcon(style(), entry.titleTextId));
         item->setSizeHint(0, QSize(kTreeWidth - 8, kIconSize + 8));
     }
     RelabelTree();
+}
+
+QWidget* CRaviraZazuDlg::Scrolled(CResizablePage* page)
+{
+    // A page scrolls when the window is smaller than the page wants to be (a small screen,
+    // a large scale factor): the window never grows beyond the screen for it.
+    auto* area = new QScrollArea;
+    area->setWidgetResizable(true);
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidget(page);
+    return area;
 }
 
 CResizablePage* CRaviraZazuDlg::Page(int index) const
@@ -170,9 +203,10 @@ void CRaviraZazuDlg::SetPage(int index, CResizablePage* page)
     if (old == nullptr || page == nullptr || old->IsCreated())
         return;
     page->SetContext(&m_context);
-    m_stack->insertWidget(index, page);
-    m_stack->removeWidget(old);
-    old->deleteLater();
+    QWidget* area = m_stack->widget(index);
+    m_stack->insertWidget(index, Scrolled(page));
+    m_stack->removeWidget(area);
+    area->deleteLater();
     m_pages[static_cast<size_t>(index)].page = page;
 }
 
@@ -198,6 +232,7 @@ bool CRaviraZazuDlg::OnInitDialog()
 
     lang::CLanguage::Instance().LoadFile(lang::LanguageFilePath(toolDir, document), document,
                                          toolDir);
+    ApplyToolkitTranslation();
     if (m_options.attachLog)
         m_log = std::make_unique<CToolLog>();
     if (!loaded)
@@ -280,7 +315,7 @@ void CRaviraZazuDlg::LoadLanguage()
     m_title->setText(windowTitle());
     RelabelTree();
     if (m_pending)
-        m_start->setText(ToQString(lang::CLanguage::Instance().LookupOrBuiltin(L"5")));
+        m_start->setText(ButtonText(ToQString(lang::CLanguage::Instance().LookupOrBuiltin(L"5"))));
 }
 
 void CRaviraZazuDlg::SelectPage(int index)
@@ -291,7 +326,7 @@ void CRaviraZazuDlg::SelectPage(int index)
     if (m_tree->currentItem() != m_tree->topLevelItem(index))
         m_tree->setCurrentItem(m_tree->topLevelItem(index));
     page->Create();
-    m_stack->setCurrentWidget(page);
+    m_stack->setCurrentIndex(index);
     page->OnSetActive();
 }
 
@@ -310,7 +345,7 @@ void CRaviraZazuDlg::ShowStartAs(StartLook look)
         m_startLook == look)
         return;
     if (!text.isEmpty())
-        m_start->setText(text);
+        m_start->setText(ButtonText(text));
     m_start->setIcon(style()->standardIcon(look == StartLook::Stop ? QStyle::SP_MediaStop
                                                                    : QStyle::SP_MediaPlay));
     m_startLook = look;
@@ -456,8 +491,10 @@ void CRaviraZazuDlg::EnablePageTree(bool enable)
 
 void CRaviraZazuDlg::OnCloseButton()
 {
-    if (m_pending && ShowMessage(this, QMessageBox::Question, 10039,
-                                 QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+    // Closing without saving must be asked for: the answer that loses nothing is the default.
+    if (m_pending &&
+        ShowMessage(this, QMessageBox::Question, 10039, QMessageBox::Yes | QMessageBox::No,
+                    QMessageBox::No) != QMessageBox::Yes)
         return;
     m_pollTimer->stop();
     DeleteWatcher(); // closing never stops the service
@@ -465,8 +502,17 @@ void CRaviraZazuDlg::OnCloseButton()
     done(QDialog::Rejected);
 }
 
+bool CRaviraZazuDlg::CancelOpenEdit()
+{
+    CResizablePage* page = Page(m_stack->currentIndex());
+    return page != nullptr && page->IsCreated() && page->CancelEdit();
+}
+
 void CRaviraZazuDlg::reject()
 {
+    // Escape first closes an entry that is open on the page, as its Cancel does.
+    if (CancelOpenEdit())
+        return;
     OnCloseButton();
 }
 
@@ -478,6 +524,8 @@ void CRaviraZazuDlg::closeEvent(QCloseEvent* event)
         return;
     }
     event->ignore();
+    if (CancelOpenEdit())
+        return;
     OnCloseButton();
 }
 

@@ -109,6 +109,11 @@ private:
     };
 
     void BuildPages();
+    // The page in a scroll area, as the page stack holds it.
+    static QWidget* Scrolled(CResizablePage* page);
+    void FitScreen();
+    // Cancels an entry open on the page shown; false when there was none.
+    bool CancelOpenEdit();
     void RelabelTree();
     void EnterPending();
     void ShowStartAs(StartLook look);

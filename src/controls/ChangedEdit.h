@@ -2,10 +2,11 @@
 
 #include <QLineEdit>
 
-// An edit field that tells the main window when the user types into it: every accepted typed
-// character posts WM_CONFIG_MODIFIED (while the notify flag is on). Subclasses filter what
-// may be typed and correct the text afterwards; pasted text and text the program sets pass
-// no filter.
+// An edit field that tells the main window when the user changes it: every edit (a typed
+// character, a paste, a cut, an undo) posts WM_CONFIG_MODIFIED while the notify flag is on.
+// Subclasses filter what may be typed and correct the text afterwards. Pasted and dropped
+// text goes through the same filter, character by character, as if it were typed; only text
+// the program sets passes unfiltered.
 class CChangedEdit : public QLineEdit
 {
     Q_OBJECT
@@ -14,20 +15,28 @@ public:
     explicit CChangedEdit(QWidget* parent = nullptr);
 
     void SetNotify(bool notify) { m_notify = notify; }
+    bool Notifies() const { return m_notify; }
+
+    // Inserts text at the cursor as if it were typed, each character through the filter.
+    void TypeText(const QString& text);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
     // Whether a typed character (8 for backspace) is taken; the base takes everything.
     virtual bool AcceptsTyped(wchar_t typed) const;
     // Runs after an accepted character was inserted.
     virtual void AfterTyped() {}
-    // Whether an accepted character posts the change notification.
-    virtual bool NotifiesOnTyping() const { return m_notify; }
 
     // Replaces the text and puts the caret at its end.
     void SetTextCaretAtEnd(const std::wstring& text);
 
 private:
+    // One typed character through the filter; false when it was dropped.
+    bool Type(wchar_t typed, QKeyEvent* event);
+
     bool m_notify = true;
 };

@@ -3,8 +3,9 @@
 #include "controls/NumEdit.h"
 
 // A field for an IPv4 address: digits and dots where an address has them, each part kept at
-// most 255, and missing parts filled in when the field is left. It posts no change
-// notification.
+// most 255, and missing parts filled in when the field is left. Unlike the gateway's older
+// tools, it tells the main window of every edit like the other fields: a changed address is
+// a pending change too.
 class CIPEdit : public CNumEdit
 {
     Q_OBJECT
@@ -15,6 +16,5 @@ public:
 protected:
     bool AcceptsTyped(wchar_t typed) const override;
     void AfterTyped() override;
-    bool NotifiesOnTyping() const override { return false; }
     void focusOutEvent(QFocusEvent* event) override;
 };

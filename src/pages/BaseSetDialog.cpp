@@ -6,6 +6,7 @@
 #include "lang/Language.h"
 #include "platform/TextCodec.h"
 #include "ui/LanguageTexts.h"
+#include "ui/ListEditor.h"
 #include "ui/MessageBox.h"
 #include "ui/PageHost.h"
 #include "ui/QtText.h"
@@ -20,7 +21,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableWidget>
-#include <QToolTip>
 
 namespace
 {
@@ -125,10 +125,23 @@ CBaseSetDialog::CBaseSetDialog(QWidget* parent)
         connect(list, &QComboBox::activated, this, [this] { PostConfigModified(this); });
     for (QCheckBox* box : {m_gpsTracking, m_rrsDisabled})
         connect(box, &QCheckBox::clicked, this, [this] { PostConfigModified(this); });
-    connect(m_localIp, &QLineEdit::textEdited, this,
-            [this] { ShowHint(m_localIp, CBasicSettings::LocalIpField().key); });
-    connect(m_voipPort, &QLineEdit::textEdited, this,
-            [this] { ShowHint(m_voipPort, CBasicSettings::VoipPortField().key); });
+    // A tip appears while the user edits and goes as soon as its cause does, also when the
+    // field completes itself on leaving.
+    for (auto [field, key] :
+         {std::pair<QLineEdit*, const char*>{m_localIp, CBasicSettings::LocalIpField().key},
+          std::pair<QLineEdit*, const char*>{m_voipPort, CBasicSettings::VoipPortField().key}})
+    {
+        connect(field, &QLineEdit::textEdited, this,
+                [this, field, key] { ShowHint(field, key, true); });
+        connect(field, &QLineEdit::textChanged, this,
+                [this, field, key] { ShowHint(field, key, false); });
+    }
+    m_listEditor = new CListEditor({this, m_list, m_remove, m_change, m_entrySave, m_entryCancel});
+}
+
+bool CBaseSetDialog::CancelEdit()
+{
+    return m_listEditor->CancelEdit();
 }
 
 void CBaseSetDialog::OnInitDialog()
@@ -147,7 +160,7 @@ void CBaseSetDialog::OnInitDialog()
     m_list->setShowGrid(true);
     // Wide enough for both columns, tall enough for the six rows the list always shows.
     const int frame = 2 * m_list->frameWidth();
-    m_list->setFixedWidth(136 + 120 + frame + m_list->verticalScrollBar()->sizeHint().width());
+    m_list->setFixedWidth(136 + 120 + frame);
     m_list->setMinimumHeight(m_list->horizontalHeader()->sizeHint().height() + frame +
                              CBasicSettings::kMinRows *
                                  m_list->verticalHeader()->defaultSectionSize());
@@ -221,6 +234,8 @@ void CBaseSetDialog::OnSelectionChanged()
     else
     {
         EndEntry();
+        m_serverIp->clear();
+        m_serverPort->clear();
         m_add->setEnabled(true);
     }
 }
@@ -311,34 +326,39 @@ void CBaseSetDialog::OnEntrySave()
     m_list->setEnabled(true);
     FillList();
     EndEntry();
+    SetPageHostEditing(false);
+    // Back on the list, on the row just saved: a new row is only the current one (Add stays
+    // the button to press), a changed row stays chosen.
     if (m_adding)
     {
+        m_listEditor->FocusRow(static_cast<int>(m_settings.Servers().Count()) - 1, false);
         m_add->setEnabled(true);
     }
     else
     {
-        m_list->selectRow(m_editRow);
-        m_remove->setEnabled(true);
-        m_change->setEnabled(true);
+        m_listEditor->FocusRow(m_editRow, true);
+        OnSelectionChanged();
     }
-    SetPageHostEditing(false);
     PostConfigModified(this);
 }
 
 void CBaseSetDialog::OnEntryCancel()
 {
     EndEntry();
+    SetPageHostEditing(false);
+    m_list->setEnabled(true);
+    // What was typed is dropped: the fields show the chosen row again, or nothing.
+    m_listEditor->FocusRow(m_adding ? -1 : m_editRow, !m_adding);
     if (m_adding)
     {
+        m_serverIp->clear();
+        m_serverPort->clear();
         m_add->setEnabled(true);
     }
     else
     {
-        m_remove->setEnabled(true);
-        m_change->setEnabled(true);
+        OnSelectionChanged();
     }
-    SetPageHostEditing(false);
-    m_list->setEnabled(true);
 }
 
 void CBaseSetDialog::OnRemove()
@@ -358,12 +378,6 @@ void CBaseSetDialog::OnRemove()
     PostConfigModified(this);
 }
 
-void CBaseSetDialog::ShowBalloon(QWidget* field, int textId)
-{
-    m_lastBalloon = ToQString(lang::LookupText(textId));
-    QToolTip::showText(field->mapToGlobal(QPoint(0, field->height())), m_lastBalloon, field);
-}
-
 void CBaseSetDialog::TakeControls()
 {
     m_settings.localIp = ToWString(m_localIp->text());
@@ -375,18 +389,18 @@ void CBaseSetDialog::TakeControls()
     m_settings.speedUnit = static_cast<size_t>(std::max(m_speedUnit->currentIndex(), 0));
 }
 
-void CBaseSetDialog::ShowHint(QWidget* field, const char* key)
+void CBaseSetDialog::ShowHint(QWidget* field, const char* key, bool show)
 {
-    m_settings.localIp = ToWString(m_localIp->text());
-    m_settings.voipPort = ToWString(m_voipPort->text());
-    for (const CHint& hint : m_settings.Hints())
-    {
+    // The tip stays exactly as long as its cause.
+    CBasicSettings now = m_settings;
+    now.localIp = ToWString(m_localIp->text());
+    now.voipPort = ToWString(m_voipPort->text());
+    QString text;
+    for (const CHint& hint : now.Hints())
         if (hint.field == key)
-        {
-            ShowBalloon(field, hint.textId);
-            return;
-        }
-    }
+            text = ToQString(lang::LookupText(hint.textId));
+    if (show || text.isEmpty())
+        m_balloon.Update(field, text);
 }
 
 bool CBaseSetDialog::SaveConfig()

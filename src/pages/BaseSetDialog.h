@@ -2,8 +2,10 @@
 
 #include "model/BasicSettings.h"
 #include "pages/ResizablePage.h"
+#include "ui/BalloonTip.h"
 
 class CIPEdit;
+class CListEditor;
 class CPortEdit;
 class QCheckBox;
 class QComboBox;
@@ -46,10 +48,13 @@ public:
     bool SaveConfig() override;
     void LoadLanguage() override;
 
+    bool CancelEdit() override;
+
     const CBasicSettings& Settings() const { return m_settings; }
     bool IsEditingEntry() const { return m_editing; }
-    // The text of the last balloon tip shown on a field.
-    const QString& LastBalloon() const { return m_lastBalloon; }
+    // The balloon tip on show (empty when none), and the last one shown.
+    QString Balloon() const { return m_balloon.Shown(); }
+    const QString& LastBalloon() const { return m_balloon.Last(); }
 
 protected:
     void OnInitDialog() override;
@@ -67,16 +72,17 @@ private:
     // Leaves entry editing: buttons and entry fields off, entry Save and Cancel hidden.
     void EndEntry();
     void SetPageHostEditing(bool editing);
-    void ShowBalloon(QWidget* field, int textId);
-    // The model's hint for a field after an edit, as a balloon tip on it.
-    void ShowHint(QWidget* field, const char* key);
+    // The model's hint for a field after a change, as a balloon tip on it: shown (show) or
+    // only hidden when its cause has gone.
+    void ShowHint(QWidget* field, const char* key, bool show);
     void TakeControls();
 
     CBasicSettings m_settings;
     bool m_adding = true;
     int m_editRow = -1; // the row a change applies to
     bool m_editing = false;
-    QString m_lastBalloon;
+    CBalloonTip m_balloon;
+    CListEditor* m_listEditor = nullptr;
 
     CIPEdit* m_localIp;
     CPortEdit* m_localPort;

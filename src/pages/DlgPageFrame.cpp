@@ -49,3 +49,8 @@ void CDlgPageFrame::OnSetActive()
     if (m_hosted != nullptr)
         m_hosted->OnSetActive();
 }
+
+bool CDlgPageFrame::CancelEdit()
+{
+    return m_hosted != nullptr && m_hosted->CancelEdit();
+}

@@ -24,6 +24,7 @@ public:
     // The hosted page's language reload; nothing when there is none.
     void LoadLanguage() override;
     void OnSetActive() override;
+    bool CancelEdit() override;
 
 protected:
     void OnInitDialog() override;

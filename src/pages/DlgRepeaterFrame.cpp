@@ -128,3 +128,11 @@ void CDlgRepeaterFrame::OnSetActive()
     if (m_page != nullptr)
         m_page->Refresh();
 }
+
+bool CDlgRepeaterFrame::CancelEdit()
+{
+    if (!InEditMode())
+        return false;
+    m_page->CancelEntry();
+    return true;
+}

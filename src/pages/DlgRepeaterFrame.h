@@ -29,6 +29,8 @@ public:
     // The buttons' font, then the page's own text reload.
     void LoadLanguage() override;
     void OnSetActive() override;
+    // The page's edit mode is dropped, as the frame's Cancel does.
+    bool CancelEdit() override;
 
     // Lays the page and the buttons out for the page's edit mode, as WM_REPEATER_EDIT_MODE asks.
     void LayOut();

@@ -30,6 +30,9 @@ public:
 
     // The page became the page shown in the tree. Called after Create.
     virtual void OnSetActive() {}
+    // Cancels an entry that is open on the page (as its Cancel does), when the user presses
+    // Escape or closes the window; false when no entry was open.
+    virtual bool CancelEdit() { return false; }
 
     // The normal language font on every child window.
     void LoadLanguage() override;

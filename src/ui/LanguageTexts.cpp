@@ -1,14 +1,17 @@
 #include "ui/LanguageTexts.h"
 
-#include "ui/ILoadLanguage.h"
 #include "lang/Language.h"
+#include "ui/ILoadLanguage.h"
 #include "ui/QtText.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QPointer>
+#include <QTranslator>
 #include <QWidget>
 #include <cstdlib>
 #include <vector>
@@ -31,11 +34,18 @@ std::vector<RegistryEntry>& Registry()
 void SetLabel(QWidget* control, const QString& text)
 {
     if (auto* button = qobject_cast<QAbstractButton*>(control))
-        button->setText(text);
+        button->setText(ButtonText(text));
     else if (auto* label = qobject_cast<QLabel*>(control))
         label->setText(text);
     else if (auto* group = qobject_cast<QGroupBox*>(control))
-        group->setTitle(text);
+        group->setTitle(ButtonText(text));
+}
+
+// The toolkit's own texts (the Yes and No of a question) in the current language.
+QTranslator& ToolkitTranslator()
+{
+    static QTranslator translator;
+    return translator;
 }
 
 QFont MakeFont(const lang::CFontSpec& wanted)
@@ -91,6 +101,7 @@ void ApplyLanguageTexts(QWidget* window, int dialogId, bool remember)
 
 void ReapplyLanguageTexts()
 {
+    ApplyToolkitTranslation();
     // A copy: a window's LoadLanguage may register further windows.
     const std::vector<RegistryEntry> entries = Registry();
     for (const auto& entry : entries)
@@ -104,6 +115,38 @@ void ReapplyLanguageTexts()
 void ClearLanguageRegistry()
 {
     Registry().clear();
+}
+
+QString ButtonText(const QString& text)
+{
+    // "&" before a letter or digit marks the shortcut key, as the text tables mean it; any
+    // other "&" ("Save & Restart") is the character itself and is doubled for the toolkit.
+    QString shown;
+    for (qsizetype i = 0; i < text.size(); ++i)
+    {
+        shown += text[i];
+        if (text[i] != QLatin1Char('&'))
+            continue;
+        if (i + 1 < text.size() && text[i + 1] == QLatin1Char('&'))
+            shown += text[++i];
+        else if (i + 1 >= text.size() || !text[i + 1].isLetterOrNumber())
+            shown += QLatin1Char('&');
+    }
+    return shown;
+}
+
+void ApplyToolkitTranslation()
+{
+    // The language file names its locale ("de") among its settings; without one the
+    // toolkit's English stays.
+    const QString locale = ToQString(lang::LookupText(L"Locale"));
+    QTranslator& translator = ToolkitTranslator();
+    QCoreApplication::removeTranslator(&translator);
+    if (locale.isEmpty())
+        return;
+    if (translator.load(QLocale(locale), QStringLiteral("qtbase"), QStringLiteral("_"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&translator);
 }
 
 QFont LanguageFont()

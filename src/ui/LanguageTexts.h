@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QString>
 
 class QWidget;
 
@@ -16,6 +17,14 @@ void ApplyLanguageTexts(QWidget* window, int dialogId, bool remember);
 
 // Fills every registered window again, in the order of registration (after a language change).
 void ReapplyLanguageTexts();
+
+// A text from the text table as a button shows it: "&" before a letter or digit stays the
+// shortcut marker, any other "&" is shown as itself.
+QString ButtonText(const QString& text);
+
+// Loads the toolkit's own translation (standard buttons such as Yes and No) for the locale
+// that the current language file names in its "Locale" setting; English without one.
+void ApplyToolkitTranslation();
 
 // Forgets every registered window (when the main window goes).
 void ClearLanguageRegistry();

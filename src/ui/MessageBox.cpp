@@ -5,18 +5,23 @@
 #include "ui/QtText.h"
 
 QMessageBox::StandardButton ShowMessage(QWidget* parent, QMessageBox::Icon icon, int textId,
-                                        QMessageBox::StandardButtons buttons)
+                                        QMessageBox::StandardButtons buttons,
+                                        QMessageBox::StandardButton defaultButton)
 {
-    return ShowMessageText(parent, icon, ToQString(lang::LookupText(textId)), buttons);
+    return ShowMessageText(parent, icon, ToQString(lang::LookupText(textId)), buttons,
+                           defaultButton);
 }
 
 QMessageBox::StandardButton ShowMessageText(QWidget* parent, QMessageBox::Icon icon,
                                             const QString& text,
-                                            QMessageBox::StandardButtons buttons)
+                                            QMessageBox::StandardButtons buttons,
+                                            QMessageBox::StandardButton defaultButton)
 {
     // A developer (and a test driving the real program) can follow what the user is told.
     rz::OutputDebugString("message box: " + text.toStdString() + "\n");
     QMessageBox box(icon, QString(), text, buttons, parent);
     box.setObjectName("RaviraZazuMessage");
+    if (defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(defaultButton);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }

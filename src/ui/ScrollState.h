@@ -39,7 +39,8 @@ public:
 private:
     static int Clamp(int change, int position, int maximum);
     // The change of position a command asks for, kept within 0 and maximum.
-    static int Step(Command command, int thumb, int position, int maximum, int pageUp, int pageDown);
+    static int Step(Command command, int thumb, int position, int maximum, int pageUp,
+                    int pageDown);
 
     int m_x = 0;
     int m_y = 0;

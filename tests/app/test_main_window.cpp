@@ -193,7 +193,8 @@ TEST_F(MainWindowTest, PendingChangesRelabelStartOnceAndCloseAsksFirst)
     dialog.show();
     PostWindowMessage(&dialog, WM_CONFIG_MODIFIED);
     QCoreApplication::processEvents();
-    EXPECT_EQ(dialog.StartButton()->text(), "Save & Restart"); // text 5 of the language file
+    // Text 5 of the language file, its "&" shown as itself rather than as a shortcut marker.
+    EXPECT_EQ(dialog.StartButton()->text(), "Save && Restart");
     EXPECT_EQ(dialog.CurrentStartLook(), CRaviraZazuDlg::StartLook::Pending);
 
     // A second message while pending changes nothing.

@@ -89,11 +89,11 @@ TEST(EditFields, NumberFieldsTakeOneDecimalPoint)
     QCoreApplication::processEvents();
     EXPECT_EQ(window.modified, 4); // only while notifying
 
-    // Pasted text passes no filter either.
-    QApplication::clipboard()->setText("x.y");
+    // Pasted text goes through the same filter as typing.
+    QApplication::clipboard()->setText("x1.y5\n");
     number->selectAll();
     QTest::keyClick(number, Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(number->text(), "x.y");
+    EXPECT_EQ(number->text(), "15");
 }
 
 TEST(EditFields, AddressFieldsShapeWhatIsTyped)
@@ -114,27 +114,50 @@ TEST(EditFields, AddressFieldsShapeWhatIsTyped)
     ip->clear();
     TypeAndLeave(ip, other, "1.2.3.");
     EXPECT_EQ(ip->text(), "1.2.3.0");
+    // A changed address is a pending change like any other: one notification per edit.
     QCoreApplication::processEvents();
-    EXPECT_EQ(window.modified, 0); // an address field posts no notification
+    const int before = window.modified;
+    TypeAndLeave(ip, other, "9");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.modified, before + 1);
+    ip->setText("1.1.1.1"); // the program's own text is no edit
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.modified, before + 1);
 }
 
-TEST(EditFields, PastedAndProgramTextIsCorrectedByTheNextKeyOrOnLeaving)
+TEST(EditFields, PastedTextIsTypedThroughTheFilterAndProgramTextCorrectedLater)
 {
     CCountingWindow window;
     auto* port = new CPortEdit(&window);
     auto* ip = new CIPEdit(&window);
     ShowActive(&window);
 
-    // A pasted number far beyond the range stays as pasted until the next typed key.
-    QApplication::clipboard()->setText("999999999999999999");
+    // A paste is typed character by character: junk is dropped, the range kept, also for a
+    // number of more digits than any integer holds.
+    for (const char* pasted : {"99999x", "999999999999999999999"})
+    {
+        QApplication::clipboard()->setText(pasted);
+        port->setFocus();
+        port->selectAll();
+        QTest::keyClick(port, Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(port->text(), "65535") << pasted;
+    }
+    QApplication::clipboard()->setText("7x1");
+    port->clear();
+    QTest::keyClick(port, Qt::Key_Insert, Qt::ShiftModifier);
+    EXPECT_EQ(port->text(), "71");
+    QApplication::clipboard()->setText(" 1.2..3.4.5x");
+    ip->setFocus();
+    QTest::keyClick(ip, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(ip->text(), "1.2.3.45");
+    QCoreApplication::processEvents();
+    EXPECT_GE(window.modified, 3); // every paste is an edit
+
+    // Text the program sets passes no filter; the next typed key corrects it, without an
+    // overflow for a number of twenty digits.
+    port->setText("99999999999999999999");
     port->setFocus();
-    QTest::keyClick(port, Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(port->text(), "999999999999999999");
-    QTest::keyClick(port, Qt::Key_9);
-    EXPECT_EQ(port->text(), "65535");
-    port->setText("");
-    QApplication::clipboard()->setText("99999999999999999999");
-    QTest::keyClick(port, Qt::Key_V, Qt::ControlModifier);
+    port->end(false);
     QTest::keyClick(port, Qt::Key_Backspace);
     EXPECT_EQ(port->text(), "65535");
 
