@@ -226,6 +226,12 @@ TEST_F(ServiceStateCheckTest, AStartRightAfterAStopLeavesTheServiceRunning)
     m_systemd.RunJobs();
     EXPECT_EQ(m_systemd.JobsRun().size(), 4u);
 
+    // A stop that someone else asked for is under way: the start still leaves it running.
+    m_systemd.SetActiveState(unit, "deactivating");
+    ASSERT_TRUE(watcher->Start(L"Quorix MXR Gateway"));
+    m_systemd.RunJobs();
+    EXPECT_EQ(m_systemd.GetUnit(unit)->activeState, "active");
+    EXPECT_EQ(m_systemd.JobsRun().back(), "RestartUnit " + unit);
     watcher->RemoveListener(&m_listener, kServiceStateCheckEvent);
 }
 
