@@ -5,14 +5,45 @@
 #include "network/ListenerBase.h"
 #include "service/ServiceStateCheck.h"
 
+#include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
+#include <spawn.h>
 #include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
+
+extern char** environ;
 
 namespace
 {
+
+// The children of a process, as the kernel lists them; empty when it cannot.
+std::vector<pid_t> Children(pid_t pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/children");
+    std::vector<pid_t> children;
+    for (pid_t child = 0; in >> child;)
+        children.push_back(child);
+    return children;
+}
+
+// Whether a process still runs (a zombie has ended; only its parent has not collected it).
+bool Runs(pid_t pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(in, line))
+        return false;
+    const size_t close = line.rfind(')');
+    return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
+}
 
 class CStateListener : public CListenerBase
 {
@@ -260,4 +291,74 @@ TEST_F(ServiceStateCheckTest, AUnitThatDisappearsGivesNoMoreEvents)
     // While it is missing it is not looked for on every poll.
     EXPECT_LE(m_systemd.Calls("ListUnits"), 2);
     watcher->RemoveListener(&m_listener, kServiceStateCheckEvent);
+}
+
+TEST(PrivateBus, EndsWithTheProcessThatStartedIt)
+{
+    // The stand-in program starts a private bus and runs until it is stopped. Killed here as
+    // a crashed or timed-out test would be, it must not leave its bus daemon behind.
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    char program[] = RZ_SYSTEMD_STANDIN_PATH;
+    char* argv[] = {program, nullptr};
+    pid_t owner = -1;
+    const int spawned = ::posix_spawn(&owner, program, &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    ASSERT_EQ(spawned, 0);
+    // Whatever happens below, the program ends with the test (our own child, by its id).
+    struct CEndOwner
+    {
+        pid_t& pid;
+        ~CEndOwner()
+        {
+            if (pid > 0 && ::kill(pid, SIGKILL) == 0)
+                ::waitpid(pid, nullptr, 0);
+        }
+    } endOwner{owner};
+
+    std::string address;
+    char c = 0;
+    while (::read(out[0], &c, 1) == 1 && c != '\n')
+        address.push_back(c);
+    ::close(out[0]);
+    ASSERT_EQ(address.rfind("unix:path=", 0), 0u) << address;
+    const std::string socket = address.substr(10, address.find(',') - 10);
+
+    // Its dbus-daemon, among its children and grandchildren.
+    pid_t daemon = -1;
+    for (pid_t child : Children(owner))
+    {
+        std::vector<pid_t> candidates = Children(child);
+        candidates.push_back(child);
+        for (pid_t pid : candidates)
+        {
+            std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+            std::string name;
+            if (std::getline(comm, name) && name == "dbus-daemon")
+                daemon = pid;
+        }
+    }
+    if (daemon <= 0)
+        GTEST_SKIP() << "the kernel does not list a process's children here";
+
+    ASSERT_EQ(::kill(owner, SIGKILL), 0);
+    ASSERT_EQ(::waitpid(owner, nullptr, 0), owner);
+    owner = -1;
+    // The daemon ends, and the bus's folder goes with it.
+    const std::filesystem::path folder = std::filesystem::path(socket).parent_path();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while ((Runs(daemon) || std::filesystem::exists(folder)) &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_FALSE(Runs(daemon)) << "dbus-daemon " << daemon << " outlived the program";
+    EXPECT_FALSE(std::filesystem::exists(folder)) << folder;
+    if (Runs(daemon))
+        ::kill(daemon, SIGKILL); // the daemon that this test had started, by its id
+    std::error_code error;
+    std::filesystem::remove_all(folder, error);
 }
