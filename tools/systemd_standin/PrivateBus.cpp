@@ -57,6 +57,17 @@ struct CWatchPlan
 // Only async-signal-safe calls: the owner may have other threads.
 [[noreturn]] void Watch(const CWatchPlan& plan)
 {
+    // Neither keeps the owner's terminal or output pipes open (a test runner waits for those
+    // to close); the daemon's complaints about descriptor limits are noise here, and its
+    // failures show as no address.
+    const int null = ::open("/dev/null", O_RDWR);
+    if (null >= 0)
+    {
+        for (int fd = 0; fd <= 2; ++fd)
+            ::dup2(null, fd);
+        if (null > 4)
+            ::close(null);
+    }
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr); // the daemon inherits the mask across exec
@@ -67,12 +78,6 @@ struct CWatchPlan
         if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != watcher)
             ::_exit(127);
         ::close(4);
-        // Its complaints about descriptor limits are noise here; failures show as no address.
-        const int null = ::open("/dev/null", O_WRONLY);
-        if (null >= 0)
-            ::dup2(null, 2);
-        if (null > 2)
-            ::close(null);
         ::execve(plan.daemonPath, plan.argv, environ);
         ::_exit(127);
     }
