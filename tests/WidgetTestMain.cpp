@@ -1,4 +1,6 @@
 // Widget tests run the real widgets on Qt's offscreen platform: no display is needed.
+#include "WidgetTestSupport.h"
+
 #include <QApplication>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -8,5 +10,7 @@ int main(int argc, char** argv)
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    // A failing test must fail, not wait for a click on a box it did not expect.
+    rztest::CUnexpectedMessageBoxes unexpected;
     return RUN_ALL_TESTS();
 }

@@ -9,11 +9,27 @@
 namespace rztest
 {
 
+namespace
+{
+int g_liveAnswerers = 0;
+}
+
 CMessageBoxAnswerer::CMessageBoxAnswerer(QMessageBox::StandardButton answer) : m_answer(answer)
 {
+    ++g_liveAnswerers;
     // A modal box runs its own event loop, in which this timer keeps firing.
     connect(&m_timer, &QTimer::timeout, this, &CMessageBoxAnswerer::Check);
     m_timer.start(5);
+}
+
+CMessageBoxAnswerer::~CMessageBoxAnswerer()
+{
+    --g_liveAnswerers;
+}
+
+int CMessageBoxAnswerer::Live()
+{
+    return g_liveAnswerers;
 }
 
 void CMessageBoxAnswerer::Check()
@@ -27,6 +43,27 @@ void CMessageBoxAnswerer::Check()
         button->click();
     else
         box->done(m_answer);
+}
+
+CUnexpectedMessageBoxes::CUnexpectedMessageBoxes()
+{
+    connect(&m_timer, &QTimer::timeout, this, &CUnexpectedMessageBoxes::Check);
+    m_timer.start(10);
+}
+
+void CUnexpectedMessageBoxes::Check()
+{
+    if (CMessageBoxAnswerer::Live() > 0)
+        return; // the test answers its boxes itself
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr || !box->isVisible())
+        return;
+    ADD_FAILURE() << "a message box that the test did not expect: \"" << box->text().toStdString()
+                  << "\"";
+    if (QAbstractButton* escape = box->escapeButton())
+        escape->click();
+    else
+        box->done(QMessageBox::NoButton);
 }
 
 WindowTest::WindowTest()

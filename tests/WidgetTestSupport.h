@@ -20,6 +20,12 @@ class CMessageBoxAnswerer : public QObject
 {
 public:
     explicit CMessageBoxAnswerer(QMessageBox::StandardButton answer = QMessageBox::Ok);
+    ~CMessageBoxAnswerer() override;
+    CMessageBoxAnswerer(const CMessageBoxAnswerer&) = delete;
+    CMessageBoxAnswerer& operator=(const CMessageBoxAnswerer&) = delete;
+
+    // How many answerers live now.
+    static int Live();
 
     void SetAnswer(QMessageBox::StandardButton answer) { m_answer = answer; }
     const QStringList& Texts() const { return m_texts; }
@@ -33,6 +39,20 @@ private:
     QTimer m_timer;
     QStringList m_texts;
     QList<QMessageBox::Icon> m_icons;
+};
+
+// Lives for the whole test program: a message box that opens while no CMessageBoxAnswerer
+// lives would wait for a click forever, so it is closed (as by Escape) and the running test
+// fails with its text. A test that expects a box answers it with a CMessageBoxAnswerer.
+class CUnexpectedMessageBoxes : public QObject
+{
+public:
+    CUnexpectedMessageBoxes();
+
+private:
+    void Check();
+
+    QTimer m_timer;
 };
 
 // A tool folder (a copy of the sample's), the sample document, private profile and log

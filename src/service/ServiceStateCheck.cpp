@@ -338,10 +338,12 @@ bool ServiceStateCheck::Start(const std::wstring& name)
     if (Resolve(name).empty() || !ReadState(state))
         return true; // nothing matches: nothing to do
     const bool stopAsked = std::exchange(m_stopRequested, false);
-    if (stopAsked && (state == kRunning || state == kStopping))
+    if (state == kStopping || (stopAsked && state == kRunning))
     {
-        // A stop was just asked for and has not finished: a start now would merely cancel it,
-        // so ask systemd for the stop and the start as one restart.
+        // A stop has not finished: systemd may not even have begun the one we asked for, and
+        // the unit still reads active. Doing nothing would leave the service stopped once the
+        // stop ends, so ask for the rest of the stop and the start as one restart. A stop in
+        // progress that someone else asked for is no different.
         return EnsureEnabled() && CallUnitMethod("RestartUnit");
     }
     if (state == kRunning)

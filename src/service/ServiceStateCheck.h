@@ -53,7 +53,9 @@ public:
     // Whether a unit matches the name; false for an empty name or no reachable bus.
     bool IsInstalled(const std::wstring& name);
     // Starts the service when it is stopped or paused (enabling it first); reports 4 at once
-    // when it already runs. False when systemd refused or a call failed.
+    // when it already runs. A unit that is stopping, or that still runs right after this
+    // watcher asked for its stop, is restarted: it runs again in the end. False when systemd
+    // refused or a call failed.
     bool Start(const std::wstring& name);
     // Stops the service when it runs (enabling it first: a stop never disables it); reports
     // the state at once when it is already down. False when systemd refused or a call failed.

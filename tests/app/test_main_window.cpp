@@ -3,12 +3,14 @@
 #include "app/RaviraZazuDlg.h"
 #include "config/GatewayConfigDoc.h"
 #include "lang/Language.h"
+#include "pages/BaseSetDialog.h"
 #include "pages/ResizablePage.h"
 #include "platform/Profile.h"
 #include "service/ServiceStateCheck.h"
 #include "ui/LanguageTexts.h"
 #include "ui/WindowMessages.h"
 
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
@@ -18,6 +20,7 @@
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+#include <vector>
 
 using rztest::CMessageBoxAnswerer;
 using rztest::CTempDir;
@@ -282,16 +285,21 @@ TEST_F(MainWindowTest, TheStartButtonFollowsAndDrivesTheService)
     EXPECT_EQ(start->text(), "Start");
     EXPECT_EQ(m_systemd.GetUnit(kUnit)->unitFileState, "enabled"); // a stop never disables
 
-    // Pending changes: save without the success message, and the service runs afterwards.
+    // Pending changes, with a stop that systemd carries out at once: stop, then start.
     m_systemd.SetActiveState(kUnit, "active");
     QTRY_VERIFY_WITH_TIMEOUT(dialog.IsRunning(), 2000);
     PostWindowMessage(&dialog, WM_CONFIG_MODIFIED);
     QCoreApplication::processEvents();
+    const size_t jobsBefore = m_systemd.JobsRun().size();
     CMessageBoxAnswerer answerer;
     QTest::mouseClick(start, Qt::LeftButton);
     EXPECT_EQ(answerer.Count(), 0);
     EXPECT_FALSE(dialog.IsPending());
-    EXPECT_GE(m_systemd.Calls("StopUnit") + m_systemd.Calls("RestartUnit"), 2);
+    const std::vector<std::string> jobs = m_systemd.JobsRun();
+    EXPECT_EQ(std::vector<std::string>(jobs.begin() + static_cast<std::ptrdiff_t>(jobsBefore),
+                                       jobs.end()),
+              (std::vector<std::string>{std::string("StopUnit ") + kUnit,
+                                        std::string("StartUnit ") + kUnit}));
     EXPECT_EQ(m_systemd.GetUnit(kUnit)->activeState, "active");
 
     // A unit that disappears: no more events, and the button keeps its label.
@@ -300,6 +308,69 @@ TEST_F(MainWindowTest, TheStartButtonFollowsAndDrivesTheService)
     const int gets = m_systemd.Calls("Get");
     QTRY_VERIFY_WITH_TIMEOUT(m_systemd.Calls("Get") > gets + 1, 2000);
     EXPECT_EQ(start->text(), "Stop");
+}
+
+TEST_F(MainWindowTest, SaveAndRestartFromAFreshStartLeavesTheServiceRunning)
+{
+    // The service runs when the tool starts, and systemd carries out a stop only a while
+    // after accepting it, as it does when the job is queued.
+    m_systemd.SetActiveState(kUnit, "active");
+    m_systemd.HoldJobs(true);
+    CRaviraZazuDlg dialog(Options());
+    ASSERT_TRUE(dialog.OnInitDialog());
+    dialog.show();
+    QPushButton* start = Button(&dialog, 3);
+    ASSERT_TRUE(dialog.IsRunning());
+    // A change typed into the Basic Settings page.
+    auto* port = qobject_cast<QLineEdit*>(FindControl(&dialog, CBaseSetDialog::kLocalPortEdit));
+    ASSERT_NE(port, nullptr);
+    port->setFocus();
+    port->selectAll();
+    QTest::keyClick(port, Qt::Key_Backspace);
+    QTest::keyClicks(port, "4321");
+    QCoreApplication::processEvents(); // the page posts its notification
+    ASSERT_EQ(dialog.CurrentStartLook(), CRaviraZazuDlg::StartLook::Pending);
+
+    CMessageBoxAnswerer answerer;
+    QTest::mouseClick(start, Qt::LeftButton);
+    EXPECT_EQ(answerer.Count(), 0); // no success message for a save and restart
+    EXPECT_FALSE(dialog.IsPending());
+    const auto savedPort = [this]
+    {
+        CGatewayConfigDoc reread;
+        const wchar_t* port =
+            reread.Load(DocumentPath()) ? reread.GetSetting(L"LocalPort") : L"unreadable";
+        return std::wstring(port != nullptr ? port : L"missing");
+    };
+    EXPECT_EQ(savedPort(), L"4321");
+
+    m_systemd.RunJobs();
+    EXPECT_EQ(m_systemd.GetUnit(kUnit)->activeState, "active");
+    // systemd saw one restart, or a stop and then a start.
+    const std::vector<std::string> jobs = m_systemd.JobsRun();
+    const std::string restart = std::string("RestartUnit ") + kUnit;
+    const std::string stop = std::string("StopUnit ") + kUnit;
+    const std::string startJob = std::string("StartUnit ") + kUnit;
+    EXPECT_TRUE(jobs == std::vector<std::string>{restart} ||
+                jobs == (std::vector<std::string>{stop, startJob}))
+        << ::testing::PrintToString(jobs);
+    QTRY_COMPARE_WITH_TIMEOUT(start->text(), QString("Stop"), 2000);
+    EXPECT_TRUE(dialog.IsRunning());
+
+    // A stop that another program asked for has begun when the user saves and restarts: the
+    // service runs again in the end all the same.
+    ServiceStateCheck elsewhere(dialog.ServiceName());
+    ASSERT_TRUE(elsewhere.Stop(dialog.ServiceName()));
+    m_systemd.SetActiveState(kUnit, "deactivating");
+    port->selectAll();
+    QTest::keyClicks(port, "4322");
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(dialog.IsPending());
+    QTest::mouseClick(start, Qt::LeftButton);
+    EXPECT_EQ(answerer.Count(), 0) << answerer.Texts().join("|").toStdString();
+    m_systemd.RunJobs();
+    EXPECT_EQ(m_systemd.GetUnit(kUnit)->activeState, "active");
+    EXPECT_EQ(savedPort(), L"4322");
 }
 
 TEST_F(MainWindowTest, AMissingDocumentEndsTheToolAfterSayingSo)

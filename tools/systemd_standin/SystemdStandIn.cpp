@@ -1,5 +1,6 @@
 #include "SystemdStandIn.h"
 
+#include <algorithm>
 #include <cstring>
 #include <poll.h>
 #include <systemd/sd-bus.h>
@@ -155,8 +156,19 @@ int CSystemdStandIn::HandleManager(sd_bus_message* message, const std::string& m
         if (it == m_units.end())
             return sd_bus_error_setf(error, "org.freedesktop.systemd1.NoSuchUnit",
                                      "Unit %s not found.", name);
-        it->second.activeState = member == "StopUnit" ? "inactive" : "active";
-        it->second.freezerState = "running";
+        if (!m_hold)
+        {
+            RunJob(member, name);
+        }
+        else
+        {
+            const auto waiting = std::find_if(m_queued.begin(), m_queued.end(),
+                                              [&](const Job& job) { return job.unit == name; });
+            if (waiting == m_queued.end())
+                m_queued.push_back({member, name});
+            else if (!(waiting->method == "RestartUnit" && member == "StartUnit"))
+                waiting->method = member;
+        }
         const std::string job = "/org/freedesktop/systemd1/job/" + std::to_string(++m_jobs);
         return sd_bus_reply_method_return(message, "o", job.c_str());
     }
@@ -176,13 +188,19 @@ int CSystemdStandIn::HandleManager(sd_bus_message* message, const std::string& m
             std::free(names);
             return -EACCES;
         }
+        EnableRequest request;
+        request.runtime = runtime != 0;
+        request.force = force != 0;
         for (char** name = names; name != nullptr && *name != nullptr; ++name)
         {
+            // A link below /run lasts until the next boot, and systemd says so.
             if (const auto it = m_units.find(*name); it != m_units.end())
-                it->second.unitFileState = "enabled";
+                it->second.unitFileState = runtime != 0 ? "enabled-runtime" : "enabled";
+            request.units.emplace_back(*name);
             std::free(*name);
         }
         std::free(names);
+        m_enables.push_back(std::move(request));
         sd_bus_message* reply = nullptr;
         sd_bus_message_new_method_return(message, &reply);
         sd_bus_message_append(reply, "b", 1);
@@ -258,6 +276,42 @@ std::optional<CSystemdStandIn::Unit> CSystemdStandIn::GetUnit(const std::string&
     if (it == m_units.end())
         return std::nullopt;
     return it->second;
+}
+
+void CSystemdStandIn::RunJob(const std::string& method, const std::string& unit)
+{
+    m_jobsRun.push_back(method + " " + unit);
+    const auto it = m_units.find(unit);
+    if (it == m_units.end())
+        return; // removed while its job waited
+    it->second.activeState = method == "StopUnit" ? "inactive" : "active";
+    it->second.freezerState = "running";
+}
+
+void CSystemdStandIn::HoldJobs(bool hold)
+{
+    std::lock_guard lock(m_mutex);
+    m_hold = hold;
+}
+
+void CSystemdStandIn::RunJobs()
+{
+    std::lock_guard lock(m_mutex);
+    for (const Job& job : m_queued)
+        RunJob(job.method, job.unit);
+    m_queued.clear();
+}
+
+std::vector<std::string> CSystemdStandIn::JobsRun() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_jobsRun;
+}
+
+std::vector<CSystemdStandIn::EnableRequest> CSystemdStandIn::EnableRequests() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_enables;
 }
 
 int CSystemdStandIn::Calls(const std::string& method) const
