@@ -201,7 +201,10 @@ public:
                 break;
         }
         if (const Char* zero = std::find(p, end, Char(0)); zero != end)
+        {
             m_end = zero;
+            m_cutAtZero = true;
+        }
     }
 
     XParseResult Run(XNode& root)
@@ -220,7 +223,7 @@ public:
         XParseResult result;
         result.ok = error == ParseError::None;
         result.tooDeep = error == ParseError::TooDeep;
-        result.offset = result.ok ? 0 : m_errorAt - m_begin;
+        result.offset = result.ok ? 0 : m_errorOffset;
         result.end = result.ok ? m_p - m_begin : 0;
         result.description = DescribeError(error);
         result.loneSurrogates = m_loneSurrogates;
@@ -276,9 +279,14 @@ private:
         }
         return true;
     }
-    ParseError Fail(ParseError error, const Char* at)
+    ParseError Fail(ParseError error, const Char* at, std::ptrdiff_t after = 0)
     {
-        m_errorAt = at;
+        m_errorOffset = at - m_begin + after;
+        // Like pugixml, whose offsets callers have seen so far, a text that simply ends is
+        // reported at its last character.
+        if (at == m_end && after == 0 && !m_cutAtZero && at > m_begin &&
+            error != ParseError::NoElement)
+            --m_errorOffset;
         return error;
     }
     void SkipSpace()
@@ -595,7 +603,7 @@ private:
         AppendText(attrs.back().first, name, m_p, false, false);
         SkipSpace();
         if (At(0) != '=')
-            return Fail(ParseError::BadAttribute, m_p);
+            return Fail(ParseError::BadAttribute, m_p, 1);
         ++m_p;
         SkipSpace();
         const char32_t quote = At(0);
@@ -653,14 +661,8 @@ private:
         ++m_p; // the '?'
         if (!IsStartSymbol(At(0)))
             return Fail(ParseError::BadPi, m_p);
-        const Char* target = m_p;
         while (m_p < m_end && IsSymbol(U(*m_p)))
             ++m_p;
-        // A declaration belongs before the root element only.
-        const bool declaration = m_p - target == 3 && (U(target[0]) | 0x20) == 'x' &&
-                                 (U(target[1]) | 0x20) == 'm' && (U(target[2]) | 0x20) == 'l';
-        if (declaration && !m_open.empty())
-            return Fail(ParseError::BadPi, m_p);
         if (!SkipPast("?>"))
             return Fail(ParseError::BadPi, m_end);
         return ParseError::None;
@@ -681,7 +683,7 @@ private:
                 return Fail(ParseError::BadCdata, m_p);
             const Char* text = m_p;
             if (!SkipPast("]]>"))
-                return Fail(ParseError::BadCdata, m_end);
+                return Fail(ParseError::BadCdata, text);
             AddText(m_open.back().node->value, text, m_p - 3, false);
             m_open.back().hasContent = true;
             return ParseError::None;
@@ -739,7 +741,8 @@ private:
     const Char* m_begin;
     const Char* m_p;
     const Char* m_end;
-    const Char* m_errorAt = nullptr;
+    std::ptrdiff_t m_errorOffset = 0;
+    bool m_cutAtZero = false;
     const PARSEINFO& m_pi;
     XNode* m_root = nullptr;
     XArena* m_arena = nullptr;
