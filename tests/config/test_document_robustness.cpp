@@ -6,6 +6,7 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <random>
 #include <sys/stat.h>
@@ -397,5 +398,41 @@ TEST(DocumentRobustness, KilledSavesLeaveTheOldOrTheNewDocumentAndNoTemporaryFil
     CGatewayConfigDoc doc;
     ASSERT_TRUE(doc.Load(path));
     ASSERT_EQ(doc.Save(), 1);
+    EXPECT_EQ(Entries(dir.Path()), std::vector<std::string>{"GatewayConfig.XML"});
+}
+
+// A writable document in a folder that its user may not write is saved in place, and the
+// document says so; the user is the unprivileged one, in a child process.
+TEST(DocumentRobustness, ADocumentInAClosedFolderIsSavedInPlaceAndSaysSo)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to set up the folder";
+    CTempDir dir;
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 0755), 0);
+    const std::string path = dir.File("GatewayConfig.XML");
+    WriteBytes(path, ReadBytes(rztest::SampleDocumentPath()));
+    ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
+    const pid_t child = ::fork();
+    ASSERT_NE(child, -1);
+    if (child == 0)
+    {
+        if (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
+            ::setresuid(65534, 65534, 65534) != 0)
+            ::_exit(77);
+        CGatewayConfigDoc doc;
+        if (!doc.Load(path))
+            ::_exit(2);
+        doc.SetSetting(L"LocalIP", L"10.9.9.9");
+        ::_exit(doc.Save() == 1 && doc.LastSaveInPlace() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "cannot give up root here";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "not saved in place";
+    CGatewayConfigDoc doc;
+    ASSERT_TRUE(doc.Load(path));
+    EXPECT_STREQ(doc.GetSetting(L"LocalIP"), L"10.9.9.9");
     EXPECT_EQ(Entries(dir.Path()), std::vector<std::string>{"GatewayConfig.XML"});
 }

@@ -94,6 +94,13 @@ TEST(XNode, GetXmlWritesReferencesIndentationAndLineBreaks)
     EXPECT_TRUE(copy == root);
     copy.GetChild(L"Station")->GetChild(L"Name")->value = L"changed";
     EXPECT_FALSE(copy == root);
+    // Attributes count, in the root and below it.
+    XNode withAttr(root);
+    withAttr.GetChild(L"Station")->AppendAttr(L"kind", L"x");
+    EXPECT_FALSE(withAttr == root);
+    XNode copyOfAttr(withAttr);
+    EXPECT_TRUE(copyOfAttr == withAttr);
+    EXPECT_STREQ(copyOfAttr.GetChild(L"Station")->GetAttrValue(L"kind"), L"x");
 }
 
 namespace
@@ -137,7 +144,7 @@ TEST(XNode, ReadsDocumentsAsPugixmlDoes)
         L"<f>\r\n</f><g><![CDATA[]]>  </g></r>",
         L"<r a=\"l1\r\nl2\tl3\nl4\rl5\" b=\" \">t1\r\nt2\rt3\n\r</r>",
         L"<r>&lt;&gt;&amp;&quot;&apos;&#65;&#x42;&#x4e2d;&#x1F4E1;&#128225;&unknown;&#;&#xZZ;"
-        L"&#12a;&am &amp &#x;&</r>",
+        L"&#12a;&am &amp &#x;&#X41;&</r>",
         L"<r a=\"&lt;&#x9;&#10;\">a<![CDATA[<b>&amp;\r\n]]>c</r>",
         L"<r>one<a/>two<b>x</b>three</r>",
         L"<r><?pi data?><a/><!-- x --><?xml version=\"1.0\"?></r>",
