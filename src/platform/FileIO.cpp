@@ -405,6 +405,8 @@ int CFileReplacement::Commit()
             const ssize_t n = ::pwrite(m_fd, rest.data(), rest.size(), offset);
             if (n < 0 && errno != EINTR)
                 error = errno;
+            else if (n == 0)
+                error = EIO;
             if (n > 0)
             {
                 rest.remove_prefix(static_cast<size_t>(n));
