@@ -1,6 +1,7 @@
 #include "config/XNode.h"
 #include "platform/TextCodec.h"
 
+#include <cwchar>
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
@@ -26,6 +27,15 @@ TEST(XNode, LoadMakesTheRootElementTheNodeItself)
     EXPECT_EQ(root.GetChild(3)->value, L"second");
     EXPECT_EQ(root.GetChild(4), nullptr);
     EXPECT_EQ(root.GetChild(0)->GetParent(), &root);
+
+    // Values read as C strings end where the text ends, whatever lies behind them.
+    std::wstring many = L"<Root>";
+    for (int i = 1; i <= 16; ++i)
+        many += L"<V" + std::to_wstring(i) + L">" + std::wstring(i, L'x') + L"</V" +
+                std::to_wstring(i) + L">";
+    ASSERT_TRUE(root.Load(many + L"</Root>"));
+    for (int i = 1; i <= 16; ++i)
+        EXPECT_EQ(std::wcslen(root.GetChildValue(L"V" + std::to_wstring(i))), size_t(i)) << i;
 }
 
 TEST(XNode, FailedParseKeepsWhatWasBuiltAndSaysWhere)

@@ -238,6 +238,7 @@ TEST(FileReplacement, TheFilesOwnPermissionDecidesAndOwnerGroupAndModeStay)
     make(closed + "/shared.XML", 0666, 0);
     make(open + "/shared.XML", 0666, 0);
     make(open + "/own.XML", 0640, kNobody);
+    make(open + "/own-readonly.XML", 0444, kNobody);
     make(closed + "/readonly.XML", 0444, 0);
 
     const int status = InChild(
@@ -251,6 +252,9 @@ TEST(FileReplacement, TheFilesOwnPermissionDecidesAndOwnerGroupAndModeStay)
                 return 10;
             if (ReplaceFile(closed + "/readonly.XML", "new") != EACCES)
                 return 11;
+            // Also when it is the user's own.
+            if (ReplaceFile(open + "/own-readonly.XML", "new") != EACCES)
+                return 16;
             // A writable file in a closed folder: written in place.
             if (ReplaceFile(closed + "/shared.XML", "new", &inPlace) != 0 || !inPlace)
                 return 12;
@@ -283,7 +287,9 @@ TEST(FileReplacement, TheFilesOwnPermissionDecidesAndOwnerGroupAndModeStay)
     expect(closed + "/shared.XML", "new", 0666, 0);
     expect(open + "/shared.XML", "new and longer", 0666, 0);
     expect(open + "/own.XML", "new", 0640, kNobody);
-    EXPECT_EQ(Entries(open), (std::vector<std::string>{"own.XML", "readonly.XML", "shared.XML"}));
+    expect(open + "/own-readonly.XML", "old content", 0444, kNobody);
+    EXPECT_EQ(Entries(open), (std::vector<std::string>{"own-readonly.XML", "own.XML",
+                                                       "readonly.XML", "shared.XML"}));
     EXPECT_EQ(Entries(closed), (std::vector<std::string>{"readonly.XML", "shared.XML"}));
 
     // Root writes a read-only file of another owner, and both stay.
