@@ -18,6 +18,7 @@
 #include <iostream>
 #include <map>
 #include <pugixml.hpp>
+#include <set>
 #include <string>
 
 namespace
@@ -315,10 +316,21 @@ class CRatioReporter : public benchmark::ConsoleReporter
 public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
+        // With repetitions, the mean of them; otherwise the one run.
         for (const Run& run : runs)
         {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                m_times[run.run_name.function_name] = run.GetAdjustedCPUTime();
+            if (run.error_occurred)
+                continue;
+            const std::string& name = run.run_name.function_name;
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "mean")
+            {
+                m_times[name] = run.GetAdjustedCPUTime();
+                m_fromMean.insert(name);
+            }
+            else if (run.run_type == Run::RT_Iteration && m_fromMean.count(name) == 0)
+            {
+                m_times[name] = run.GetAdjustedCPUTime();
+            }
         }
         ConsoleReporter::ReportRuns(runs);
     }
@@ -351,6 +363,7 @@ public:
 
 private:
     std::map<std::string, double> m_times;
+    std::set<std::string> m_fromMean;
 };
 
 } // namespace
