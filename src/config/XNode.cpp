@@ -1075,9 +1075,20 @@ XNode::~XNode()
         {
             if (!child->m_children.empty())
                 pending.push_back(std::move(child));
+            else if (child->m_inArena && child->HoldsNothing())
+                (void)child.release(); // its block goes with the arena; nothing else to free
         }
         node->m_children.clear();
     }
+}
+
+bool XNode::HoldsNothing() const
+{
+    // Texts in the block or short enough for the string itself, no attribute and no child
+    // list: the destructor would free nothing.
+    static const size_t kInline = std::wstring().capacity();
+    return name.m_own.capacity() == kInline && value.m_own.capacity() == kInline &&
+           m_attrs.capacity() == 0 && m_children.capacity() == 0 && !m_arena;
 }
 
 XNode::XNode(const XNode& other) : name(other.name), value(other.value), m_attrs(other.m_attrs)

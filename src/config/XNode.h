@@ -243,6 +243,7 @@ public:
 
 private:
     friend struct XNodeAccess;
+    friend class XNode;
 
     static std::wstring Join(std::wstring_view a, std::wstring_view b)
     {
@@ -344,6 +345,7 @@ public:
 
 private:
     friend struct XNodeAccess;
+    bool HoldsNothing() const;
 
     std::vector<std::pair<std::wstring, std::wstring>> m_attrs;
     std::vector<std::unique_ptr<XNode>> m_children;
