@@ -3,7 +3,8 @@
 #include "platform/FileIO.h"
 #include "platform/TextCodec.h"
 
-#include <cstring>
+#include <algorithm>
+#include <cerrno>
 
 using RUROR::XNode;
 
@@ -39,13 +40,16 @@ std::string CGatewayConfigDoc::LoadResult::Describe() const
     case AlreadyLoaded:
         return "already loaded";
     case CannotOpen:
-        return std::string("cannot be opened: ") + std::strerror(error);
+        return "cannot be opened: " + rz::FileErrorText(error);
     case TooShort:
         return "holds no document (82 bytes or less)";
     case NotUtf16:
         return "is not UTF-16 little-endian text";
     case ParseError:
         return "does not parse: " + description + " at character " + std::to_string(offset);
+    case TooDeep:
+        return "is nested deeper than " + std::to_string(kMaxDepth) + " levels at character " +
+               std::to_string(offset) + ": only the levels above were read";
     }
     return {};
 }
@@ -74,6 +78,9 @@ CGatewayConfigDoc::LoadResult CGatewayConfigDoc::Load(const std::string& path)
     m_loaded = true;
     m_path = path;
     m_header.clear();
+    m_trailer.clear();
+    m_hasTrailer = false;
+    m_loadedSize = bytes.size();
     m_root.Close();
 
     const size_t headerBytes = kHeaderUnits * 2;
@@ -112,16 +119,30 @@ CGatewayConfigDoc::LoadResult CGatewayConfigDoc::Load(const std::string& path)
         m_header = head.substr(0, declEnd);
     }
 
-    const auto parsed = m_root.LoadUtf16Le(std::string_view(bytes).substr(bodyUnits * 2));
+    RUROR::PARSEINFO parseInfo = RUROR::piDefault;
+    parseInfo.max_depth = kMaxDepth;
+    const auto parsed =
+        m_root.LoadUtf16Le(std::string_view(bytes).substr(bodyUnits * 2), &parseInfo);
+    result.loneSurrogates = parsed.loneSurrogates;
     if (!utf16)
     {
         result.status = LoadResult::NotUtf16;
     }
     else if (!parsed)
     {
-        result.status = LoadResult::ParseError;
+        result.status = parsed.tooDeep ? LoadResult::TooDeep : LoadResult::ParseError;
         result.offset = static_cast<std::ptrdiff_t>(bodyUnits) + parsed.offset;
         result.description = parsed.description;
+    }
+    else
+    {
+        // What follows the root element is kept as bytes and written back as it was.
+        m_trailer = bytes.substr(bodyUnits * 2 + static_cast<size_t>(parsed.end) * 2);
+        m_hasTrailer = true;
+        const std::wstring trailer = rz::Utf16LeToWide(m_trailer);
+        result.trailingContent =
+            m_trailer.size() % 2 != 0 ||
+            std::any_of(trailer.begin(), trailer.end(), [](wchar_t c) { return !IsBlank(c); });
     }
 
     SetHandles();
@@ -147,18 +168,48 @@ void CGatewayConfigDoc::SetHandles()
     m_language = m_gatewayConfig->GetChild(L"Language");
 }
 
+std::string CGatewayConfigDoc::SavedBytes() const
+{
+    std::wstring head = m_header.empty() ? std::wstring(kStandardHeader) : m_header;
+    // The root must start at code unit 41 or later, where the loader begins to read.
+    if (head.size() + 2 < kHeaderUnits)
+        head.append(kHeaderUnits - 2 - head.size(), L' ');
+    head += L"\r\n";
+    std::string bytes;
+    bytes.reserve(m_loadedSize + m_loadedSize / 8 + 4096);
+    rz::AppendUtf16Le(bytes, head);
+    m_root.AppendXMLUtf16Le(bytes, RUROR::optDefault);
+    if (m_hasTrailer && !m_root.name.empty())
+    {
+        // The writer ends the root with a line break; what followed the root in the file
+        // takes its place.
+        constexpr std::string_view kLineBreak("\r\0\n\0", 4);
+        if (std::string_view(bytes).ends_with(kLineBreak))
+            bytes.resize(bytes.size() - kLineBreak.size());
+        bytes += m_trailer;
+    }
+    return bytes;
+}
+
+int CGatewayConfigDoc::PrepareSave(rz::CFileReplacement& replacement) const
+{
+    if (!m_loaded)
+        return EINVAL;
+    return replacement.Prepare(m_path, SavedBytes());
+}
+
 int CGatewayConfigDoc::Save()
 {
     m_lastSaveError = 0;
+    m_lastSaveInPlace = false;
     if (!m_loaded)
         return -1;
-    std::wstring text = m_header.empty() ? std::wstring(kStandardHeader) : m_header;
-    // The root must start at code unit 41 or later, where the loader begins to read.
-    if (text.size() + 2 < kHeaderUnits)
-        text.append(kHeaderUnits - 2 - text.size(), L' ');
-    text += L"\r\n";
-    text += m_root.GetXML(RUROR::optDefault);
-    if (const int error = rz::ReplaceFile(m_path, rz::WideToUtf16Le(text)); error != 0)
+    rz::CFileReplacement replacement;
+    int error = PrepareSave(replacement);
+    if (error == 0)
+        error = replacement.Commit();
+    m_lastSaveInPlace = replacement.InPlace();
+    if (error != 0)
     {
         m_lastSaveError = error;
         return -1;
@@ -173,6 +224,8 @@ void CGatewayConfigDoc::Unload()
     m_radioServers = nullptr;
     m_language = nullptr;
     m_loaded = false;
+    m_trailer.clear();
+    m_hasTrailer = false;
     m_root.Close();
 }
 

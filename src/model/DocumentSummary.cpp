@@ -29,6 +29,11 @@ CDocumentSummary CDocumentSummary::Of(const CGatewayConfigDoc& document,
     auto& problems = summary.problems;
     if (!loadResult)
         problems.push_back("the document " + loadResult.Describe());
+    if (loadResult.trailingContent)
+        problems.push_back("content after the root element MXRGateways is not read, but kept");
+    if (loadResult.loneSurrogates > 0)
+        problems.push_back(std::to_string(loadResult.loneSurrogates) +
+                           " broken UTF-16 character(s) (lone surrogates) are kept as they are");
 
     if (document.GatewayConfig() == nullptr)
     {

@@ -84,23 +84,41 @@ std::string CFileChanges::CCommit::Describe() const
 
 CFileChanges::CCommit CFileChanges::Commit(CGatewayConfigDoc* document)
 {
-    CCommit result;
     for (const auto& [path, file] : m_files)
     {
         if (file.changed && file.readError != 0)
             return {file.readError, path};
     }
-    for (auto& [path, file] : m_files)
+    // Every new content is written and synced first; only then are the files replaced, one
+    // after the other. A file that cannot be written stops everything before any is replaced.
+    std::vector<rz::CFileReplacement> replacements;
+    std::vector<std::string> paths;
+    for (const auto& [path, file] : m_files)
     {
         if (!file.changed)
             continue;
-        if (const int error = rz::ReplaceFile(path, file.ini.Bytes()); error != 0)
+        replacements.emplace_back();
+        if (const int error = replacements.back().Prepare(path, file.ini.Bytes()); error != 0)
             return {error, path};
-        file.changed = false;
+        paths.push_back(path);
     }
-    if (document != nullptr && document->Save() < 1)
-        return {document->LastSaveError() != 0 ? document->LastSaveError() : EIO, document->Path()};
-    return result;
+    if (document != nullptr)
+    {
+        replacements.emplace_back();
+        if (const int error = document->PrepareSave(replacements.back()); error != 0)
+            return {error, document->Path()};
+        paths.push_back(document->Path());
+    }
+    for (size_t i = 0; i < replacements.size(); ++i)
+    {
+        if (const int error = replacements[i].Commit(); error != 0)
+            return {error, paths[i]};
+        if (replacements[i].InPlace())
+            m_inPlace.push_back(paths[i]);
+    }
+    for (auto& [path, file] : m_files)
+        file.changed = false;
+    return {};
 }
 
 void ISettingsModel::Repair(const CToolFiles&, CFileChanges&) const {}

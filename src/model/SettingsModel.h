@@ -103,13 +103,18 @@ public:
         // "cannot write PATH: reason", for the terminal and the log.
         std::string Describe() const;
     };
-    // Writes every changed ini file, then the document when one is given. Stops at the first
-    // failure; the document is written only when every ini file was.
+    // Writes every changed ini file and the document (when one is given) all or nothing:
+    // each new content is written in full before any file is replaced, so a file that cannot
+    // be written leaves every file as it was.
     CCommit Commit(CGatewayConfigDoc* document);
+    // The files of the last commit that had to be written in place, not atomically (their
+    // folder may not be written); the caller logs them.
+    const std::vector<std::string>& InPlace() const { return m_inPlace; }
 
 private:
     struct CPending;
     std::map<std::string, CPending> m_files;
+    std::vector<std::string> m_inPlace;
 };
 
 // What every settings page's model offers. The page widget and its command-line command both

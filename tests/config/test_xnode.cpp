@@ -1,6 +1,9 @@
 #include "config/XNode.h"
+#include "platform/TextCodec.h"
 
+#include <cwchar>
 #include <gtest/gtest.h>
+#include <pugixml.hpp>
 
 using RUROR::XNode;
 
@@ -24,6 +27,15 @@ TEST(XNode, LoadMakesTheRootElementTheNodeItself)
     EXPECT_EQ(root.GetChild(3)->value, L"second");
     EXPECT_EQ(root.GetChild(4), nullptr);
     EXPECT_EQ(root.GetChild(0)->GetParent(), &root);
+
+    // Values read as C strings end where the text ends, whatever lies behind them.
+    std::wstring many = L"<Root>";
+    for (int i = 1; i <= 16; ++i)
+        many += L"<V" + std::to_wstring(i) + L">" + std::wstring(i, L'x') + L"</V" +
+                std::to_wstring(i) + L">";
+    ASSERT_TRUE(root.Load(many + L"</Root>"));
+    for (int i = 1; i <= 16; ++i)
+        EXPECT_EQ(std::wcslen(root.GetChildValue(L"V" + std::to_wstring(i))), size_t(i)) << i;
 }
 
 TEST(XNode, FailedParseKeepsWhatWasBuiltAndSaysWhere)
@@ -92,4 +104,133 @@ TEST(XNode, GetXmlWritesReferencesIndentationAndLineBreaks)
     EXPECT_TRUE(copy == root);
     copy.GetChild(L"Station")->GetChild(L"Name")->value = L"changed";
     EXPECT_FALSE(copy == root);
+    // Attributes count, in the root and below it.
+    XNode withAttr(root);
+    withAttr.GetChild(L"Station")->AppendAttr(L"kind", L"x");
+    EXPECT_FALSE(withAttr == root);
+    XNode copyOfAttr(withAttr);
+    EXPECT_TRUE(copyOfAttr == withAttr);
+    EXPECT_STREQ(copyOfAttr.GetChild(L"Station")->GetAttrValue(L"kind"), L"x");
+}
+
+namespace
+{
+
+// The tree that pugixml, a parser outside this project, reads from the same text, in the
+// shape of an XNode: element texts (text and CDATA) joined, comments and instructions
+// left out.
+void FromPugixml(const pugi::xml_node& from, XNode& to)
+{
+    to.name = rz::Utf8ToWide(from.name());
+    for (const auto& attr : from.attributes())
+        to.AppendAttr(rz::Utf8ToWide(attr.name()), rz::Utf8ToWide(attr.value()));
+    std::wstring text;
+    for (const auto& child : from.children())
+    {
+        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata)
+            text += rz::Utf8ToWide(child.value());
+        else if (child.type() == pugi::node_element)
+            FromPugixml(child, *to.AppendChild(L"", L""));
+    }
+    to.value = text;
+}
+
+pugi::xml_parse_result ParseWithPugixml(const std::wstring& text, pugi::xml_document& doc)
+{
+    const std::string utf8 = rz::WideToUtf8(text);
+    return doc.load_buffer(utf8.data(), utf8.size(),
+                           pugi::parse_default | pugi::parse_ws_pcdata_single, pugi::encoding_utf8);
+}
+
+} // namespace
+
+TEST(XNode, ReadsDocumentsAsPugixmlDoes)
+{
+    const std::wstring texts[] = {
+        L"<r a=\"1\" b='x&amp;y'><c>t</c></r>",
+        L"<?xml version=\"1.0\"?>\r\n<!DOCTYPE r [<!ENTITY e \"x>\"> <!-- ] -->]>"
+        L"<!-- note --><?pi x?>\r\n<r>x</r>",
+        L"<r>  <a>  </a>  <b> x </b>\r\n<c/>\r\n  <d>  <!--c-->  </d><e>  <x/></e>"
+        L"<f>\r\n</f><g><![CDATA[]]>  </g></r>",
+        L"<r a=\"l1\r\nl2\tl3\nl4\rl5\" b=\" \">t1\r\nt2\rt3\n\r</r>",
+        L"<r>&lt;&gt;&amp;&quot;&apos;&#65;&#x42;&#x4e2d;&#x1F4E1;&#128225;&unknown;&#;&#xZZ;"
+        L"&#12a;&am &amp &#x;&#X41;&</r>",
+        L"<r a=\"&lt;&#x9;&#10;\">a<![CDATA[<b>&amp;\r\n]]>c</r>",
+        L"<r>one<a/>two<b>x</b>three</r>",
+        L"<r><?pi data?><a/><!-- x --><?xml version=\"1.0\"?></r>",
+        L"<r/>",
+        L"<r  a = \"1\"   b=\"2\" />",
+        L"junk <r/>",
+        L"<St\u00E4tion N\u00E4me=\"\u00FC\">\u4E2D</St\u00E4tion>",
+        L"<r/><s>second root</s>text",
+        L"<r a=\"x<y\"><b c='\"'>\"'</b></r>",
+        L"<a:b x.y-z_1=\"1\"><_c/></a:b>",
+    };
+    for (const std::wstring& text : texts)
+    {
+        XNode ours;
+        const auto result = ours.Load(text);
+        pugi::xml_document doc;
+        ASSERT_TRUE(ParseWithPugixml(text, doc)) << rz::WideToUtf8(text);
+        XNode expected;
+        FromPugixml(doc.document_element(), expected);
+        EXPECT_TRUE(result) << rz::WideToUtf8(text) << ": " << result.description;
+        EXPECT_TRUE(ours == expected)
+            << rz::WideToUtf8(text) << "\nours:     " << rz::WideToUtf8(ours.GetXML())
+            << "\npugixml: " << rz::WideToUtf8(expected.GetXML());
+    }
+    // The same for UTF-16 bytes.
+    XNode fromBytes;
+    ASSERT_TRUE(fromBytes.LoadUtf16Le(rz::WideToUtf16Le(texts[4])));
+    XNode fromText;
+    fromText.Load(texts[4]);
+    EXPECT_TRUE(fromBytes == fromText);
+}
+
+TEST(XNode, ReportsBrokenDocumentsWhereAndAsPugixmlDoes)
+{
+    const std::wstring texts[] = {
+        L"<r><a>1</a><b>2</bx></r>",
+        L"<r><a x=1/></r>",
+        L"<r><a x=\"1\"y=\"2\"/></r>",
+        L"<r><a x\"1\"/></r>",
+        L"<r><a x=\"1/></r>",
+        L"<r><!-- unterminated</r>",
+        L"<r><![CDATA[ x </r>",
+        L"<r><a",
+        L"<r>text",
+        L"<r><1/></r>",
+        L"<r><? x?></r>",
+        L"<r><?pi never closed</r>",
+        L"<r><!DOCTYPE x></r>",
+        L"<r><!x></r>",
+        L"<r><a/ ></r>",
+        L"<r><a></b></r>",
+        L"<r></ r>",
+        L"<r></r x>",
+        L"",
+        L"just text",
+        L"<r><a x",
+        L"<r><a x=",
+        L"<r><!-- x --",
+        L"<r><!DOCTYPE",
+        L"<r></r",
+        L"<r><a/",
+        L"<r><a b='1'",
+        L"<r><![CDATA[x]]",
+        L"<r>&amp",
+        L"<r><?pi x?",
+        L"<r><a  ",
+    };
+    for (const std::wstring& text : texts)
+    {
+        XNode ours;
+        const auto result = ours.Load(text);
+        pugi::xml_document doc;
+        const auto expected = ParseWithPugixml(text, doc);
+        ASSERT_FALSE(expected) << rz::WideToUtf8(text);
+        EXPECT_FALSE(result) << rz::WideToUtf8(text);
+        EXPECT_EQ(result.description, expected.description()) << rz::WideToUtf8(text);
+        EXPECT_EQ(result.offset, expected.offset) << rz::WideToUtf8(text);
+    }
 }
