@@ -172,6 +172,7 @@ void CCliApp::Declare(CLI::App& app)
                "network operation failed.");
     DeclareDocumentCommands(app);
     DeclareBasicCommands(app);
+    DeclareStationCommands(app);
     DeclareServiceCommands(app);
     DeclareNetworkCommands(app);
     DeclareLanguageCommands(app);
