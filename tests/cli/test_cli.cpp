@@ -637,4 +637,11 @@ TEST(Cli, StationsOfOneAddressAreReportedAndChosenByRow)
     EXPECT_EQ(listed["stations"][1]["guid"], "G-2");
     EXPECT_EQ(listed["stations"][1]["ip"], "10.0.0.2");
 
+    // The connection test names the station of the IP: listed ones only.
+    const CliRun known = run({"test-connection", "10.0.0.2"});
+    EXPECT_EQ(known.out.substr(0, known.out.find('\n')), "Station Spare (pseudo ID 10)");
+    WriteBytes(path, rztest::Utf16(StationsDocument()));
+    const CliRun inactive = run({"test-connection", "10.0.0.2"});
+    EXPECT_EQ(inactive.out.substr(0, inactive.out.find('\n')),
+              "No dispatch station of " + path + " has the IP 10.0.0.2");
 }
