@@ -149,7 +149,7 @@ TEST_F(StationSettingsTest, SaveUpdatesListedStationsKeepsRepeatersAndDropsTheRe
     ASSERT_NE(stations, nullptr);
     // Inactive stations, the one without Used and the stray entry are gone; the rest keep
     // their order.
-    EXPECT_EQ(Guids(stations), (std::vector<std::wstring>{L"G-1", L"R-1", L"G-3", L"R-2"}));
+    ASSERT_EQ(Guids(stations), (std::vector<std::wstring>{L"G-1", L"R-1", L"G-3", L"R-2"}));
     EXPECT_EQ(*stations->GetChild(size_t{1}), firstRepeater);
     EXPECT_EQ(*stations->GetChild(size_t{3}), secondRepeater);
     // An existing station keeps its Used text and its Volum values.
@@ -162,7 +162,7 @@ TEST_F(StationSettingsTest, SaveUpdatesListedStationsKeepsRepeatersAndDropsTheRe
     settings.Load(m_reread, Files());
     settings.RemoveStations({0});
     stations = SaveAndReread(settings);
-    EXPECT_EQ(Guids(stations), (std::vector<std::wstring>{L"R-1", L"G-3", L"R-2"}));
+    ASSERT_EQ(Guids(stations), (std::vector<std::wstring>{L"R-1", L"G-3", L"R-2"}));
     EXPECT_EQ(*stations->GetChild(size_t{0}), firstRepeater);
     EXPECT_EQ(*stations->GetChild(size_t{2}), secondRepeater);
 }
@@ -315,7 +315,7 @@ TEST_F(StationSettingsTest, TheEditorsSaveChecksRunInOrderAndChangeNothingWhenRe
     EXPECT_EQ(settings.Stations().Rows()[0].guid, L"G-1");
 
     const XNode* stations = SaveAndReread(settings);
-    EXPECT_EQ(Guids(stations), (std::vector<std::wstring>{L"G-1", L"G-2", L"G-3"}));
+    ASSERT_EQ(Guids(stations), (std::vector<std::wstring>{L"G-1", L"G-2", L"G-3"}));
     EXPECT_STREQ(stations->GetChild(size_t{0})->GetChildValue(L"IPAddress"), L"10.0.0.9");
     // The long alias was kept whole.
     EXPECT_EQ(stations->GetChild(size_t{1})->GetChildValue(L"Name"), alias32);
