@@ -47,15 +47,22 @@ void CCliApp::DeclareStationCommands(CLI::App& app)
         ->callback([this] { m_command = [this] { return StationList(); }; });
 
     const std::string kinds = CStationSettings::Kinds().CliNames();
-    const auto declare = [&kinds](CLI::App* command, bool adding)
+    std::string kindNames;
+    for (const CChoice& kind : CStationSettings::Kinds().All())
+        kindNames += (kindNames.empty() ? "" : "|") + kind.cliName;
+    const auto declare = [&kinds, &kindNames](CLI::App* command, bool adding)
     {
         auto parsed = std::make_shared<CParsedOptions>();
         auto& v = parsed->values;
         auto& o = parsed->options;
         const std::string keep = adding ? "" : " (not given: kept)";
-        o[0] = command->add_option("--alias", v[0], "the alias, at most 16 characters" + keep)
-                   ->type_name("A")
-                   ->required(adding);
+        o[0] =
+            command
+                ->add_option("--alias", v[0],
+                             "the alias, at most " + std::to_string(CStationSettings::kAliasTyped) +
+                                 " characters" + keep)
+                ->type_name("A")
+                ->required(adding);
         o[1] = command->add_option("--pseudo-id", v[1], "the pseudo ID, digits" + keep)
                    ->type_name("N")
                    ->required(adding);
@@ -68,7 +75,7 @@ void CCliApp::DeclareStationCommands(CLI::App& app)
                    ->add_option("--kind", v[3],
                                 "the kind of station: " + kinds +
                                     (adding ? " (not given: voice)" : keep))
-                   ->type_name("voice|gps|quick-gps");
+                   ->type_name(kindNames);
         o[4] = command
                    ->add_option("--front-mic", v[4],
                                 "1: the remote speaker microphone is used" +

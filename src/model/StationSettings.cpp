@@ -302,6 +302,6 @@ CEntryResult CStationSettings::ChangeStation(size_t row, const StationEntry& ent
         return CEntryResult::From(refused);
     if (!m_stations.IsRow(row))
         return CEntryResult::From({decltype(m_stations)::kNoSuchRow});
-    // Another station's IP is refused: two stations under one IP cannot both be kept.
+    // Another station's IP is refused, as in add mode: one IP is one station.
     return CEntryResult::From(m_stations.Change(row, RecordOf(m_stations.Rows()[row].guid, entry)));
 }
