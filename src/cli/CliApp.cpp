@@ -20,6 +20,8 @@ const CLI::Validator kNotEmpty([](const std::string& value)
 
 constexpr size_t kDescriptionColumn = 30;
 constexpr size_t kLineWidth = 96;
+// Where the continued lines of a long synopsis begin.
+constexpr size_t kContinuation = 6;
 
 // A command's arguments as the synopsis writes them: "IP NEW-IP PORT [--row N]".
 std::string Arguments(const CLI::App& command)
@@ -40,17 +42,50 @@ std::string Arguments(const CLI::App& command)
         else
         {
             const std::string type = option->get_type_name();
-            options += " [" + option->get_name() + (type.empty() ? "" : " " + type) + "]";
+            const std::string name = option->get_name() + (type.empty() ? "" : " " + type);
+            options += " " + (option->get_required() ? name : "[" + name + "]");
         }
     }
     return positionals + options;
+}
+
+// A synopsis wider than a line, broken before options ("--x" or "[--x ...]") onto indented
+// lines.
+std::string WrappedSynopsis(const std::string& synopsis)
+{
+    std::string text = "  ";
+    size_t column = text.size();
+    size_t start = 0;
+    while (start < synopsis.size())
+    {
+        // The next piece ends before the next blank that starts an option.
+        size_t end = start;
+        do
+        {
+            end = synopsis.find(' ', end + 1);
+        } while (end != std::string::npos && synopsis[end + 1] != '[' &&
+                 synopsis.compare(end + 1, 2, "--") != 0);
+        if (end == std::string::npos)
+            end = synopsis.size();
+        std::string piece = synopsis.substr(start, end - start);
+        if (column > kContinuation && column + piece.size() > kLineWidth)
+        {
+            text += "\n" + std::string(kContinuation, ' ');
+            column = kContinuation;
+            piece.erase(0, piece.find_first_not_of(' '));
+        }
+        text += piece;
+        column += piece.size();
+        start = end;
+    }
+    return text;
 }
 
 // One line of the help: the synopsis, and the description beside it (or below when the
 // synopsis is too long).
 std::string HelpLine(const std::string& synopsis, const std::string& description)
 {
-    std::string line = "  " + synopsis;
+    std::string line = WrappedSynopsis(synopsis);
     if (line.size() + 1 < kDescriptionColumn)
         line += std::string(kDescriptionColumn - line.size(), ' ');
     else
@@ -137,6 +172,7 @@ void CCliApp::Declare(CLI::App& app)
                "network operation failed.");
     DeclareDocumentCommands(app);
     DeclareBasicCommands(app);
+    DeclareStationCommands(app);
     DeclareServiceCommands(app);
     DeclareNetworkCommands(app);
     DeclareLanguageCommands(app);

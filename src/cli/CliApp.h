@@ -15,6 +15,7 @@ namespace CLI
 {
 class App;
 }
+struct StationEntry;
 
 // The command-line companion: the jobs of the window from a terminal or a script. Every
 // command works through the models of the pages; the command line holds no rule of its own.
@@ -42,6 +43,7 @@ private:
     void Declare(CLI::App& app);
     void DeclareDocumentCommands(CLI::App& app);
     void DeclareBasicCommands(CLI::App& app);
+    void DeclareStationCommands(CLI::App& app);
     void DeclareLanguageCommands(CLI::App& app);
     void DeclareServiceCommands(CLI::App& app);
     void DeclareNetworkCommands(CLI::App& app);
@@ -59,6 +61,25 @@ private:
     int ServerChange(const std::string& ip, const std::string& newIp, const std::string& port,
                      std::optional<size_t> row);
     int ServerRemove(const std::vector<std::string>& ips, std::optional<size_t> row);
+    // The options of station add and change: each one that was given.
+    struct CStationOptions
+    {
+        std::optional<std::string> alias;
+        std::optional<std::string> pseudoId;
+        std::optional<std::string> ip;
+        std::optional<std::string> kind;
+        std::optional<std::string> frontMic;
+        std::optional<std::string> speaker;
+        std::optional<std::string> microphone;
+    };
+    int StationList();
+    int StationAdd(const CStationOptions& options);
+    int StationChange(const std::string& ip, const CStationOptions& options,
+                      std::optional<size_t> row);
+    int StationRemove(const std::vector<std::string>& ips, std::optional<size_t> row);
+    // Puts the given options into the station editor's values, each typed into its field
+    // (corrections printed); kDone, or kUsage (printed) when a value is not taken.
+    int ApplyStationOptions(const CStationOptions& options, StationEntry& entry);
     int Service(const std::string& verb);
     int Adapters();
     int TestConnection(const std::string& ip);

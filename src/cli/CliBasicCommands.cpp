@@ -1,5 +1,6 @@
 #include "cli/CliApp.h"
 #include "cli/JsonWriter.h"
+#include "cli/ListRows.h"
 #include "model/BasicSettings.h"
 #include "platform/TextCodec.h"
 
@@ -26,17 +27,6 @@ std::optional<bool> ParseSwitch(const std::string& value)
             return false;
     return std::nullopt;
 }
-
-// A row number as the lists show them: 1 and up.
-const CLI::Validator kRowNumber(
-    [](const std::string& value)
-    {
-        return value.find_first_not_of("0123456789") != std::string::npos || value.empty() ||
-                       value.find_first_not_of('0') == std::string::npos
-                   ? std::string("a row is a number from 1")
-                   : "";
-    },
-    "");
 
 const char* const kBasicKeys =
     "local-ip local-port voip-port codec speed-unit gps-tracking rrs-disabled";
@@ -77,7 +67,7 @@ void CCliApp::DeclareBasicCommands(CLI::App& app)
     change->add_option("PORT", (*strings)[2])->required();
     change->add_option("--row", *row, "which of several servers with the address IP (see list)")
         ->type_name("N")
-        ->check(kRowNumber);
+        ->check(clirows::kRowNumber);
     change->callback(
         [this, strings, row]
         {
@@ -92,7 +82,7 @@ void CCliApp::DeclareBasicCommands(CLI::App& app)
     remove->add_option("IP", *ips)->required();
     remove->add_option("--row", *row, "which of several servers with the address IP (see list)")
         ->type_name("N")
-        ->check(kRowNumber);
+        ->check(clirows::kRowNumber);
     remove->callback(
         [this, ips, row]
         {
@@ -254,28 +244,7 @@ int CCliApp::ServerList()
 namespace
 {
 
-// The row of the server with an address: the only one, or the one --row names among several.
-// An error text when there is none, or several and --row does not choose one of them.
-std::variant<size_t, std::string> ServerRow(const CBasicSettings& settings, const std::string& ip,
-                                            std::optional<size_t> row)
-{
-    const auto rows = settings.Servers().RowsWithKey(rz::Utf8ToWide(ip));
-    if (rows.empty())
-        return "no radio server has the address " + ip;
-    if (row)
-    {
-        if (std::find(rows.begin(), rows.end(), *row - 1) == rows.end())
-            return "row " + std::to_string(*row) + " is not a radio server with the address " + ip;
-        return *row - 1;
-    }
-    if (rows.size() == 1)
-        return rows.front();
-    std::string numbers;
-    for (size_t found : rows)
-        numbers += (numbers.empty() ? "" : " and ") + std::to_string(found + 1);
-    return std::to_string(rows.size()) + " radio servers have the address " + ip + " (rows " +
-           numbers + "); choose one with --row N";
-}
+const clirows::CNames kServerNames{"radio server", "radio servers", "address"};
 
 } // namespace
 
@@ -311,7 +280,7 @@ int CCliApp::ServerChange(const std::string& ip, const std::string& newIp, const
                       CBasicSettings settings;
                       settings.Load(m_document, ToolFiles());
                       settings.Repair(ToolFiles(), changes);
-                      const auto found = ServerRow(settings, ip, row);
+                      const auto found = clirows::Choose(settings.Servers(), ip, row, kServerNames);
                       if (const auto* error = std::get_if<std::string>(&found))
                       {
                           m_err << "ravirazazu-cli: " << *error << "\n";
@@ -344,7 +313,8 @@ int CCliApp::ServerRemove(const std::vector<std::string>& ips, std::optional<siz
                       std::vector<size_t> rows;
                       for (const std::string& ip : ips)
                       {
-                          const auto found = ServerRow(settings, ip, row);
+                          const auto found =
+                              clirows::Choose(settings.Servers(), ip, row, kServerNames);
                           if (const auto* error = std::get_if<std::string>(&found))
                           {
                               m_err << "ravirazazu-cli: " << *error << "\n";

@@ -1,6 +1,6 @@
 #include "cli/CliApp.h"
 #include "cli/JsonWriter.h"
-#include "config/DocumentValues.h"
+#include "model/StationSettings.h"
 #include "network/ConnectionTest.h"
 #include "network/MobileChannelDetector.h"
 #include "platform/FileIO.h"
@@ -98,18 +98,15 @@ int CCliApp::TestConnection(const std::string& ip)
     if (rz::FileExists(m_documentPath) && LoadDocument())
     {
         LoadToolLanguage();
+        CStationSettings settings;
+        settings.Load(m_document, ToolFiles());
         std::string station;
-        if (const RUROR::XNode* stations = m_document.Stations())
+        const auto rows = settings.Stations().RowsWithKey(rz::Utf8ToWide(ip));
+        if (!rows.empty())
         {
-            for (const RUROR::XNode* node : stations->GetChilds())
-            {
-                if (!docvalues::ChildText(node, L"Type").empty() ||
-                    rz::WideToUtf8(docvalues::ChildText(node, L"IPAddress")) != ip)
-                    continue;
-                station = rz::WideToUtf8(docvalues::ChildText(node, L"Name")) + " (pseudo ID " +
-                          rz::WideToUtf8(docvalues::ChildText(node, L"PseudoID")) + ")";
-                break;
-            }
+            const StationInfo& found = settings.Stations().Rows()[rows.front()];
+            station =
+                rz::WideToUtf8(found.name) + " (pseudo ID " + rz::WideToUtf8(found.pseudoId) + ")";
         }
         if (station.empty())
             m_out << "No dispatch station of " << m_documentPath << " has the IP " << ip << "\n";

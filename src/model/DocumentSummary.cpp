@@ -2,13 +2,12 @@
 
 #include "config/DocumentValues.h"
 #include "model/BasicSettings.h"
+#include "model/StationSettings.h"
 #include "platform/TextCodec.h"
 
-#include <map>
 #include <set>
 
 using docvalues::ChildText;
-using docvalues::IsUsed;
 using RUROR::XNode;
 
 namespace
@@ -17,6 +16,15 @@ namespace
 bool IsRepeaterSlot(const XNode* node)
 {
     return rz::EqualsNoCase(ChildText(node, L"Type"), L"Repeater");
+}
+
+// Row numbers as the lists show them: "1, 3".
+std::string Rows(const std::vector<size_t>& rows)
+{
+    std::string text;
+    for (size_t row : rows)
+        text += (text.empty() ? "" : ", ") + std::to_string(row + 1);
+    return text;
 }
 
 } // namespace
@@ -55,13 +63,9 @@ CDocumentSummary CDocumentSummary::Of(const CGatewayConfigDoc& document,
     const auto& servers = basic.Servers();
     summary.activeRadioServers = static_cast<int>(servers.Count());
     for (const std::wstring& address : servers.DuplicateKeys())
-    {
-        std::string rows;
-        for (size_t row : servers.RowsWithKey(address))
-            rows += (rows.empty() ? "" : ", ") + std::to_string(row + 1);
         problems.push_back("radio server " + rz::WideToUtf8(address) +
-                           " is listed more than once (rows " + rows + ")");
-    }
+                           " is listed more than once (rows " + Rows(servers.RowsWithKey(address)) +
+                           ")");
     if (servers.Count() > CBasicSettings::kMaxServers)
         problems.push_back(std::to_string(servers.Count()) +
                            " active radio servers: the page takes no more than " +
@@ -74,14 +78,13 @@ CDocumentSummary CDocumentSummary::Of(const CGatewayConfigDoc& document,
             "GatewayConfig/QuorixStations/Stations is missing: no station or repeater is listed");
         return summary;
     }
-    std::set<std::wstring> stationAddresses;
     std::set<std::wstring> repeaterIds;
     for (const XNode* station : document.Stations()->GetChilds())
     {
-        if (station->name != L"Station")
-            continue;
         if (IsRepeaterSlot(station))
         {
+            if (station->name != L"Station")
+                continue;
             const std::wstring radioId = ChildText(station, L"RadioID");
             if (radioId.empty() || ChildText(station, L"RepeaterGUID").empty())
             {
@@ -92,20 +95,23 @@ CDocumentSummary CDocumentSummary::Of(const CGatewayConfigDoc& document,
             repeaterIds.insert(radioId);
             continue;
         }
+        // Every other entry is the station page's: listed, or removed when it saves.
         ++summary.dispatchStations;
-        const std::wstring address = ChildText(station, L"IPAddress");
-        if (!ChildText(station, L"Type").empty() || ChildText(station, L"GUID").empty() ||
-            !IsUsed(station))
-        {
-            summary.notes.push_back("dispatch station " + rz::WideToUtf8(address) +
-                                    " is not active and is removed when the stations are saved");
+        if (CStationSettings::IsListed(station))
             continue;
-        }
-        ++summary.activeDispatchStations;
-        if (!stationAddresses.insert(address).second)
-            problems.push_back("dispatch station " + rz::WideToUtf8(address) +
-                               " is listed twice: only one entry is kept on save");
+        const std::wstring address = ChildText(station, L"IPAddress");
+        summary.notes.push_back(
+            (address.empty() ? "an entry " + rz::WideToUtf8(station->name) + " without IPAddress"
+                             : "dispatch station " + rz::WideToUtf8(address)) +
+            " is not active and is removed when the stations are saved");
     }
+    CStationSettings stations;
+    stations.Load(document, files);
+    const auto& listed = stations.Stations();
+    summary.activeDispatchStations = static_cast<int>(listed.Count());
+    for (const std::wstring& address : listed.DuplicateKeys())
+        problems.push_back("dispatch station " + rz::WideToUtf8(address) + " is listed more " +
+                           "than once (rows " + Rows(listed.RowsWithKey(address)) + ")");
     summary.repeaters = static_cast<int>(repeaterIds.size());
     return summary;
 }

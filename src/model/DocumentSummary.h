@@ -10,13 +10,13 @@
 // problems that a person should know of before the tool writes it back.
 struct CDocumentSummary
 {
-    int radioServers = 0;       // entries of RadioServers
-    int activeRadioServers = 0; // the ones the Basic page lists (Used TRUE)
-    int dispatchStations = 0;   // Station entries that are not repeater slots
-    int activeDispatchStations = 0;
-    int repeaters = 0;     // repeaters (distinct radio IDs of the repeater slot entries)
-    int repeaterSlots = 0; // slot entries that belong to a repeater
-    std::wstring language; // the Language element's text
+    int radioServers = 0;           // entries of RadioServers
+    int activeRadioServers = 0;     // the ones the Basic page lists (Used TRUE)
+    int dispatchStations = 0;       // entries of Stations that are not repeater slots
+    int activeDispatchStations = 0; // the ones the station page lists
+    int repeaters = 0;              // repeaters (distinct radio IDs of the repeater slot entries)
+    int repeaterSlots = 0;          // slot entries that belong to a repeater
+    std::wstring language;          // the Language element's text
     // Faults of the document itself: unreadable parts, missing elements, duplicates.
     std::vector<std::string> problems;
     // Values that a page would refuse to save (shown with the page's message).

@@ -450,3 +450,198 @@ TEST(Cli, AnIniFileThatCannotBeWrittenLeavesTheDocumentUnwritten)
         << run.err;
     EXPECT_EQ(ReadBytes(path), before);
 }
+
+namespace
+{
+
+// A document with two listed stations, an inactive one between them and a repeater slot.
+std::wstring StationsDocument()
+{
+    const auto station = [](const std::wstring& used, const std::wstring& guid,
+                            const std::wstring& name, const std::wstring& ip,
+                            const std::wstring& isData)
+    {
+        return L"<Station><Used>" + used + L"</Used><GUID>" + guid + L"</GUID><Name>" + name +
+               L"</Name><IPAddress>" + ip +
+               L"</IPAddress><PseudoID>10</PseudoID>"
+               L"<UseFrontMic>1</UseFrontMic><IsData>" +
+               isData +
+               L"</IsData>"
+               L"<AudioPlay>Old Speaker</AudioPlay><AudioRecord></AudioRecord>"
+               L"<Volum><RecordVolum>4</RecordVolum><PlaybackVolum>4</PlaybackVolum></Volum>"
+               L"</Station>";
+    };
+    return L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
+           L"<MXRGateways><GatewayConfig><Language>English</Language><RadioServers/>"
+           L"<QuorixStations><Stations>" +
+           station(L"TRUE", L"G-1", L"Harbour", L"10.0.0.1", L"5") +
+           station(L"FALSE", L"G-2", L"Spare", L"10.0.0.2", L"0") +
+           L"<Station><Type>Repeater</Type><Used>TRUE</Used><GUID>R-1</GUID><RadioID>7</RadioID>"
+           L"<RepeaterGUID>RG</RepeaterGUID><Name>Hill</Name></Station>" +
+           station(L"true", L"G-3", std::wstring(32, L'L'), L"10.0.0.3", L"2") +
+           L"</Stations></QuorixStations></GatewayConfig></MXRGateways>";
+}
+
+} // namespace
+
+TEST(Cli, StationsFollowThePagesRules)
+{
+    CTempDir dir;
+    const std::string path = dir.File("GatewayConfig.XML");
+    WriteBytes(path, rztest::Utf16(StationsDocument()));
+    const std::vector<std::string> base = {"--document", path, "--tool-dir",
+                                           rztest::SampleToolDir()};
+    const auto run = [&base](std::vector<std::string> args)
+    {
+        args.insert(args.begin(), base.begin(), base.end());
+        return RunCli(args);
+    };
+
+    const CliRun list = run({"station", "list"});
+    EXPECT_EQ(list.status, CCliApp::kDone);
+    EXPECT_EQ(list.out, "ROW  IP               PSEUDO ID  KIND       MIC  ALIAS\n"
+                        "1    10.0.0.1         10         gps        1    Harbour\n"
+                        "     speaker: Old Speaker\n"
+                        "2    10.0.0.3         10         quick-gps  1    " +
+                            std::string(32, 'L') + "\n     speaker: Old Speaker\n");
+
+    // Refused and mistyped commands leave the file as it was, with the page's messages.
+    const std::string before = ReadBytes(path);
+    const struct
+    {
+        std::vector<std::string> args;
+        int status;
+        std::string err;
+    } refused[] = {
+        {{"station", "add", "--alias", "Dock", "--pseudo-id", "4", "--ip", "10.0.0.1"},
+         CCliApp::kRefused,
+         "ravirazazu-cli: ip=10.0.0.1: The IP already exists\n"},
+        {{"station", "add", "--alias", "", "--pseudo-id", "4", "--ip", "10.0.0.4"},
+         CCliApp::kRefused,
+         "ravirazazu-cli: alias: The value is required\n"},
+        {{"station", "change", "10.0.0.1", "--ip", "10.0.0.3"},
+         CCliApp::kRefused,
+         "ravirazazu-cli: ip=10.0.0.3: The IP already exists\n"},
+        // The alias of 32 characters came from the document: a change that keeps it is refused.
+        {{"station", "change", "10.0.0.3", "--kind", "voice"},
+         CCliApp::kRefused,
+         "ravirazazu-cli: alias=" + std::string(32, 'L') + ": The value is required\n"},
+        {{"station", "change", "10.0.0.2", "--kind", "voice"},
+         CCliApp::kRefused,
+         "ravirazazu-cli: no dispatch station has the IP 10.0.0.2\n"},
+        {{"station", "remove", "10.0.0.1", "10.0.0.9"},
+         CCliApp::kRefused,
+         "ravirazazu-cli: no dispatch station has the IP 10.0.0.9\n"},
+        {{"station", "add", "--alias", "12345678901234567", "--pseudo-id", "4", "--ip", "10.0.0.4"},
+         CCliApp::kUsage,
+         ""},
+        {{"station", "add", "--alias", "Dock", "--pseudo-id", "4x", "--ip", "10.0.0.4"},
+         CCliApp::kUsage,
+         ""},
+        {{"station", "add", "--alias", "Dock", "--pseudo-id", "4", "--ip", "10.0.0.4", "--kind",
+          "boat"},
+         CCliApp::kUsage,
+         ""},
+        {{"station", "change", "10.0.0.1", "--front-mic", "2"}, CCliApp::kUsage, ""},
+        {{"station", "add", "--alias", "Dock", "--ip", "10.0.0.4"}, CCliApp::kUsage, ""},
+    };
+    for (const auto& command : refused)
+    {
+        const CliRun result = run(command.args);
+        EXPECT_EQ(result.status, command.status) << command.args[1] << " " << command.args[2];
+        if (!command.err.empty())
+        {
+            EXPECT_EQ(result.err, command.err);
+        }
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(ReadBytes(path), before) << command.args[1] << " " << command.args[2];
+    }
+
+    // Every correction is said; quick GPS and the microphone switch as given.
+    const CliRun added =
+        run({"station", "add", "--alias", "Dock 4", "--pseudo-id", "104", "--ip", "10.9", "--kind",
+             "quick-gps", "--front-mic", "1", "--microphone", "Desk Mic"});
+    ASSERT_EQ(added.status, CCliApp::kDone) << added.err;
+    EXPECT_EQ(added.out, "ip: 10.9 -> 10.9.0.0\n");
+    // What is not given keeps its value; the stored "5" is written back as GPS ("1").
+    const CliRun changed = run({"station", "change", "10.0.0.1", "--alias", "Harbour Ops"});
+    ASSERT_EQ(changed.status, CCliApp::kDone) << changed.err;
+    const auto listed = nlohmann::json::parse(run({"--json", "station", "list"}).out);
+    ASSERT_EQ(listed["stations"].size(), 3u);
+    EXPECT_EQ(listed["stations"][0],
+              nlohmann::json::parse(R"({"row":1,"guid":"G-1","alias":"Harbour Ops",
+                  "pseudo-id":"10","ip":"10.0.0.1","kind":"gps",
+                  "kind-name":"GPS Dispatch Station","is-data":"1","front-mic":true,
+                  "speaker":"Old Speaker","microphone":""})"));
+    EXPECT_EQ(listed["stations"][2]["ip"], "10.9.0.0");
+    EXPECT_EQ(listed["stations"][2]["is-data"], "2");
+    EXPECT_EQ(listed["stations"][2]["front-mic"], true);
+    EXPECT_EQ(listed["stations"][2]["microphone"], "Desk Mic");
+
+    // The document: the inactive station went with the first save, the repeater stayed, the
+    // new station came last.
+    CGatewayConfigDoc doc;
+    ASSERT_TRUE(doc.Load(path));
+    std::vector<std::wstring> guids;
+    for (const RUROR::XNode* child : doc.Stations()->GetChilds())
+        guids.push_back(child->GetChildValue(L"GUID"));
+    ASSERT_EQ(guids.size(), 4u);
+    EXPECT_EQ(std::vector<std::wstring>(guids.begin(), guids.begin() + 3),
+              (std::vector<std::wstring>{L"G-1", L"R-1", L"G-3"}));
+    EXPECT_EQ(rz::WideToUtf8(guids[3]), listed["stations"][2]["guid"]);
+    EXPECT_STREQ(
+        doc.Stations()->GetChild(size_t{0})->GetChild(L"Volum")->GetChildValue(L"RecordVolum"),
+        L"4");
+
+    ASSERT_EQ(run({"station", "remove", "10.0.0.1", "10.9.0.0"}).status, CCliApp::kDone);
+    const auto left = nlohmann::json::parse(run({"--json", "station", "list"}).out);
+    ASSERT_EQ(left["stations"].size(), 1u);
+    EXPECT_EQ(left["stations"][0]["guid"], "G-3");
+}
+
+TEST(Cli, StationsOfOneAddressAreReportedAndChosenByRow)
+{
+    CTempDir dir;
+    const std::string path = dir.File("GatewayConfig.XML");
+    std::wstring document = StationsDocument();
+    // The inactive station becomes an active one with the first station's address.
+    document.replace(document.find(L"FALSE"), 5, L"TRUE");
+    document.replace(document.find(L"10.0.0.2"), 8, L"10.0.0.1");
+    WriteBytes(path, rztest::Utf16(document));
+    const std::vector<std::string> base = {"--document", path, "--tool-dir",
+                                           rztest::SampleToolDir()};
+    const auto run = [&base](std::vector<std::string> args)
+    {
+        args.insert(args.begin(), base.begin(), base.end());
+        return RunCli(args);
+    };
+
+    const auto checked = nlohmann::json::parse(run({"--json", "check"}).out);
+    EXPECT_EQ(checked["dispatchStations"], (nlohmann::json{{"total", 3}, {"active", 3}}));
+    EXPECT_EQ(checked["problems"],
+              nlohmann::json::array({"dispatch station 10.0.0.1 is listed more than once "
+                                     "(rows 1, 2)"}));
+    const std::string before = ReadBytes(path);
+    const CliRun ambiguous = run({"station", "remove", "10.0.0.1"});
+    EXPECT_EQ(ambiguous.status, CCliApp::kRefused);
+    EXPECT_EQ(ambiguous.err, "ravirazazu-cli: 2 dispatch stations have the IP 10.0.0.1 (rows 1 "
+                             "and 2); choose one with --row N\n");
+    EXPECT_EQ(run({"station", "change", "10.0.0.1", "--row", "3", "--ip", "10.0.0.5"}).err,
+              "ravirazazu-cli: row 3 is not a dispatch station with the IP 10.0.0.1\n");
+    EXPECT_EQ(ReadBytes(path), before);
+
+    ASSERT_EQ(run({"station", "change", "10.0.0.1", "--row", "2", "--ip", "10.0.0.2"}).status,
+              CCliApp::kDone);
+    const auto listed = nlohmann::json::parse(run({"--json", "station", "list"}).out);
+    EXPECT_EQ(listed["stations"][0]["guid"], "G-1");
+    EXPECT_EQ(listed["stations"][1]["guid"], "G-2");
+    EXPECT_EQ(listed["stations"][1]["ip"], "10.0.0.2");
+
+    // The connection test names the station of the IP: listed ones only.
+    const CliRun known = run({"test-connection", "10.0.0.2"});
+    EXPECT_EQ(known.out.substr(0, known.out.find('\n')), "Station Spare (pseudo ID 10)");
+    WriteBytes(path, rztest::Utf16(StationsDocument()));
+    const CliRun inactive = run({"test-connection", "10.0.0.2"});
+    EXPECT_EQ(inactive.out.substr(0, inactive.out.find('\n')),
+              "No dispatch station of " + path + " has the IP 10.0.0.2");
+}
