@@ -2,9 +2,9 @@
 
 #include "config/DocumentValues.h"
 #include "model/BasicSettings.h"
+#include "model/RepeaterSettings.h"
 #include "platform/TextCodec.h"
 
-#include <map>
 #include <set>
 
 using docvalues::ChildText;
@@ -69,24 +69,32 @@ CDocumentSummary CDocumentSummary::Of(const CGatewayConfigDoc& document,
             "GatewayConfig/QuorixStations/Stations is missing: no station or repeater is listed");
         return summary;
     }
+    CRepeaterSettings repeaters;
+    repeaters.Load(document, files);
+    const RepeaterLoadReport& read = repeaters.LoadReport();
+    summary.repeaters = static_cast<int>(repeaters.Repeaters().Count());
+    summary.repeaterSlots = read.slotElements;
+    if (read.brokenElements == 1)
+        problems.push_back("a repeater slot without RadioID or RepeaterGUID is removed at the "
+                           "next save");
+    else if (read.brokenElements > 1)
+        problems.push_back(std::to_string(read.brokenElements) +
+                           " repeater slots without RadioID or RepeaterGUID are removed at the "
+                           "next save");
+    for (const std::wstring& radioId : read.mergedRadioIds)
+        summary.notes.push_back("repeater " + rz::WideToUtf8(radioId) +
+                                " has slots of more than one RepeaterGUID: the next save keeps "
+                                "only those of the last one");
+    for (const std::wstring& radioId : read.otherSlotIds)
+        summary.notes.push_back("repeater " + rz::WideToUtf8(radioId) +
+                                " has a slot whose SlotID is neither 1 nor 2: it is read as "
+                                "slot 2 and stays beside the slot 2 that the next save writes");
+
     std::set<std::wstring> stationAddresses;
-    std::set<std::wstring> repeaterIds;
     for (const XNode* station : document.Stations()->GetChilds())
     {
-        if (station->name != L"Station")
+        if (station->name != L"Station" || IsRepeaterSlot(station))
             continue;
-        if (IsRepeaterSlot(station))
-        {
-            const std::wstring radioId = ChildText(station, L"RadioID");
-            if (radioId.empty() || ChildText(station, L"RepeaterGUID").empty())
-            {
-                problems.push_back("a repeater slot without RadioID or RepeaterGUID is ignored");
-                continue;
-            }
-            ++summary.repeaterSlots;
-            repeaterIds.insert(radioId);
-            continue;
-        }
         ++summary.dispatchStations;
         const std::wstring address = ChildText(station, L"IPAddress");
         if (!ChildText(station, L"Type").empty() || ChildText(station, L"GUID").empty() ||
@@ -101,6 +109,5 @@ CDocumentSummary CDocumentSummary::Of(const CGatewayConfigDoc& document,
             problems.push_back("dispatch station " + rz::WideToUtf8(address) +
                                " is listed twice: only one entry is kept on save");
     }
-    summary.repeaters = static_cast<int>(repeaterIds.size());
     return summary;
 }
