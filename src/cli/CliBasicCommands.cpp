@@ -15,18 +15,6 @@ std::string Utf8(const std::wstring& text)
     return rz::WideToUtf8(text);
 }
 
-// "on"/"off" and their usual spellings; nothing for anything else.
-std::optional<bool> ParseSwitch(const std::string& value)
-{
-    for (const char* on : {"1", "on", "true", "yes"})
-        if (rz::EqualsNoCase(value, on))
-            return true;
-    for (const char* off : {"0", "off", "false", "no"})
-        if (rz::EqualsNoCase(value, off))
-            return false;
-    return std::nullopt;
-}
-
 // A row number as the lists show them: 1 and up.
 const CLI::Validator kRowNumber(
     [](const std::string& value)
@@ -160,7 +148,7 @@ int CCliApp::BasicSet(const std::vector<std::string>& assignments)
             CBasicSettings settings;
             settings.Load(m_document, ToolFiles());
             settings.Repair(ToolFiles(), changes);
-            const auto lookup = [this](int id) { return m_language.Lookup(std::to_wstring(id)); };
+            const auto lookup = [this](int id) { return Lookup(id); };
             // Every value is checked before anything is written: one bad value changes nothing.
             for (const std::string& assignment : assignments)
             {
