@@ -106,8 +106,10 @@ TEST_F(LanguageChoiceTest, TheStoredValueIsTheLanguageNameNotTheDisplayName)
     expected.GetChild(L"GatewayConfig")->GetChild(L"Language")->value = L"Deutsch";
     EXPECT_EQ(m_document.Root(), expected);
 
-    // The new language selects its entry when the page opens again.
+    // The new language selects its entry when the page opens again; a load forgets the choice.
     EXPECT_EQ(Loaded().SelectedIndex(), 0u);
+    choice.Load(m_document, {m_dir.File("tool")});
+    EXPECT_FALSE(choice.Chosen());
 }
 
 TEST_F(LanguageChoiceTest, TheCurrentLanguageSelectsByItsExactName)
@@ -142,6 +144,9 @@ TEST_F(LanguageChoiceTest, TheCurrentLanguageSelectsByItsExactName)
     fallback.Load(none, {m_dir.File("tool")});
     EXPECT_EQ(fallback.CurrentLanguage(), L"English");
     EXPECT_EQ(fallback.SelectedIndex(), 1u);
+    CFileChanges changes;
+    fallback.Save(none, {m_dir.File("tool")}, changes);
+    EXPECT_EQ(none.Root(), XNode());
 }
 
 TEST_F(LanguageChoiceTest, ALaterFileWithTheSameDisplayNameTakesItOver)

@@ -299,6 +299,21 @@ TEST_F(RepeaterSettingsTest, AnExistingSlotElementIsUpdatedInPlace)
     Save(settings);
     EXPECT_EQ(Compact(Stations()[0]->GetChild(L"RTPConfig")),
               L"<RTPConfig><Key>k</Key><RTPEnable>1</RTPEnable><RTPType>0</RTPType></RTPConfig>");
+
+    // The GUID is found without regard to case: slot elements whose GUIDs differ only in case
+    // stay one element per slot, and take the repeater's spelling.
+    Slot upper;
+    upper.repeaterGuid = L"R-A";
+    Slot lower;
+    lower.repeaterGuid = L"r-a";
+    lower.slotId = L"2";
+    lower.guid = L"S2";
+    WriteDocument(L"", upper.Xml() + lower.Xml());
+    Load(settings);
+    Save(settings);
+    ASSERT_EQ(Stations().size(), 2u);
+    EXPECT_STREQ(Stations()[0]->GetChildValue(L"RepeaterGUID"), L"r-a");
+    EXPECT_STREQ(Stations()[0]->GetChildValue(L"GUID"), L"S1");
 }
 
 TEST_F(RepeaterSettingsTest, OnlyTheElementsOfKeptRepeatersStayAfterASave)
@@ -461,10 +476,10 @@ TEST_F(RepeaterSettingsTest, RtpTypesComeFromTheIniFileAndAStoredTypeIsKept)
     rztest::WriteBytes(m_dir.File("RaviraZazu_Gateway.ini"),
                        "[rtptype]\r\nRTPType1=0:Basic Privacy\r\nRTPType2=bad\r\n"
                        "RTPType3=:no type\r\nRTPType4=5:\r\nRTPType5=12x:Seven\r\n"
-                       "RTPType6=\r\nRTPType7=9:after the end\r\n");
+                       "RTPType6=4:AES:256\r\nRTPType7=\r\nRTPType8=9:after the end\r\n");
     const CRtpTypeList types = CRtpTypeList::Read(Files().RaviraZazuGatewayIni());
-    EXPECT_EQ(types.Entries(),
-              (std::vector<CRtpTypeList::CEntry>{{0, L"Basic Privacy"}, {12, L"Seven"}}));
+    EXPECT_EQ(types.Entries(), (std::vector<CRtpTypeList::CEntry>{
+                                   {0, L"Basic Privacy"}, {12, L"Seven"}, {4, L"AES:256"}}));
     EXPECT_EQ(types.IndexOf(12), 1u);
     EXPECT_EQ(types.FirstValue(), 0u);
     const CRtpTypeList::Lookup german = [](const std::wstring& id)
@@ -488,7 +503,7 @@ TEST_F(RepeaterSettingsTest, RtpTypesComeFromTheIniFileAndAStoredTypeIsKept)
     CRepeaterSettings settings;
     Load(settings);
     EXPECT_EQ(settings.RtpTypes().EntriesWith(3).back(), (CRtpTypeList::CEntry{3, L"3"}));
-    EXPECT_EQ(settings.RtpTypes().EntriesWith(0).size(), 2u);
+    EXPECT_EQ(settings.RtpTypes().EntriesWith(0).size(), 3u);
     RepeaterEntry entry = settings.EntryOf(0);
     EXPECT_EQ(entry.slots[0].rtpType, 3u);
     entry.alias = L"renamed";
