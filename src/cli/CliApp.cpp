@@ -82,7 +82,8 @@ std::string WrappedSynopsis(const std::string& synopsis)
 }
 
 // One line of the help: the synopsis, and the description beside it (or below when the
-// synopsis is too long).
+// synopsis is too long). A synopsis too long for a line is broken before an option, the rest
+// indented.
 std::string HelpLine(const std::string& synopsis, const std::string& description)
 {
     std::string line = WrappedSynopsis(synopsis);
@@ -173,6 +174,8 @@ void CCliApp::Declare(CLI::App& app)
     DeclareDocumentCommands(app);
     DeclareBasicCommands(app);
     DeclareStationCommands(app);
+    DeclareRepeaterCommands(app);
+    DeclareLogCommands(app);
     DeclareServiceCommands(app);
     DeclareNetworkCommands(app);
     DeclareLanguageCommands(app);
@@ -323,12 +326,37 @@ std::string CCliApp::Text(int id) const
     return rz::WideToUtf8(m_language.LookupOrBuiltin(std::to_wstring(id)));
 }
 
+std::wstring CCliApp::Lookup(int id) const
+{
+    return m_language.Lookup(std::to_wstring(id));
+}
+
+std::wstring CCliApp::Lookup(const std::wstring& id) const
+{
+    return m_language.Lookup(id);
+}
+
+std::optional<bool> CCliApp::ParseSwitch(const std::string& value)
+{
+    for (const char* on : {"1", "on", "true", "yes"})
+        if (rz::EqualsNoCase(value, on))
+            return true;
+    for (const char* off : {"0", "off", "false", "no"})
+        if (rz::EqualsNoCase(value, off))
+            return false;
+    return std::nullopt;
+}
+
 std::string CCliApp::Describe(const CRefusal& refusal) const
 {
     std::string about = refusal.field;
     if (!refusal.subject.empty())
         about += (about.empty() ? "" : "=") + rz::WideToUtf8(refusal.subject);
-    return (about.empty() ? "" : about + ": ") + Text(refusal.textId);
+    // A message that only a language file supplies is named by its number without one.
+    std::string text = Text(refusal.textId);
+    if (text.empty())
+        text = "message " + std::to_string(refusal.textId);
+    return (about.empty() ? "" : about + ": ") + text;
 }
 
 int CCliApp::Refused(const CRefusal& refusal)

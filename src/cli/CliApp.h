@@ -16,6 +16,8 @@ namespace CLI
 class App;
 }
 struct StationEntry;
+class CRepeaterSettings;
+struct RepeaterEntry;
 
 // The command-line companion: the jobs of the window from a terminal or a script. Every
 // command works through the models of the pages; the command line holds no rule of its own.
@@ -44,6 +46,8 @@ private:
     void DeclareDocumentCommands(CLI::App& app);
     void DeclareBasicCommands(CLI::App& app);
     void DeclareStationCommands(CLI::App& app);
+    void DeclareRepeaterCommands(CLI::App& app);
+    void DeclareLogCommands(CLI::App& app);
     void DeclareLanguageCommands(CLI::App& app);
     void DeclareServiceCommands(CLI::App& app);
     void DeclareNetworkCommands(CLI::App& app);
@@ -80,6 +84,27 @@ private:
     // Puts the given options into the station editor's values, each typed into its field
     // (corrections printed); kDone, or kUsage (printed) when a value is not taken.
     int ApplyStationOptions(const CStationOptions& options, StationEntry& entry);
+    // The options of repeater add and change; those not given keep the entry's values.
+    struct CRepeaterArgs
+    {
+        std::string radioId;
+        std::optional<std::string> alias;
+        std::optional<std::string> ipSiteId;
+        std::optional<std::string> pseudoId;
+        std::vector<std::string> slots[2]; // KEY=VALUE of --slot1 and --slot2
+    };
+    // Applies the options of repeater add or change to an entry, each value typed into its
+    // field: kDone, or the status of the first value that is not taken.
+    int EditRepeater(const CRepeaterSettings& settings, const CRepeaterArgs& args,
+                     RepeaterEntry& entry);
+    int RepeaterList();
+    int RepeaterAdd(const CRepeaterArgs& args);
+    int RepeaterChange(const CRepeaterArgs& args);
+    int RepeaterRemove(const std::vector<std::string>& radioIds);
+    int PortsShow();
+    int PortsSet(const std::vector<std::string>& assignments);
+    int LogShow();
+    int LogSet(const std::optional<std::string>& size, const std::optional<std::string>& level);
     int Service(const std::string& verb);
     int Adapters();
     int TestConnection(const std::string& ip);
@@ -100,10 +125,15 @@ private:
     // What typing value into a field gives, printing "key: value -> corrected" when the field
     // corrects it; nothing (a usage error printed) when the field would drop a character.
     std::optional<std::wstring> Typed(const fields::Spec& spec, const std::string& value);
+    // "on"/"off" and their usual spellings; nothing for anything else.
+    static std::optional<bool> ParseSwitch(const std::string& value);
     // Loads the document's language, for messages in the same texts as the window.
     void LoadToolLanguage();
     // A text of the document's language, UTF-8; the built-in English one where it is empty.
     std::string Text(int id) const;
+    // The text of an ID in the document's language, as the window looks it up.
+    std::wstring Lookup(int id) const;
+    std::wstring Lookup(const std::wstring& id) const;
     // The text of a refusal, with its subject: "subject: text".
     std::string Describe(const CRefusal& refusal) const;
     int Refused(const CRefusal& refusal);

@@ -16,17 +16,6 @@ std::string Utf8(const std::wstring& text)
     return rz::WideToUtf8(text);
 }
 
-// "on"/"off" and their usual spellings; nothing for anything else.
-std::optional<bool> ParseSwitch(const std::string& value)
-{
-    for (const char* on : {"1", "on", "true", "yes"})
-        if (rz::EqualsNoCase(value, on))
-            return true;
-    for (const char* off : {"0", "off", "false", "no"})
-        if (rz::EqualsNoCase(value, off))
-            return false;
-    return std::nullopt;
-}
 
 const char* const kBasicKeys =
     "local-ip local-port voip-port codec speed-unit gps-tracking rrs-disabled";
@@ -150,7 +139,7 @@ int CCliApp::BasicSet(const std::vector<std::string>& assignments)
             CBasicSettings settings;
             settings.Load(m_document, ToolFiles());
             settings.Repair(ToolFiles(), changes);
-            const auto lookup = [this](int id) { return m_language.Lookup(std::to_wstring(id)); };
+            const auto lookup = [this](int id) { return Lookup(id); };
             // Every value is checked before anything is written: one bad value changes nothing.
             for (const std::string& assignment : assignments)
             {

@@ -1,6 +1,7 @@
 #include "cli/CliApp.h"
 #include "cli/JsonWriter.h"
-#include "lang/LanguageSection.h"
+#include "lang/Language.h"
+#include "model/LanguageChoice.h"
 #include "platform/FileIO.h"
 #include "platform/TextCodec.h"
 
@@ -27,29 +28,44 @@ void CCliApp::DeclareLanguageCommands(CLI::App& app)
                   { m_command = [this, argument] { return LanguageSet(*argument); }; });
 }
 
+namespace
+{
+
+// The files in the order the page's list shows them: by display name without regard to case.
+std::vector<LanguageFileEntry> InListOrder(const CLanguageChoice& choice)
+{
+    std::vector<LanguageFileEntry> files = choice.Files();
+    std::stable_sort(files.begin(), files.end(),
+                     [](const LanguageFileEntry& a, const LanguageFileEntry& b)
+                     { return rz::LessNoCase(a.display, b.display); });
+    return files;
+}
+
+} // namespace
+
 int CCliApp::LanguageList()
 {
-    // The current language is marked when the document can be read; the list itself needs
-    // only the tool's folder.
-    std::wstring current;
-    if (m_document.Load(m_documentPath).status != CGatewayConfigDoc::LoadResult::CannotOpen &&
-        m_document.Language() != nullptr)
-        current = m_document.Language()->value;
-    const auto choices = lang::ListLanguages(m_toolDir);
+    // The list needs only the tool's folder; the document, when it can be read, says which
+    // language the page selects.
+    m_document.Load(m_documentPath);
+    CLanguageChoice choice;
+    choice.Load(m_document, ToolFiles());
+    const auto files = InListOrder(choice);
+    const auto selected = choice.SelectedIndex();
 
     if (m_json)
     {
         CJsonWriter json;
         json.BeginObject();
-        json.Key("current").String(rz::WideToUtf8(current));
+        json.Key("current").String(rz::WideToUtf8(choice.CurrentLanguage()));
         json.Key("languages").BeginArray();
-        for (const auto& choice : choices)
+        for (size_t i = 0; i < files.size(); ++i)
         {
             json.BeginObject();
-            json.Key("display").String(rz::WideToUtf8(choice.display));
-            json.Key("language").String(rz::WideToUtf8(choice.language));
-            json.Key("file").String(choice.path);
-            json.Key("current").Bool(choice.language == current);
+            json.Key("display").String(rz::WideToUtf8(files[i].display));
+            json.Key("language").String(rz::WideToUtf8(files[i].language));
+            json.Key("file").String(files[i].path);
+            json.Key("current").Bool(selected == i);
             json.EndObject();
         }
         json.EndArray();
@@ -57,23 +73,22 @@ int CCliApp::LanguageList()
         m_out << json.Text() << "\n";
         return kDone;
     }
-    if (choices.empty())
+    if (files.empty())
     {
         m_out << "No language files in " << rz::ResolvePathNoCase(m_toolDir, "Language") << "\n";
         return kDone;
     }
     size_t width = 7;
-    for (const auto& choice : choices)
-        width = std::max(width, rz::WideToUtf8(choice.display).size());
+    for (const auto& file : files)
+        width = std::max(width, file.display.size());
     m_out << "  " << std::string("Display") << std::string(width - 7 + 2, ' ') << "Language\n";
-    for (const auto& choice : choices)
+    for (size_t i = 0; i < files.size(); ++i)
     {
-        const std::string display = rz::WideToUtf8(choice.display);
         // Pad by characters, not bytes, so that names outside ASCII line up too.
-        const size_t shown = choice.display.size();
-        m_out << (choice.language == current ? "* " : "  ") << display
+        const size_t shown = files[i].display.size();
+        m_out << (selected == i ? "* " : "  ") << rz::WideToUtf8(files[i].display)
               << std::string(width - std::min(width, shown) + 2, ' ')
-              << rz::WideToUtf8(choice.language) << "\n";
+              << rz::WideToUtf8(files[i].language) << "\n";
     }
     return kDone;
 }
@@ -90,38 +105,32 @@ int CCliApp::LanguageText(const std::string& id)
 
 int CCliApp::LanguageSet(const std::string& name)
 {
-    const std::wstring wanted = rz::Utf8ToWide(name);
-    const auto choices = lang::ListLanguages(m_toolDir);
-    auto choice = std::find_if(choices.begin(), choices.end(),
-                               [&](const auto& c) { return c.language == wanted; });
-    if (choice == choices.end())
-        choice = std::find_if(choices.begin(), choices.end(),
-                              [&](const auto& c) {
-                                  return rz::EqualsNoCase(c.language, wanted) ||
-                                         rz::EqualsNoCase(c.display, wanted);
-                              });
+    CLanguageChoice choice;
+    std::optional<std::wstring> display;
     const int status = Change("language set",
-                              [&](CFileChanges&) -> int
+                              [&](CFileChanges& changes) -> int
                               {
-                                  if (choice == choices.end())
+                                  choice.Load(m_document, ToolFiles());
+                                  display = choice.FindForCli(rz::Utf8ToWide(name));
+                                  if (!display)
                                   {
                                       m_err << "ravirazazu-cli: no language file has the name "
                                             << name << "; choose one of:";
-                                      for (const auto& c : choices)
-                                          m_err << " " << rz::WideToUtf8(c.language);
+                                      for (const auto& file : choice.Files())
+                                          m_err << " " << rz::WideToUtf8(file.language);
                                       m_err << "\n";
                                       return kRefused;
                                   }
-                                  m_document.SetSetting(L"Language", choice->language);
-                                  return kDone;
+                                  choice.Choose(*display);
+                                  return SaveModel(choice, changes);
                               });
     if (status != kDone)
         return status;
-    m_out << "Language set to " << rz::WideToUtf8(choice->language) << " ("
-          << rz::WideToUtf8(choice->display) << ")\n";
+    m_out << "Language set to " << rz::WideToUtf8(*choice.Chosen()) << " ("
+          << rz::WideToUtf8(*display) << ")\n";
     // The tool finds the file again by the language name plus ".xml".
     if (!rz::FileExists(lang::LanguageFilePath(m_toolDir, m_document)))
-        m_err << "ravirazazu-cli: note: the file is named " << choice->path
+        m_err << "ravirazazu-cli: note: the file is named " << choice.PathOf(*display)
               << ", not after its language; the tool will fall back to English.XML\n";
     return kDone;
 }

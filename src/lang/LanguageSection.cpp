@@ -2,7 +2,6 @@
 
 #include "config/XNode.h"
 #include "platform/FileIO.h"
-#include "platform/Paths.h"
 #include "platform/TextCodec.h"
 
 namespace lang
@@ -46,21 +45,6 @@ CLanguageSection LoadLanguageSection(const std::string& path, const std::wstring
         break;
     }
     return section;
-}
-
-std::vector<CLanguageChoice> ListLanguages(const std::string& toolDir)
-{
-    std::vector<CLanguageChoice> choices;
-    const std::string folder = rz::ResolvePathNoCase(toolDir, "Language");
-    for (const std::string& name : rz::ListFilesWithSuffix(folder, ".XML"))
-    {
-        const std::string path = rz::JoinPath(folder, name);
-        const CLanguageSection settings = LoadLanguageSection(path, L"Language");
-        CLanguageChoice choice{settings.Value(L"Display"), settings.Value(L"Language"), path};
-        if (!choice.display.empty() && !choice.language.empty())
-            choices.push_back(std::move(choice));
-    }
-    return choices;
 }
 
 } // namespace lang

@@ -2,7 +2,6 @@
 
 #include <string>
 #include <unordered_map>
-#include <vector>
 
 namespace lang
 {
@@ -22,18 +21,5 @@ public:
 // replaces an earlier one, and items with an empty ID or value are passed over. A missing,
 // empty or unreadable file, or a missing section, gives an empty section.
 CLanguageSection LoadLanguageSection(const std::string& path, const std::wstring& sectionName);
-
-// A language file that takes part in the language list: its section "Language" names both
-// its display name and its language name.
-struct CLanguageChoice
-{
-    std::wstring display;
-    std::wstring language;
-    std::string path;
-};
-
-// The language files in the folder "Language" of the tool's own folder (folder and ".XML"
-// matched without regard to case), in name order, that have both settings.
-std::vector<CLanguageChoice> ListLanguages(const std::string& toolDir);
 
 } // namespace lang

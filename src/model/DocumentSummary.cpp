@@ -2,6 +2,7 @@
 
 #include "config/DocumentValues.h"
 #include "model/BasicSettings.h"
+#include "model/RepeaterSettings.h"
 #include "model/StationSettings.h"
 #include "platform/TextCodec.h"
 
@@ -78,24 +79,33 @@ CDocumentSummary CDocumentSummary::Of(const CGatewayConfigDoc& document,
             "GatewayConfig/QuorixStations/Stations is missing: no station or repeater is listed");
         return summary;
     }
-    std::set<std::wstring> repeaterIds;
+    CRepeaterSettings repeaters;
+    repeaters.Load(document, files);
+    const RepeaterLoadReport& read = repeaters.LoadReport();
+    summary.repeaters = static_cast<int>(repeaters.Repeaters().Count());
+    summary.repeaterSlots = read.slotElements;
+    if (read.brokenElements == 1)
+        problems.push_back("a repeater slot without RadioID or RepeaterGUID is removed at the "
+                           "next save");
+    else if (read.brokenElements > 1)
+        problems.push_back(std::to_string(read.brokenElements) +
+                           " repeater slots without RadioID or RepeaterGUID are removed at the "
+                           "next save");
+    for (const std::wstring& radioId : read.mergedRadioIds)
+        summary.notes.push_back("repeater " + rz::WideToUtf8(radioId) +
+                                " has slots of more than one RepeaterGUID: the next save keeps "
+                                "only those of the last one");
+    for (const std::wstring& radioId : read.otherSlotIds)
+        summary.notes.push_back("repeater " + rz::WideToUtf8(radioId) +
+                                " has a slot whose SlotID is neither 1 nor 2: it is read as "
+                                "slot 2 and stays beside the slot 2 that the next save writes");
+
     for (const XNode* station : document.Stations()->GetChilds())
     {
+        // Every entry that is no repeater slot is the station page's: listed, or removed
+        // when it saves.
         if (IsRepeaterSlot(station))
-        {
-            if (station->name != L"Station")
-                continue;
-            const std::wstring radioId = ChildText(station, L"RadioID");
-            if (radioId.empty() || ChildText(station, L"RepeaterGUID").empty())
-            {
-                problems.push_back("a repeater slot without RadioID or RepeaterGUID is ignored");
-                continue;
-            }
-            ++summary.repeaterSlots;
-            repeaterIds.insert(radioId);
             continue;
-        }
-        // Every other entry is the station page's: listed, or removed when it saves.
         ++summary.dispatchStations;
         if (CStationSettings::IsListed(station))
             continue;
@@ -112,6 +122,5 @@ CDocumentSummary CDocumentSummary::Of(const CGatewayConfigDoc& document,
     for (const std::wstring& address : listed.DuplicateKeys())
         problems.push_back("dispatch station " + rz::WideToUtf8(address) + " is listed more " +
                            "than once (rows " + Rows(listed.RowsWithKey(address)) + ")");
-    summary.repeaters = static_cast<int>(repeaterIds.size());
     return summary;
 }

@@ -136,12 +136,20 @@ std::optional<std::wstring> TypeFixed(std::wstring_view value, const FixedLimits
     return text;
 }
 
-std::optional<std::wstring> TypeDigits(std::wstring_view value)
+// A number field without limits: every character must pass its filter, and the text must
+// fit the field.
+std::optional<std::wstring> TypeNumber(std::wstring_view value, bool decimalPoint, size_t maxLength)
 {
+    if (maxLength != 0 && value.size() > maxLength)
+        return std::nullopt;
+    std::wstring text;
     for (wchar_t c : value)
-        if (!IsDigit(c))
+    {
+        if (c == kBackspace || !NumAccepts(text, c, decimalPoint))
             return std::nullopt;
-    return std::wstring(value);
+        text.push_back(c);
+    }
+    return text;
 }
 
 } // namespace
@@ -178,7 +186,8 @@ std::optional<std::wstring> TypeInto(const Spec& spec, std::wstring_view value)
     case Kind::Fixed:
         return TypeIntoFixedField(value, spec.limits);
     case Kind::Digits:
-        return TypeDigits(value);
+    case Kind::Decimal:
+        return TypeNumber(value, spec.kind == Kind::Decimal, spec.maxLength);
     case Kind::Text:
         break;
     }
@@ -199,7 +208,8 @@ bool Accepts(const Spec& spec, std::wstring_view value)
         typed = TypeFixed(value, spec.limits);
         break;
     case Kind::Digits:
-        typed = TypeDigits(value);
+    case Kind::Decimal:
+        typed = TypeNumber(value, spec.kind == Kind::Decimal, spec.maxLength);
         break;
     case Kind::Text:
         typed = TypeIntoTextField(value, spec.maxLength);

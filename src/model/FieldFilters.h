@@ -63,13 +63,15 @@ std::optional<std::wstring> TypeIntoTextField(std::wstring_view value, size_t ma
 // What kind of edit field a value is typed into.
 enum class Kind
 {
-    Ip,     // CIPEdit
-    Fixed,  // CFixedEdit / CPortEdit: digits within limits
-    Digits, // CNumEdit without a decimal point and without limits
-    Text,   // a plain edit field, maybe with a length limit
+    Ip,      // CIPEdit
+    Fixed,   // CFixedEdit / CPortEdit: digits within limits
+    Digits,  // CNumEdit without a decimal point and without limits
+    Decimal, // CNumEdit with its decimal point: digits and one "."
+    Text,    // a plain edit field, maybe with a length limit
 };
 
 // A field as the page builds it: its kind, its limits, and the command line's name for it.
+// maxLength (0: none) applies to the number and text kinds.
 struct Spec
 {
     const char* key = "";

@@ -1,5 +1,7 @@
 #include "platform/TextCodec.h"
 
+#include <algorithm>
+
 namespace rz
 {
 namespace
@@ -252,6 +254,13 @@ bool EqualsNoCase(std::wstring_view a, std::wstring_view b)
             return false;
     }
     return true;
+}
+
+bool LessNoCase(std::wstring_view a, std::wstring_view b)
+{
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                        [](wchar_t x, wchar_t y)
+                                        { return FoldChar(x) < FoldChar(y); });
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b)

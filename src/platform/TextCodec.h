@@ -38,6 +38,8 @@ std::string WideToLatin1(std::wstring_view text);
 // Compares without regard to case (ASCII and Latin-1 letters).
 bool EqualsNoCase(std::wstring_view a, std::wstring_view b);
 bool EqualsNoCase(std::string_view a, std::string_view b);
+// Orders without regard to case (as EqualsNoCase compares), for lists sorted by name.
+bool LessNoCase(std::wstring_view a, std::wstring_view b);
 
 // Removes leading and trailing blanks (space, tab, CR, LF).
 std::wstring_view TrimBlanks(std::wstring_view text);

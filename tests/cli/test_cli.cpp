@@ -645,3 +645,281 @@ TEST(Cli, StationsOfOneAddressAreReportedAndChosenByRow)
     EXPECT_EQ(inactive.out.substr(0, inactive.out.find('\n')),
               "No dispatch station of " + path + " has the IP 10.0.0.2");
 }
+
+namespace
+{
+
+// A tool folder copied from the sample (RTP types, language files) and a document in a
+// temporary folder; run() runs the command line on them.
+class CliDocument
+{
+public:
+    explicit CliDocument(const std::wstring& config)
+    {
+        WriteBytes(Path(), rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
+                                         L"<MXRGateways><GatewayConfig><Language>English"
+                                         L"</Language>" +
+                                         config + L"</GatewayConfig></MXRGateways>"));
+        std::filesystem::copy(rztest::SampleToolDir(), m_dir.File("tool"),
+                              std::filesystem::copy_options::recursive);
+    }
+    std::string Path() const { return m_dir.File("GatewayConfig.XML"); }
+    std::string Tool() const { return m_dir.File("tool"); }
+    CliRun Run(std::vector<std::string> args) const
+    {
+        const std::vector<std::string> base = {"--document", Path(), "--tool-dir", Tool()};
+        args.insert(args.begin(), base.begin(), base.end());
+        return RunCli(args);
+    }
+    nlohmann::json Json(std::vector<std::string> args, int status = CCliApp::kDone) const
+    {
+        args.insert(args.begin(), "--json");
+        const CliRun run = Run(args);
+        EXPECT_EQ(run.status, status) << run.err;
+        return nlohmann::json::parse(run.out);
+    }
+    // Every file of the tool's folder and the document, for "nothing changed".
+    std::string Files() const
+    {
+        std::string all = ReadBytes(Path());
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(Tool()))
+            if (entry.is_regular_file())
+                all += entry.path().string() + ReadBytes(entry.path().string());
+        return all;
+    }
+
+private:
+    CTempDir m_dir;
+};
+
+const std::wstring kDispatchStation =
+    L"<Station><Used>TRUE</Used><GUID>A3E4B1C2-5D6F-4A7B-8C9D-0E1F2A3B4C5D</GUID>"
+    L"<Name>Harbour Ops</Name><IPAddress>192.168.11.101</IPAddress></Station>";
+
+} // namespace
+
+TEST(Cli, RepeatersAreAddedChangedAndRemovedByTheirRadioId)
+{
+    const CliDocument doc(L"<QuorixStations><Stations>" + kDispatchStation +
+                          L"</Stations></QuorixStations>");
+    auto listed = doc.Json({"repeater", "list"});
+    EXPECT_EQ(listed["minRows"], 6);
+    EXPECT_EQ(listed["repeaters"], nlohmann::json::array());
+    EXPECT_EQ(listed["rtpTypes"], nlohmann::json::parse(R"([{"value":0,"label":"Basic Privacy"},
+        {"value":1,"label":"Enhanced Privacy"},{"value":2,"label":"AES-256"},
+        {"value":3,"label":"ARC4"}])"));
+
+    const CliRun added = doc.Run({"repeater", "add", "1001"});
+    ASSERT_EQ(added.status, CCliApp::kDone) << added.err;
+    EXPECT_EQ(added.out, "alias: Repeater1 (proposed)\n");
+    const CliRun second =
+        doc.Run({"repeater", "add", "1002", "--alias", "Quay", "--ip-site-id", "2", "--pseudo-id",
+                 "P-7", "--slot1", "kind=quick-gps,encrypt=on,rtp-type=aes-256", "--slot2",
+                 "used=off,alias=,subnet=1.5", "--slot2", "rtp-type=3"});
+    ASSERT_EQ(second.status, CCliApp::kDone) << second.err;
+    EXPECT_EQ(second.out, "");
+
+    listed = doc.Json({"repeater", "list"});
+    ASSERT_EQ(listed["repeaters"].size(), 2u);
+    const auto& quay = listed["repeaters"][1];
+    EXPECT_EQ(quay["radioId"], "1002");
+    EXPECT_EQ(quay["alias"], "Quay");
+    EXPECT_EQ(quay["ipSiteId"], "2");
+    EXPECT_EQ(quay["pseudoId"], "P-7");
+    EXPECT_EQ(quay["slots"][0]["kind"], "quick-gps");
+    EXPECT_EQ(quay["slots"][0]["encrypt"], true);
+    EXPECT_EQ(quay["slots"][0]["rtpType"], 2);
+    EXPECT_EQ(quay["slots"][0]["rtpTypeLabel"], "AES-256");
+    EXPECT_EQ(quay["slots"][1]["used"], false);
+    EXPECT_EQ(quay["slots"][1]["alias"], "");
+    EXPECT_EQ(quay["slots"][1]["subnet"], "1.5");
+    EXPECT_EQ(quay["slots"][1]["rtpType"], 3);
+    EXPECT_EQ(listed["repeaters"][0]["slots"][1]["alias"], "Slot2");
+
+    // Four slot elements beside the untouched dispatch station, and the fifteen port settings.
+    CGatewayConfigDoc saved;
+    ASSERT_TRUE(saved.Load(doc.Path()));
+    const auto stations = saved.Stations()->GetChilds();
+    ASSERT_EQ(stations.size(), 5u);
+    EXPECT_STREQ(stations[0]->GetChildValue(L"IPAddress"), L"192.168.11.101");
+    EXPECT_EQ(stations[0]->GetChildCount(), 4u);
+    EXPECT_STREQ(stations[4]->GetChildValue(L"Used"), L"FALSE");
+    EXPECT_STREQ(saved.GetSetting(L"ADKRTPPort2"), L"30014");
+
+    // A change keeps what it is not given; a required value missing is refused.
+    const CliRun changed = doc.Run({"repeater", "change", "1001", "--alias", "Hill", "--slot2",
+                                    "kind=gps,ip-site-channel=on"});
+    ASSERT_EQ(changed.status, CCliApp::kDone) << changed.err;
+    const auto hill = doc.Json({"repeater", "list"})["repeaters"][0];
+    EXPECT_EQ(hill["alias"], "Hill");
+    EXPECT_EQ(hill["slots"][1]["kind"], "gps");
+    EXPECT_EQ(hill["slots"][1]["ipSiteChannel"], true);
+    EXPECT_EQ(hill["slots"][1]["alias"], "Slot2");
+    EXPECT_EQ(hill["guid"], listed["repeaters"][0]["guid"]);
+
+    const CliRun removed = doc.Run({"repeater", "remove", "1001"});
+    ASSERT_EQ(removed.status, CCliApp::kDone) << removed.err;
+    listed = doc.Json({"repeater", "list"});
+    ASSERT_EQ(listed["repeaters"].size(), 1u);
+    EXPECT_EQ(listed["repeaters"][0]["radioId"], "1002");
+    const CliRun table = doc.Run({"repeater", "list"});
+    EXPECT_NE(table.out.find("1002        Quay"), std::string::npos) << table.out;
+}
+
+TEST(Cli, RefusedRepeaterPortAndLogCommandsChangeNoFile)
+{
+    const CliDocument doc(L"<QuorixStations><Stations>" + kDispatchStation +
+                          L"</Stations></QuorixStations>");
+    ASSERT_EQ(doc.Run({"repeater", "add", "1001"}).status, CCliApp::kDone);
+    const std::string before = doc.Files();
+    const struct
+    {
+        std::vector<std::string> args;
+        int status;
+        std::string err;
+    } refused[] = {
+        {{"repeater", "add", "1001"},
+         CCliApp::kRefused,
+         "ravirazazu-cli: radio-id=1001: The Radio ID already exists\n"},
+        {{"repeater", "add", "1002", "--alias", ""},
+         CCliApp::kRefused,
+         "ravirazazu-cli: alias: The value is required\n"},
+        {{"repeater", "change", "1001", "--slot2", "subnet="},
+         CCliApp::kRefused,
+         "ravirazazu-cli: slot2.subnet: The value is required\n"},
+        {{"repeater", "change", "1009", "--alias", "x"},
+         CCliApp::kRefused,
+         "ravirazazu-cli: no repeater has the Radio ID 1009\n"},
+        {{"repeater", "remove", "1001", "1009"},
+         CCliApp::kRefused,
+         "ravirazazu-cli: no repeater has the Radio ID 1009\n"},
+        {{"repeater", "add", "10x"}, CCliApp::kUsage, ""},
+        {{"repeater", "add", "1002", "--alias", std::string(33, 'a')}, CCliApp::kUsage, ""},
+        {{"repeater", "add", "1002", "--slot2", "subnet=12345678901234567"}, CCliApp::kUsage, ""},
+        {{"repeater", "add", "1002", "--slot1", "rtp-type=7"}, CCliApp::kUsage, ""},
+        {{"repeater", "add", "1002", "--slot1", "kind=data"}, CCliApp::kUsage, ""},
+        {{"repeater", "add", "1002", "--slot1", "colour=red"}, CCliApp::kUsage, ""},
+        {{"repeater", "add", "1002", "--slot1", "used=maybe"}, CCliApp::kUsage, ""},
+        {{"ports", "set", "ADKRCPPort1=1", "Bogus=1"}, CCliApp::kUsage, ""},
+        {{"ports", "set", "RepeaterTransmitTimeout=1.5"}, CCliApp::kUsage, ""},
+        {{"log", "set", "--size", "5.5"}, CCliApp::kUsage, ""},
+        {{"log", "set", "--size", "20", "--level", "loud"}, CCliApp::kUsage, ""},
+        {{"log", "set"}, CCliApp::kUsage, ""},
+    };
+    for (const auto& c : refused)
+    {
+        const CliRun run = doc.Run(c.args);
+        std::string command;
+        for (const auto& arg : c.args)
+            command += arg + " ";
+        EXPECT_EQ(run.status, c.status) << command << run.err;
+        if (!c.err.empty())
+        {
+            EXPECT_EQ(run.err, c.err) << command;
+        }
+        EXPECT_EQ(doc.Files(), before) << command;
+    }
+    // Without a language file the message that only one supplies is named by its number.
+    std::filesystem::remove_all(doc.Tool() + "/language");
+    std::filesystem::remove(doc.Tool() + "/English.XML");
+    EXPECT_EQ(doc.Run({"repeater", "add", "1001"}).err,
+              "ravirazazu-cli: radio-id=1001: message 10045\n");
+}
+
+TEST(Cli, PortsAreShownAndSetByTheirElementNames)
+{
+    const CliDocument doc(L"<ADKTPPort2>40000</ADKTPPort2>");
+    auto ports = doc.Json({"ports", "show"});
+    EXPECT_EQ(ports.size(), 15u);
+    EXPECT_EQ(ports["ADKRTPPort1"], "30012");
+    EXPECT_EQ(ports["ADKTPPort2"], "40000");
+    EXPECT_EQ(ports["RepeaterTransmitTimeout"], "60");
+
+    const CliRun set = doc.Run({"ports", "set", "ADKRTPPort1=70000", "repeatertransmittimeout=90"});
+    ASSERT_EQ(set.status, CCliApp::kDone) << set.err;
+    EXPECT_EQ(set.out, "ADKRTPPort1: 70000 -> 65535\n");
+    ports = doc.Json({"ports", "show"});
+    EXPECT_EQ(ports["ADKRTPPort1"], "65535");
+    EXPECT_EQ(ports["RepeaterTransmitTimeout"], "90");
+    // The save writes every port setting; the document had no station list and gets none.
+    CGatewayConfigDoc saved;
+    ASSERT_TRUE(saved.Load(doc.Path()));
+    EXPECT_EQ(saved.GatewayConfig()->GetChildCount(), 16u);
+    EXPECT_EQ(saved.Stations(), nullptr);
+    EXPECT_NE(doc.Run({"ports", "show"}).out.find("ADKRCPAnalogPort         30016\n"),
+              std::string::npos);
+}
+
+TEST(Cli, LogSettingsFollowTheOthersPage)
+{
+    const CliDocument doc(L"<LogFilter>4</LogFilter>");
+    EXPECT_EQ(doc.Json({"log", "show"}),
+              nlohmann::json::parse(R"({"size":"10","level":"error","levelName":"Error"})"));
+    EXPECT_EQ(doc.Run({"log", "show"}).out, "size   10 MB\nlevel  error (Error)\n");
+
+    const CliRun set = doc.Run({"log", "set", "--size", "050", "--level", "Warning"});
+    ASSERT_EQ(set.status, CCliApp::kDone) << set.err;
+    EXPECT_EQ(set.out, "");
+    EXPECT_EQ(doc.Json({"log", "show"})["size"], "050");
+    CGatewayConfigDoc saved;
+    ASSERT_TRUE(saved.Load(doc.Path()));
+    EXPECT_STREQ(saved.GetSetting(L"LogFilter"), L"2");
+    EXPECT_STREQ(saved.GetSetting(L"LogFileSize"), L"050");
+
+    // A size out of range: the page's hint, and 10 as leaving the field gives.
+    const CliRun big = doc.Run({"log", "set", "--size", "500"});
+    ASSERT_EQ(big.status, CCliApp::kDone) << big.err;
+    EXPECT_EQ(big.out, "size: 500 -> 10\n");
+    EXPECT_EQ(big.err, "ravirazazu-cli: size: Range: 1-100 Default Value:10\n");
+    EXPECT_EQ(doc.Json({"log", "show"}),
+              nlohmann::json::parse(R"({"size":"10","level":"warning","levelName":"Warning"})"));
+}
+
+TEST(Cli, CheckCountsRepeatersAsThePageReadsThem)
+{
+    // Two elements of one Radio ID with different GUIDs, a broken one, a SlotID 7, and a
+    // stored RTP type that the ini file does not list.
+    const auto slot = [](const std::wstring& radioId, const std::wstring& guid,
+                         const std::wstring& slotId, const std::wstring& rtpType)
+    {
+        return L"<Station><Type>Repeater</Type><Used>TRUE</Used><GUID>S" + slotId +
+               L"</GUID><SlotID>" + slotId + L"</SlotID><RadioID>" + radioId +
+               L"</RadioID><RepeaterGUID>" + guid +
+               L"</RepeaterGUID><RepeaterAlias>R</RepeaterAlias><IPSiteID>1</IPSiteID>"
+               L"<Name>N</Name><SubNetID>10</SubNetID><RTPConfig><RTPEnable>1</RTPEnable>"
+               L"<RTPType>" +
+               rtpType + L"</RTPType></RTPConfig></Station>";
+    };
+    const CliDocument doc(L"<RadioServers/><QuorixStations><Stations>" + kDispatchStation +
+                          slot(L"1001", L"G-A", L"1", L"9") + slot(L"1001", L"G-B", L"2", L"0") +
+                          slot(L"", L"G-C", L"1", L"0") + slot(L"1002", L"G-D", L"7", L"0") +
+                          L"</Stations></QuorixStations>");
+    const auto checked = doc.Json({"check"}, CCliApp::kRefused);
+    EXPECT_EQ(checked["repeaters"], (nlohmann::json{{"total", 2}, {"slots", 3}}));
+    EXPECT_EQ(checked["dispatchStations"], (nlohmann::json{{"total", 1}, {"active", 1}}));
+    EXPECT_EQ(checked["problems"],
+              nlohmann::json::array({"a repeater slot without RadioID or RepeaterGUID is removed "
+                                     "at the next save"}));
+    EXPECT_EQ(checked["notes"].size(), 2u);
+    EXPECT_NE(checked["notes"][0].get<std::string>().find("repeater 1001 has slots of more than "
+                                                          "one RepeaterGUID"),
+              std::string::npos);
+    EXPECT_NE(checked["notes"][1].get<std::string>().find("repeater 1002"), std::string::npos);
+
+    // The type that the ini file no longer lists is shown and kept through a change.
+    const auto listed = doc.Json({"repeater", "list"});
+    EXPECT_EQ(listed["repeaters"][0]["slots"][0]["rtpType"], 9);
+    EXPECT_EQ(listed["repeaters"][0]["slots"][0]["rtpTypeListed"], false);
+    EXPECT_EQ(listed["repeaters"][0]["slots"][0]["rtpTypeLabel"], nullptr);
+    ASSERT_EQ(doc.Run({"repeater", "change", "1001", "--alias", "Hill"}).status, CCliApp::kDone);
+    CGatewayConfigDoc saved;
+    ASSERT_TRUE(saved.Load(doc.Path()));
+    const auto stations = saved.Stations()->GetChilds();
+    // The loser's and the broken element are gone; the winner's slot 1 is new.
+    ASSERT_EQ(stations.size(), 6u);
+    EXPECT_STREQ(stations[3]->GetChild(L"RTPConfig")->GetChildValue(L"RTPType"), L"9");
+    EXPECT_STREQ(stations[3]->GetChildValue(L"RepeaterGUID"), L"G-B");
+    EXPECT_STREQ(stations[3]->GetChildValue(L"RepeaterAlias"), L"Hill");
+    const auto rechecked = doc.Json({"check"});
+    EXPECT_TRUE(rechecked["problems"].empty()) << rechecked.dump();
+}

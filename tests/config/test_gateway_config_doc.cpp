@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "config/DocumentValues.h"
 #include "config/GatewayConfigDoc.h"
 #include "platform/TextCodec.h"
 
@@ -321,4 +322,22 @@ TEST(GatewayConfigDoc, CdataOfUnknownElementsKeepsItsTextThroughSaves)
     CGatewayConfigDoc third;
     ASSERT_TRUE(third.Load(path));
     EXPECT_TRUE(third.Root() == before);
+}
+
+TEST(DocumentValues, NumbersAreReadFromTheStartOfAValue)
+{
+    using docvalues::IntValue;
+    using docvalues::UnsignedValue;
+    EXPECT_EQ(IntValue(L" 2x"), 2);
+    EXPECT_EQ(IntValue(L"-7"), -7);
+    EXPECT_EQ(IntValue(L"x2"), 0);
+    EXPECT_EQ(IntValue(L"99999999999"), 2147483647);
+    EXPECT_EQ(IntValue(L"-99999999999"), -2147483647 - 1);
+    // Every unsigned value the tool writes reads back as itself; a minus wraps around.
+    EXPECT_EQ(UnsignedValue(L"4294967295"), 4294967295u);
+    EXPECT_EQ(UnsignedValue(L"-1"), 4294967295u);
+    EXPECT_EQ(UnsignedValue(L"+3"), 3u);
+    EXPECT_EQ(UnsignedValue(L"4294967296"), 4294967295u);
+    EXPECT_EQ(UnsignedValue(L"18446744073709551617"), 4294967295u);
+    EXPECT_EQ(UnsignedValue(L""), 0u);
 }

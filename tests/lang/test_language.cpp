@@ -170,17 +170,6 @@ TEST_F(LanguageTest, SectionReaderTakesItemsByNameAndTheLastOneWins)
     EXPECT_EQ(section.items.size(), 3u);
     EXPECT_TRUE(lang::LoadLanguageSection(path, L"Missing").items.empty());
     EXPECT_TRUE(lang::LoadLanguageSection(m_dir.File("none.xml"), L"Language").items.empty());
-
-    // The file list: found below "Language" and ".XML" in any case; files without both
-    // settings are not listed.
-    WriteLanguageFile(LanguageFile("English.xml"),
-                      {{L"Language", {{L"Display", L"English"}, {L"Language", L"English"}}}});
-    WriteLanguageFile(LanguageFile("Nameless.xml"), {{L"Language", {{L"Display", L"Nameless"}}}});
-    const auto choices = lang::ListLanguages(ToolDir());
-    ASSERT_EQ(choices.size(), 2u);
-    EXPECT_EQ(choices[0].display, L"Deutsch & mehr");
-    EXPECT_EQ(choices[0].path, path);
-    EXPECT_EQ(choices[1].language, L"English");
 }
 
 TEST_F(LanguageTest, TheDocumentsLanguageNamesTheFile)

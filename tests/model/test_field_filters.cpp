@@ -63,3 +63,20 @@ TEST(FieldFilters, TypedCharactersAndLeavingTheField)
     // Set by the program with a trailing fourth dot: nothing is appended, nothing replaced.
     EXPECT_FALSE(IpOnLeave(L"1.2.3.4."));
 }
+
+TEST(FieldFilters, NumberFieldsTakeTheirLengthAndAtMostOneDecimalPoint)
+{
+    const Spec subnet{"subnet", Kind::Decimal, {}, 16};
+    EXPECT_EQ(TypeInto(subnet, L"10.5"), L"10.5");
+    EXPECT_FALSE(TypeInto(subnet, L"10.5.1")); // a second point is dropped
+    EXPECT_FALSE(TypeInto(subnet, L"-1"));
+    EXPECT_EQ(TypeInto(subnet, L"1234567890123456"), L"1234567890123456");
+    EXPECT_FALSE(TypeInto(subnet, L"12345678901234567"));
+    EXPECT_TRUE(Accepts(subnet, L""));
+
+    const Spec digits{"radio-id", Kind::Digits, {}, 0};
+    EXPECT_EQ(TypeInto(digits, L"123456789012345678901234567890"),
+              L"123456789012345678901234567890");
+    EXPECT_FALSE(TypeInto(digits, L"1.5"));
+    EXPECT_FALSE(Accepts(digits, L"12a"));
+}

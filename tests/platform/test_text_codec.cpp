@@ -30,6 +30,10 @@ TEST(TextCodec, CaseFoldingAndTrimming)
     EXPECT_TRUE(EqualsNoCase(std::wstring_view(L"\u00C4rger"), std::wstring_view(L"\u00E4RGER")));
     EXPECT_FALSE(EqualsNoCase(std::wstring_view(L"TRUE "), std::wstring_view(L"TRUE")));
     EXPECT_EQ(TrimBlanks(L" \t value \r\n"), L"value");
+    EXPECT_TRUE(LessNoCase(L"apple", L"Banana"));
+    EXPECT_FALSE(LessNoCase(L"Banana", L"apple"));
+    EXPECT_FALSE(LessNoCase(L"\u00C4", L"\u00E4"));
+    EXPECT_TRUE(LessNoCase(L"Deutsch", L"deutsch (Schweiz)"));
 }
 
 TEST(TextCodec, EdgesOfEachEncoding)

@@ -1,0 +1,460 @@
+#include "model/RepeaterSettings.h"
+
+#include "config/DocumentValues.h"
+#include "config/GatewayConfigDoc.h"
+#include "platform/Guid.h"
+#include "platform/TextCodec.h"
+
+#include <algorithm>
+#include <utility>
+
+using docvalues::ChildText;
+using RUROR::XNode;
+
+namespace
+{
+
+fields::Spec PortField(const char* key)
+{
+    return {key, fields::Kind::Fixed, fields::PortLimits(), 0};
+}
+
+bool IsRepeaterElement(const XNode* node)
+{
+    return rz::EqualsNoCase(ChildText(node, L"Type"), std::wstring_view(L"Repeater"));
+}
+
+// Sets the text of a node's first child of that name, appending the child when it is missing.
+XNode* SetChild(XNode& node, const wchar_t* name, const std::wstring& value)
+{
+    if (XNode* child = node.GetChild(name))
+    {
+        child->value = value;
+        return child;
+    }
+    return node.AppendChild(name, value);
+}
+
+void AppendOnce(std::vector<std::wstring>& list, const std::wstring& value)
+{
+    if (std::find(list.begin(), list.end(), value) == list.end())
+        list.push_back(value);
+}
+
+// The children a slot element carries, in the order a save sets them (after Type, before
+// Volum and RTPConfig).
+std::vector<std::pair<const wchar_t*, std::wstring>> SlotValues(const RepeaterInfo& repeater,
+                                                                int slotId)
+{
+    const RepeaterSlot& slot = repeater.slots[slotId - 1];
+    return {
+        {L"Used", slot.used ? L"TRUE" : L"FALSE"},
+        {L"GUID", slot.guid},
+        {L"SlotID", std::to_wstring(slotId)},
+        {L"RadioID", repeater.radioId},
+        {L"RepeaterGUID", repeater.repeaterGuid},
+        {L"RepeaterAlias", repeater.alias},
+        {L"IPSiteID", repeater.ipSiteId},
+        {L"Name", slot.name},
+        {L"SubNetID", slot.subNetId},
+        {L"PseudoID", repeater.pseudoId},
+        {L"IsData", std::to_wstring(slot.isData)},
+        {L"IsLocalSlot", slot.isLocalSlot ? L"1" : L"0"},
+    };
+}
+
+// Writes slot slotId of a repeater: into the first element of the station list that has the
+// repeater's GUID (without regard to case) and exactly that SlotID, or into a new element
+// appended to the list. Type and Volum of an existing element stay as they are.
+void WriteSlot(XNode& stations, const RepeaterInfo& repeater, int slotId)
+{
+    const RepeaterSlot& slot = repeater.slots[slotId - 1];
+    const std::wstring id = std::to_wstring(slotId);
+    XNode* element = nullptr;
+    for (XNode* child : stations.GetChilds())
+    {
+        if (rz::EqualsNoCase(ChildText(child, L"RepeaterGUID"), repeater.repeaterGuid) &&
+            ChildText(child, L"SlotID") == id)
+        {
+            element = child;
+            break;
+        }
+    }
+    XNode* rtp = nullptr;
+    if (element != nullptr)
+    {
+        for (const auto& [name, value] : SlotValues(repeater, slotId))
+            SetChild(*element, name, value);
+        rtp = element->GetChild(L"RTPConfig");
+        if (rtp == nullptr)
+            rtp = element->AppendChild(L"RTPConfig", L"");
+    }
+    else
+    {
+        element = stations.AppendChild(L"Station", L"");
+        element->AppendChild(L"Type", L"Repeater");
+        for (const auto& [name, value] : SlotValues(repeater, slotId))
+            element->AppendChild(name, value);
+        XNode* volume = element->AppendChild(L"Volum", L"");
+        volume->AppendChild(L"RecordVolum", L"3");
+        volume->AppendChild(L"PlaybackVolum", L"3");
+        rtp = element->AppendChild(L"RTPConfig", L"");
+    }
+    SetChild(*rtp, L"RTPEnable", std::to_wstring(slot.rtpEnable));
+    SetChild(*rtp, L"RTPType", std::to_wstring(slot.rtpType));
+}
+
+} // namespace
+
+const std::array<CRepeaterSettings::CPortSetting, CRepeaterSettings::kPortCount>&
+CRepeaterSettings::PortSettings()
+{
+    // The RTP ports default to 30012 and 30014, not to the odd numbers between.
+    static const std::array<CPortSetting, kPortCount> settings{{
+        {L"ADKRCPPort1", 1146, 1147, L"30009", PortField("ADKRCPPort1")},
+        {L"ADKTMPPort1", 1148, 1149, L"30007", PortField("ADKTMPPort1")},
+        {L"ADKLPPort1", 1150, 1151, L"30003", PortField("ADKLPPort1")},
+        {L"ADKRRSPort1", 1152, 1153, L"30001", PortField("ADKRRSPort1")},
+        {L"ADKRTPPort1", 1154, 1155, L"30012", PortField("ADKRTPPort1")},
+        {L"ADKRCPPort2", 1156, 1176, L"30010", PortField("ADKRCPPort2")},
+        {L"ADKTMPPort2", 1158, 1159, L"30008", PortField("ADKTMPPort2")},
+        {L"ADKLPPort2", 1160, 1161, L"30004", PortField("ADKLPPort2")},
+        {L"ADKRRSPort2", 1162, 1163, L"30002", PortField("ADKRRSPort2")},
+        {L"ADKRTPPort2", 1164, 1165, L"30014", PortField("ADKRTPPort2")},
+        {L"ADKTPPort1", 1166, 1167, L"30005", PortField("ADKTPPort1")},
+        {L"ADKTPPort2", 1168, 1169, L"30006", PortField("ADKTPPort2")},
+        {L"ADKRTPAnalogPort", 1170, 1171, L"30015", PortField("ADKRTPAnalogPort")},
+        {L"ADKRCPAnalogPort", 1172, 1173, L"30016", PortField("ADKRCPAnalogPort")},
+        {L"RepeaterTransmitTimeout",
+         1184,
+         1185,
+         L"60",
+         {"RepeaterTransmitTimeout", fields::Kind::Digits, {}, 0}},
+    }};
+    return settings;
+}
+
+std::optional<size_t> CRepeaterSettings::PortIndex(std::string_view element)
+{
+    for (size_t i = 0; i < kPortCount; ++i)
+        if (rz::EqualsNoCase(element, std::string_view(PortSettings()[i].field.key)))
+            return i;
+    return std::nullopt;
+}
+
+const fields::Spec& CRepeaterSettings::RadioIdField()
+{
+    static const fields::Spec spec{"radio-id", fields::Kind::Digits, {}, 0};
+    return spec;
+}
+
+const fields::Spec& CRepeaterSettings::AliasField()
+{
+    static const fields::Spec spec{"alias", fields::Kind::Text, {}, 32};
+    return spec;
+}
+
+const fields::Spec& CRepeaterSettings::IpSiteIdField()
+{
+    static const fields::Spec spec{"ip-site-id", fields::Kind::Digits, {}, 0};
+    return spec;
+}
+
+const fields::Spec& CRepeaterSettings::PseudoIdField()
+{
+    static const fields::Spec spec{"pseudo-id", fields::Kind::Text, {}, 16};
+    return spec;
+}
+
+const fields::Spec& CRepeaterSettings::SlotAliasField(int slot)
+{
+    static const fields::Spec specs[2] = {{"slot1.alias", fields::Kind::Text, {}, 32},
+                                          {"slot2.alias", fields::Kind::Text, {}, 32}};
+    return specs[slot == 1 ? 0 : 1];
+}
+
+const fields::Spec& CRepeaterSettings::SlotSubNetIdField(int slot)
+{
+    // Number fields that keep their decimal point; only slot 2's has a length limit.
+    static const fields::Spec specs[2] = {{"slot1.subnet", fields::Kind::Decimal, {}, 0},
+                                          {"slot2.subnet", fields::Kind::Decimal, {}, 16}};
+    return specs[slot == 1 ? 0 : 1];
+}
+
+const CChoiceTable& CRepeaterSettings::SlotKinds()
+{
+    static const CChoiceTable table({
+        {L"0", 0, L"voice", "voice"},
+        {L"1", 1129, L"GPS Data Repeater", "gps"},
+        {L"2", 1230, L"Quick GPS", "quick-gps"},
+    });
+    return table;
+}
+
+CRepeaterSettings::CRepeaterSettings()
+    : m_repeaters(
+          {0, 0, kRadioIdExists, false, kMinRows},
+          [](const RepeaterInfo& repeater) { return repeater.radioId; }, RadioIdField().key)
+{
+    for (size_t i = 0; i < kPortCount; ++i)
+        ports[i] = PortSettings()[i].defaultValue;
+}
+
+void CRepeaterSettings::Load(const CGatewayConfigDoc& document, const CToolFiles& files)
+{
+    for (size_t i = 0; i < kPortCount; ++i)
+    {
+        const wchar_t* value = document.GetSetting(PortSettings()[i].element);
+        ports[i] = value != nullptr && *value != L'\0' ? value : PortSettings()[i].defaultValue;
+    }
+    m_rtpTypes = CRtpTypeList::Read(files.RaviraZazuGatewayIni());
+
+    m_report = {};
+    std::vector<RepeaterInfo> repeaters;
+    const XNode* stations = document.Stations();
+    for (const XNode* element : stations != nullptr ? stations->GetChilds() : std::vector<XNode*>())
+    {
+        if (!IsRepeaterElement(element))
+            continue;
+        const std::wstring guid = ChildText(element, L"RepeaterGUID");
+        const std::wstring radioId = ChildText(element, L"RadioID");
+        if (guid.empty() || radioId.empty())
+        {
+            ++m_report.brokenElements;
+            continue;
+        }
+        ++m_report.slotElements;
+        auto found =
+            std::find_if(repeaters.begin(), repeaters.end(),
+                         [&radioId](const RepeaterInfo& r) { return r.radioId == radioId; });
+        if (found == repeaters.end())
+            found = repeaters.insert(repeaters.end(), RepeaterInfo{});
+        RepeaterInfo& repeater = *found;
+        // Elements of one Radio ID form one repeater, whatever their GUIDs: each later element
+        // overwrites what an earlier one gave.
+        if (!repeater.repeaterGuid.empty() && repeater.repeaterGuid != guid)
+            AppendOnce(m_report.mergedRadioIds, radioId);
+        repeater.repeaterGuid = guid;
+        repeater.radioId = radioId;
+        repeater.alias = ChildText(element, L"RepeaterAlias");
+        repeater.ipSiteId = ChildText(element, L"IPSiteID");
+        repeater.pseudoId = ChildText(element, L"PseudoID");
+
+        const std::wstring slotId = ChildText(element, L"SlotID");
+        if (slotId != L"1" && slotId != L"2")
+            AppendOnce(m_report.otherSlotIds, radioId);
+        RepeaterSlot& slot = repeater.slots[slotId == L"1" ? 0 : 1];
+        const XNode* rtp = element->GetChild(L"RTPConfig");
+        slot.rtpEnable = docvalues::UnsignedValue(ChildText(rtp, L"RTPEnable"));
+        slot.rtpType = docvalues::UnsignedValue(ChildText(rtp, L"RTPType"));
+        slot.guid = ChildText(element, L"GUID");
+        slot.name = ChildText(element, L"Name");
+        slot.subNetId = ChildText(element, L"SubNetID");
+        slot.used = ChildText(element, L"Used") == L"TRUE";
+        slot.isData = docvalues::IntValue(ChildText(element, L"IsData"));
+        slot.isLocalSlot = ChildText(element, L"IsLocalSlot") == L"1";
+    }
+    m_repeaters.Assign(std::move(repeaters));
+}
+
+void CRepeaterSettings::Save(CGatewayConfigDoc& document, const CToolFiles&, CFileChanges&) const
+{
+    for (size_t i = 0; i < kPortCount; ++i)
+        document.SetSetting(PortSettings()[i].element, ports[i]);
+
+    // A document without a station list gets one only when there is a repeater to write.
+    XNode* stations = m_repeaters.Count() != 0 ? document.EnsureStations() : document.Stations();
+    if (stations == nullptr)
+        return;
+    for (const RepeaterInfo* repeater : InRadioIdOrder())
+    {
+        WriteSlot(*stations, *repeater, 1);
+        WriteSlot(*stations, *repeater, 2);
+    }
+    // Elements of removed repeaters, of GUIDs that lost a merge and broken ones go; children
+    // of other types (the dispatch stations) stay.
+    for (XNode* element : stations->GetChilds())
+    {
+        if (!IsRepeaterElement(element))
+            continue;
+        const std::wstring guid = ChildText(element, L"RepeaterGUID");
+        const bool kept = std::any_of(m_repeaters.Rows().begin(), m_repeaters.Rows().end(),
+                                      [&guid](const RepeaterInfo& r)
+                                      { return rz::EqualsNoCase(r.repeaterGuid, guid); });
+        if (!kept)
+            stations->RemoveChild(element);
+    }
+}
+
+std::optional<size_t> CRepeaterSettings::RowOf(const std::wstring& radioId) const
+{
+    const auto rows = m_repeaters.RowsWithKey(radioId);
+    if (rows.empty())
+        return std::nullopt;
+    return rows.front();
+}
+
+std::vector<const RepeaterInfo*> CRepeaterSettings::InRadioIdOrder() const
+{
+    std::vector<const RepeaterInfo*> ordered;
+    for (const RepeaterInfo& repeater : m_repeaters.Rows())
+        ordered.push_back(&repeater);
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [](const RepeaterInfo* a, const RepeaterInfo* b)
+                     { return a->radioId < b->radioId; });
+    return ordered;
+}
+
+std::wstring CRepeaterSettings::ProposedAlias() const
+{
+    for (size_t n = 1;; ++n)
+    {
+        const std::wstring alias = L"Repeater" + std::to_wstring(n);
+        const bool taken = std::any_of(m_repeaters.Rows().begin(), m_repeaters.Rows().end(),
+                                       [&alias](const RepeaterInfo& r)
+                                       { return rz::EqualsNoCase(r.alias, alias); });
+        if (!taken)
+            return alias;
+    }
+}
+
+RepeaterEntry CRepeaterSettings::NewEntry() const
+{
+    RepeaterEntry entry;
+    entry.alias = ProposedAlias();
+    entry.ipSiteId = L"1";
+    entry.pseudoId = L"0";
+    for (int i = 0; i < 2; ++i)
+    {
+        RepeaterEntry::Slot& slot = entry.slots[i];
+        slot.used = true;
+        slot.alias = L"Slot" + std::to_wstring(i + 1);
+        slot.subNetId = L"10";
+        slot.rtpType = m_rtpTypes.FirstValue();
+    }
+    return entry;
+}
+
+RepeaterEntry CRepeaterSettings::EntryOf(size_t row) const
+{
+    RepeaterEntry entry;
+    if (!m_repeaters.IsRow(row))
+        return entry;
+    const RepeaterInfo& repeater = m_repeaters.Rows()[row];
+    entry.radioId = repeater.radioId;
+    entry.alias = repeater.alias;
+    entry.ipSiteId = repeater.ipSiteId;
+    entry.pseudoId = repeater.pseudoId;
+    for (int i = 0; i < 2; ++i)
+    {
+        const RepeaterSlot& from = repeater.slots[i];
+        RepeaterEntry::Slot& slot = entry.slots[i];
+        slot.used = from.used;
+        slot.alias = from.name;
+        slot.subNetId = from.subNetId;
+        slot.quickGps = from.isData == 2;
+        slot.gpsData = from.isData == 1;
+        slot.ipSiteChannel = from.isLocalSlot;
+        slot.encrypt = from.rtpEnable != 0;
+        slot.rtpType = from.rtpType;
+    }
+    return entry;
+}
+
+CRefusal CRepeaterSettings::CheckEntry(const RepeaterEntry& entry)
+{
+    if (entry.radioId.empty())
+        return {kValueRequired, {}, RadioIdField().key};
+    if (entry.alias.empty())
+        return {kValueRequired, {}, AliasField().key};
+    if (entry.ipSiteId.empty())
+        return {kValueRequired, {}, IpSiteIdField().key};
+    for (int slot = 1; slot <= 2; ++slot)
+    {
+        const RepeaterEntry::Slot& fields = entry.slots[slot - 1];
+        if (!fields.used)
+            continue;
+        if (fields.alias.empty())
+            return {kValueRequired, {}, SlotAliasField(slot).key};
+        if (fields.subNetId.empty())
+            return {kValueRequired, {}, SlotSubNetIdField(slot).key};
+    }
+    return {};
+}
+
+RepeaterInfo CRepeaterSettings::RecordOf(const RepeaterEntry& entry) const
+{
+    RepeaterInfo repeater;
+    repeater.radioId = entry.radioId;
+    repeater.alias = entry.alias;
+    repeater.ipSiteId = entry.ipSiteId;
+    repeater.pseudoId = entry.pseudoId;
+    for (int i = 0; i < 2; ++i)
+    {
+        const RepeaterEntry::Slot& from = entry.slots[i];
+        RepeaterSlot& slot = repeater.slots[i];
+        slot.used = from.used;
+        slot.name = from.alias;
+        slot.subNetId = from.subNetId;
+        slot.isData = IsDataOf(from);
+        slot.isLocalSlot = from.ipSiteChannel;
+        slot.rtpEnable = from.encrypt ? 1 : 0;
+        // A list without a selection selects its first entry.
+        slot.rtpType = from.rtpType == CRtpTypeList::kNone ? m_rtpTypes.FirstValue() : from.rtpType;
+    }
+    return repeater;
+}
+
+CEntryResult CRepeaterSettings::AddRepeater(const RepeaterEntry& entry)
+{
+    if (CRefusal missing = CheckEntry(entry))
+        return CEntryResult::From(missing);
+    RepeaterInfo repeater = RecordOf(entry);
+    repeater.repeaterGuid = rz::NewGuidText();
+    repeater.slots[0].guid = rz::NewGuidText();
+    repeater.slots[1].guid = rz::NewGuidText();
+    return CEntryResult::From(m_repeaters.Add(std::move(repeater)));
+}
+
+CEntryResult CRepeaterSettings::ChangeRepeater(size_t row, const RepeaterEntry& entry)
+{
+    if (!m_repeaters.IsRow(row))
+        return CEntryResult::From(CRefusal(CRecordList<RepeaterInfo>::kNoSuchRow));
+    const RepeaterInfo& old = m_repeaters.Rows()[row];
+    // The Radio ID field is disabled while a repeater is changed: the row keeps its own.
+    RepeaterEntry fields = entry;
+    fields.radioId = old.radioId;
+    if (CRefusal missing = CheckEntry(fields))
+        return CEntryResult::From(missing);
+    RepeaterInfo repeater = RecordOf(fields);
+    repeater.repeaterGuid = old.repeaterGuid;
+    repeater.slots[0].guid = old.slots[0].guid;
+    repeater.slots[1].guid = old.slots[1].guid;
+    return CEntryResult::From(m_repeaters.Change(row, std::move(repeater)));
+}
+
+int32_t CRepeaterSettings::IsDataOf(const RepeaterEntry::Slot& slot)
+{
+    if (slot.quickGps)
+        return 2;
+    return slot.gpsData ? 1 : 0;
+}
+
+void CRepeaterSettings::SetKind(RepeaterEntry::Slot& slot, size_t kind)
+{
+    slot.quickGps = kind == 2;
+    slot.gpsData = kind == 1;
+}
+
+SlotEnabling CRepeaterSettings::EnablingOf(const RepeaterEntry::Slot& slot)
+{
+    SlotEnabling enabled;
+    enabled.alias = slot.used;
+    enabled.subNetId = slot.used;
+    enabled.quickGps = slot.used;
+    enabled.gpsData = slot.used && !slot.quickGps;
+    enabled.ipSiteChannel = enabled.gpsData && !slot.gpsData;
+    enabled.encrypt = enabled.ipSiteChannel;
+    enabled.rtpType = enabled.encrypt && slot.encrypt;
+    return enabled;
+}
