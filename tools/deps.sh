@@ -8,7 +8,7 @@ RZ_PACKAGES=(
   libsystemd-dev
   libasound2-dev
   libgtest-dev libbenchmark-dev
-  libcli11-dev nlohmann-json3-dev
+  libcli11-dev nlohmann-json3-dev qt6-translations-l10n
   iproute2 util-linux dbus-daemon
   xvfb xauth fonts-dejavu-core
 )
