@@ -4,6 +4,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QTest>
 #include <filesystem>
 
 namespace rztest
@@ -39,7 +42,16 @@ void CMessageBoxAnswerer::Check()
         return;
     m_texts.append(box->text());
     m_icons.append(box->icon());
-    if (QAbstractButton* button = box->button(m_answer))
+    m_defaults.append(box->defaultButton() != nullptr ? box->standardButton(box->defaultButton())
+                                                      : QMessageBox::NoButton);
+    QStringList texts;
+    for (QAbstractButton* button : box->buttons())
+        texts.append(button->text());
+    m_buttonTexts.append(texts.join('|'));
+    connect(box, &QMessageBox::finished, this, [this](int result) { m_results.append(result); });
+    if (m_key != Qt::Key_unknown)
+        QTest::keyClick(box, m_key);
+    else if (QAbstractButton* button = box->button(m_answer))
         button->click();
     else
         box->done(m_answer);
@@ -87,6 +99,19 @@ WindowTest::WindowTest()
 WindowTest::~WindowTest()
 {
     ClearLanguageRegistry();
+}
+
+bool WaitUntil(const std::function<bool()>& condition, int milliseconds)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition())
+    {
+        if (timer.elapsed() > milliseconds)
+            return false;
+        QTest::qWait(5);
+    }
+    return true;
 }
 
 } // namespace rztest

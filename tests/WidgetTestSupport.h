@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 namespace rztest
@@ -28,6 +29,13 @@ public:
     static int Live();
 
     void SetAnswer(QMessageBox::StandardButton answer) { m_answer = answer; }
+    // Answers with a key instead (Enter takes the default button), as a user at the keyboard.
+    void SetAnswerKey(Qt::Key key) { m_key = key; }
+    // The default button of each box, and the texts of its buttons.
+    const QList<QMessageBox::StandardButton>& Defaults() const { return m_defaults; }
+    const QStringList& ButtonTexts() const { return m_buttonTexts; }
+    // The button each box was left with.
+    const QList<int>& Results() const { return m_results; }
     const QStringList& Texts() const { return m_texts; }
     const QList<QMessageBox::Icon>& Icons() const { return m_icons; }
     int Count() const { return static_cast<int>(m_texts.size()); }
@@ -39,6 +47,10 @@ private:
     QTimer m_timer;
     QStringList m_texts;
     QList<QMessageBox::Icon> m_icons;
+    QList<QMessageBox::StandardButton> m_defaults;
+    QStringList m_buttonTexts;
+    QList<int> m_results;
+    Qt::Key m_key = Qt::Key_unknown;
 };
 
 // Lives for the whole test program: a message box that opens while no CMessageBoxAnswerer
@@ -68,7 +80,11 @@ protected:
 
     std::string DocumentPath() const { return m_dir.File("data/GatewayConfig.XML"); }
     std::string ToolDir() const { return m_dir.File("tool/"); }
-    CRaviraZazuDlg::Options Options() const { return {ToolDir(), DocumentPath(), false}; }
+    // The window's options: these files, no log, the service read again every 200 ms.
+    CRaviraZazuDlg::Options Options() const
+    {
+        return {ToolDir(), DocumentPath(), false, std::chrono::milliseconds(200)};
+    }
 
     CTempDir m_dir;
     CScopedEnv m_config;
@@ -79,4 +95,24 @@ protected:
     std::unique_ptr<CScopedEnv> m_busAddress;
 };
 
+// Waits, handling the application's events, until a condition holds or the time is up;
+// true when it held. Qt's QTRY macros cannot be used under GoogleTest: a failing one returns
+// from the test without failing it.
+bool WaitUntil(const std::function<bool()>& condition, int milliseconds);
+
 } // namespace rztest
+
+// Waits up to milliseconds for a condition, then expects it (a failure is the test's).
+#define RZ_TRY_TRUE(condition, milliseconds)                                                       \
+    do                                                                                             \
+    {                                                                                              \
+        rztest::WaitUntil([&] { return static_cast<bool>(condition); }, milliseconds);             \
+        EXPECT_TRUE(condition);                                                                    \
+    } while (false)
+// The same for two values that must become equal.
+#define RZ_TRY_EQ(actual, expected, milliseconds)                                                  \
+    do                                                                                             \
+    {                                                                                              \
+        rztest::WaitUntil([&] { return (actual) == (expected); }, milliseconds);                   \
+        EXPECT_EQ(actual, expected);                                                               \
+    } while (false)

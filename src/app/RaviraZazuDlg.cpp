@@ -16,6 +16,7 @@
 #include "platform/Profile.h"
 #include "platform/TextCodec.h"
 #include "service/ServiceStateCheck.h"
+#include "service/ServiceWatch.h"
 #include "ui/LanguageTexts.h"
 #include "ui/MessageBox.h"
 #include "ui/QtText.h"
@@ -93,8 +94,7 @@ CRaviraZazuDlg::CRaviraZazuDlg(Options options, QWidget* parent)
     : QDialog(parent), m_options(std::move(options)), m_tree(new QTreeWidget(this)),
       m_stack(new QStackedWidget(this)), m_title(new QLabel(this)),
       m_start(MakeButton(this, 3, "Start")), m_stop(MakeButton(this, 4, "Stop")),
-      m_apply(MakeButton(this, 1, "Save")), m_close(MakeButton(this, 2, "Close")),
-      m_pollTimer(new QTimer(this))
+      m_apply(MakeButton(this, 1, "Save")), m_close(MakeButton(this, 2, "Close"))
 {
     setObjectName("CRaviraZazuDlg");
     setWindowIcon(style()->standardIcon(QStyle::SP_DriveNetIcon));
@@ -131,8 +131,6 @@ CRaviraZazuDlg::CRaviraZazuDlg(Options options, QWidget* parent)
     connect(m_close, &QPushButton::clicked, this, &CRaviraZazuDlg::OnCloseButton);
     connect(m_tree, &QTreeWidget::currentItemChanged, this,
             [this] { SelectPage(m_tree->indexOfTopLevelItem(m_tree->currentItem())); });
-    m_pollTimer->setInterval(kPollIntervalMs);
-    connect(m_pollTimer, &QTimer::timeout, this, &CRaviraZazuDlg::PollService);
 
     CGatewayConfigDoc::Instance().Unload();
     m_context.document = &CGatewayConfigDoc::Instance();
@@ -151,7 +149,6 @@ void CRaviraZazuDlg::FitScreen()
 
 CRaviraZazuDlg::~CRaviraZazuDlg()
 {
-    m_pollTimer->stop();
     ClearLanguageRegistry();
     lang::CLanguage::Instance().Close();
     CGatewayConfigDoc::Instance().Unload();
@@ -261,29 +258,22 @@ bool CRaviraZazuDlg::OnInitDialog()
     }
     setWindowTitle(ToQString(lang::LookupText(103)));
 
+    // The service is watched on a thread of its own: the window never waits for the
+    // service manager. Until the watch reports, Start shows as it does for a stopped service.
     if (!m_watcher)
-        m_watcher = std::make_unique<ServiceStateCheck>(m_serviceName);
+        m_watcher = std::make_unique<CServiceWatch>(m_serviceName, m_options.serviceSafetyPoll);
     m_watcher->AddListener(this, kServiceStateCheckEvent);
-    m_watcher->Poll();
-    if (!m_watcher->IsInstalled(m_serviceName))
-    {
-        m_serviceInstalled = false; // for the whole run
-        m_start->hide();
-    }
-    m_pollTimer->start();
     return true;
-}
-
-void CRaviraZazuDlg::PollService()
-{
-    if (m_watcher && !m_pending)
-        m_watcher->Poll();
 }
 
 void CRaviraZazuDlg::OnEvent(CEventBase* event)
 {
-    if (event != nullptr && event->GetType() == kServiceStateCheckEvent)
-        OnServiceState(static_cast<int>(static_cast<ServiceStateCheckEvent*>(event)->state));
+    // On the watch's thread: the state goes to the window's own thread.
+    if (event == nullptr || event->GetType() != kServiceStateCheckEvent)
+        return;
+    const uint32_t state = static_cast<ServiceStateCheckEvent*>(event)->state;
+    QMetaObject::invokeMethod(
+        this, [this, state] { OnServiceState(state); }, Qt::QueuedConnection);
 }
 
 void CRaviraZazuDlg::DeleteWatcher()
@@ -352,18 +342,40 @@ void CRaviraZazuDlg::ShowStartAs(StartLook look)
     m_start->update();
 }
 
-void CRaviraZazuDlg::OnServiceState(int state)
+void CRaviraZazuDlg::OnServiceState(uint32_t state)
 {
-    if (state == 1 || state == 7)
+    if (state == CServiceWatch::kNotInstalled)
     {
+        // No such service at start-up: no Start button. One that disappears later leaves the
+        // button as it was.
+        if (!m_serviceSeen)
+        {
+            m_serviceInstalled = false;
+            m_start->hide();
+        }
+        return;
+    }
+    if (!m_serviceSeen)
+    {
+        m_serviceSeen = true;
+        m_serviceInstalled = true;
+        m_start->setVisible(!m_apply->isHidden());
+    }
+    // A state that cannot be read is said so; the button cannot act on it meanwhile.
+    const bool known = state != CServiceWatch::kUnknown;
+    m_start->setEnabled(known);
+    m_start->setToolTip(known ? QString()
+                              : QStringLiteral("The state of the service cannot be read"));
+    m_stateKnown = known;
+    if (state == ServiceStateCheck::kStopped || state == ServiceStateCheck::kPaused)
         m_running = false;
-        ShowStartAs(StartLook::Start);
-    }
-    else if (state == 4)
-    {
+    else if (state == ServiceStateCheck::kRunning)
         m_running = true;
-        ShowStartAs(StartLook::Stop);
-    }
+    else
+        return;
+    // While changes are pending the button keeps its pending look.
+    if (!m_pending)
+        ShowStartAs(m_running ? StartLook::Stop : StartLook::Start);
 }
 
 void CRaviraZazuDlg::EnterPending()
@@ -454,19 +466,20 @@ void CRaviraZazuDlg::OnStart()
         return;
     if (m_pending)
     {
-        // Save and restart: the start is made whether or not the save succeeded.
-        m_watcher->Stop(m_serviceName);
+        // Save and restart: the start is made whether or not the save succeeded. The watch
+        // carries the stop and the start out in this order.
+        m_watcher->Stop();
         SaveAll();
-        m_watcher->Start(m_serviceName);
+        m_watcher->Start();
     }
     else if (m_running)
     {
-        m_watcher->Stop(m_serviceName);
+        m_watcher->Stop();
         ShowStartAs(StartLook::Start);
     }
     else
     {
-        m_watcher->Start(m_serviceName);
+        m_watcher->Start();
         ShowStartAs(StartLook::Stop);
     }
 }
@@ -474,7 +487,7 @@ void CRaviraZazuDlg::OnStart()
 void CRaviraZazuDlg::OnStop()
 {
     if (m_watcher)
-        m_watcher->Stop(m_serviceName);
+        m_watcher->Stop();
 }
 
 void CRaviraZazuDlg::ShowMainButtons(bool show)
@@ -496,7 +509,6 @@ void CRaviraZazuDlg::OnCloseButton()
         ShowMessage(this, QMessageBox::Question, 10039, QMessageBox::Yes | QMessageBox::No,
                     QMessageBox::No) != QMessageBox::Yes)
         return;
-    m_pollTimer->stop();
     DeleteWatcher(); // closing never stops the service
     m_closing = true;
     done(QDialog::Rejected);

@@ -6,13 +6,14 @@
 #include "ui/PageHost.h"
 
 #include <QDialog>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
 
 class CResizablePage;
 class CToolLog;
-class ServiceStateCheck;
+class CServiceWatch;
 class QLabel;
 class QPushButton;
 class QStackedWidget;
@@ -25,6 +26,8 @@ struct CMainWindowOptions
     std::string toolDir;      // the tool's own folder (ini files, language/)
     std::string documentPath; // GatewayConfig.XML
     bool attachLog = true;    // write the tool's log files
+    // How often the service's state is read again besides its change signals.
+    std::chrono::milliseconds serviceSafetyPoll{5000};
 };
 
 // The main window: loads the configuration document and the language, hosts the settings
@@ -35,7 +38,6 @@ class CRaviraZazuDlg : public QDialog, public CListenerBase, public ILoadLanguag
 
 public:
     static constexpr int kDialogId = 102;
-    static constexpr int kPollIntervalMs = 100;
 
     using Options = CMainWindowOptions;
 
@@ -63,12 +65,13 @@ public:
     // The buttons' font, the page tree's labels, and text 5 on Start while changes are pending.
     void LoadLanguage() override;
 
-    // A state reported by the service watcher: 1 stopped, 4 running, 7 paused; others
-    // change nothing.
-    void OnServiceState(int state);
+    // A state reported by the service watch: 1 stopped, 4 running, 7 paused set the Start
+    // button; no such service hides it, an unreadable state disables it; others change
+    // nothing.
+    void OnServiceState(uint32_t state);
     // Service state events (type 1124) from the watcher.
     void OnEvent(CEventBase* event) override;
-    ServiceStateCheck* Watcher() const { return m_watcher.get(); }
+    CServiceWatch* Watcher() const { return m_watcher.get(); }
 
     // Brings the window to the front when its title ends with title (a second copy asks).
     bool ActivateIfTitled(const QString& title);
@@ -86,6 +89,8 @@ public:
     QPushButton* StartButton() const { return m_start; }
     bool IsPending() const { return m_pending; }
     bool IsRunning() const { return m_running; }
+    // False while the service manager does not answer.
+    bool IsServiceStateKnown() const { return m_stateKnown; }
     bool IsServiceInstalled() const { return m_serviceInstalled; }
     StartLook CurrentStartLook() const { return m_startLook; }
     const std::wstring& ServiceName() const { return m_serviceName; }
@@ -117,7 +122,6 @@ private:
     void RelabelTree();
     void EnterPending();
     void ShowStartAs(StartLook look);
-    void PollService();
     void DeleteWatcher();
 
     Options m_options;
@@ -131,13 +135,14 @@ private:
     QPushButton* m_stop;
     QPushButton* m_apply;
     QPushButton* m_close;
-    QTimer* m_pollTimer;
     std::unique_ptr<CToolLog> m_log;
-    std::unique_ptr<ServiceStateCheck> m_watcher;
+    std::unique_ptr<CServiceWatch> m_watcher;
     std::wstring m_serviceName;
     bool m_running = false;
     bool m_pending = false;
     bool m_serviceInstalled = true;
+    bool m_stateKnown = true;
+    bool m_serviceSeen = false; // the watch has found the service once
     bool m_closing = false;
     StartLook m_startLook = StartLook::Start;
 };

@@ -22,4 +22,11 @@ void CWakeFd::Wake()
         const auto written = ::write(m_fd, &one, sizeof one);
 }
 
+void CWakeFd::Clear()
+{
+    uint64_t count = 0;
+    if (m_fd >= 0) [[maybe_unused]]
+        const auto read = ::read(m_fd, &count, sizeof count);
+}
+
 } // namespace rz

@@ -15,8 +15,10 @@ public:
 
     // The descriptor to poll for POLLIN; -1 when the system could not make one.
     int Fd() const { return m_fd; }
-    // Makes the descriptor readable; it stays so.
+    // Makes the descriptor readable; it stays so until Clear.
     void Wake();
+    // Makes it unreadable again, for a worker that goes on after a wake-up.
+    void Clear();
 
 private:
     int m_fd;

@@ -7,6 +7,7 @@
 #include "platform/Paths.h"
 #include "platform/TextCodec.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <systemd/sd-bus.h>
@@ -67,6 +68,7 @@ ServiceStateCheck::ServiceStateCheck(std::wstring serviceName) : m_name(std::mov
 
 ServiceStateCheck::~ServiceStateCheck()
 {
+    sd_bus_slot_unref(m_changeSlot);
     if (m_bus != nullptr)
         sd_bus_flush_close_unref(m_bus);
 }
@@ -139,6 +141,8 @@ std::string ServiceStateCheck::Resolve(const std::wstring& name)
     m_unitId.clear();
     m_resolvedFor = name;
     sd_bus* bus = Bus();
+    if (bus == nullptr)
+        m_unreachable = true;
     if (bus == nullptr || name.empty())
         return {};
     const std::string wanted = rz::WideToUtf8(name);
@@ -149,14 +153,17 @@ std::string ServiceStateCheck::Resolve(const std::wstring& name)
         CBusError error;
         CBusMessage reply;
         const char* path = nullptr;
-        if (sd_bus_call_method(bus, kDestination, kManagerPath, kManager, "LoadUnit", &error.error,
-                               &reply.message, "s", unit.c_str()) < 0 ||
-            sd_bus_message_read(reply.message, "o", &path) < 0)
+        const int loaded = sd_bus_call_method(bus, kDestination, kManagerPath, kManager, "LoadUnit",
+                                              &error.error, &reply.message, "s", unit.c_str());
+        NoteFailure(loaded);
+        if (loaded < 0 || sd_bus_message_read(reply.message, "o", &path) < 0)
             return false;
         char* loadState = nullptr;
         CBusError propertyError;
-        if (sd_bus_get_property_string(bus, kDestination, path, kUnit, "LoadState",
-                                       &propertyError.error, &loadState) < 0)
+        const int read = sd_bus_get_property_string(bus, kDestination, path, kUnit, "LoadState",
+                                                    &propertyError.error, &loadState);
+        NoteFailure(read);
+        if (read < 0)
             return false;
         const bool found = std::strcmp(loadState, "not-found") != 0;
         std::free(loadState);
@@ -176,10 +183,12 @@ std::string ServiceStateCheck::Resolve(const std::wstring& name)
     {
         CBusError error;
         CBusMessage reply;
-        if (sd_bus_call_method(bus, kDestination, kManagerPath, kManager, "ListUnits", &error.error,
-                               &reply.message, "") < 0)
+        const int listed = sd_bus_call_method(bus, kDestination, kManagerPath, kManager,
+                                              "ListUnits", &error.error, &reply.message, "");
+        if (listed < 0)
         {
-            Fail("cannot list the units", 0, error.error.message);
+            NoteFailure(listed);
+            Fail("cannot list the units", listed, error.error.message);
             return {};
         }
         if (sd_bus_message_enter_container(reply.message, 'a', "(ssssssouso)") >= 0)
@@ -205,9 +214,10 @@ std::string ServiceStateCheck::Resolve(const std::wstring& name)
     // A unit that is installed but not loaded now: among the unit files, by name.
     CBusError error;
     CBusMessage reply;
-    if (sd_bus_call_method(bus, kDestination, kManagerPath, kManager, "ListUnitFiles", &error.error,
-                           &reply.message, "") < 0 ||
-        sd_bus_message_enter_container(reply.message, 'a', "(ss)") < 0)
+    const int files = sd_bus_call_method(bus, kDestination, kManagerPath, kManager, "ListUnitFiles",
+                                         &error.error, &reply.message, "");
+    NoteFailure(files);
+    if (files < 0 || sd_bus_message_enter_container(reply.message, 'a', "(ss)") < 0)
         return {};
     const char *file, *state;
     std::string match;
@@ -223,17 +233,30 @@ std::string ServiceStateCheck::Resolve(const std::wstring& name)
     return m_unitPath;
 }
 
-bool ServiceStateCheck::ReadProperty(const std::string& property, std::string& value)
+int ServiceStateCheck::ReadProperty(const std::string& property, std::string& value)
 {
     CBusError error;
     char* text = nullptr;
-    if (m_bus == nullptr ||
-        sd_bus_get_property_string(m_bus, kDestination, m_unitPath.c_str(), kUnit, property.c_str(),
-                                   &error.error, &text) < 0)
-        return false;
+    if (m_bus == nullptr)
+        return -ENOTCONN;
+    const int result = sd_bus_get_property_string(m_bus, kDestination, m_unitPath.c_str(), kUnit,
+                                                  property.c_str(), &error.error, &text);
+    if (result < 0)
+    {
+        NoteFailure(result);
+        return result;
+    }
     value = text;
     std::free(text);
-    return true;
+    return 0;
+}
+
+void ServiceStateCheck::NoteFailure(int result)
+{
+    // No answer in time, or no connection: the manager may be there but cannot be asked.
+    if (result == -ETIMEDOUT || result == -ENOTCONN || result == -ECONNRESET || result == -EPIPE ||
+        result == -ENOBUFS)
+        m_unreachable = true;
 }
 
 bool ServiceStateCheck::ReadState(uint32_t& state)
@@ -241,12 +264,14 @@ bool ServiceStateCheck::ReadState(uint32_t& state)
     std::string active;
     std::string freezer;
     std::string load;
-    bool gone = !ReadProperty("ActiveState", active);
+    bool gone = ReadProperty("ActiveState", active) != 0;
+    if (gone && m_unreachable)
+        return false; // not answered: the unit is kept for the next try
     if (!gone && active == "active")
         ReadProperty("FreezerState", freezer); // older systemd has none: not frozen
     // An inactive unit may be one whose file was removed.
     if (!gone && active == "inactive")
-        gone = ReadProperty("LoadState", load) && load == "not-found";
+        gone = ReadProperty("LoadState", load) == 0 && load == "not-found";
     if (gone)
     {
         m_unitPath.clear();
@@ -286,7 +311,7 @@ bool ServiceStateCheck::IsInstalled(const std::wstring& name)
 bool ServiceStateCheck::EnsureEnabled()
 {
     std::string fileState;
-    if (ReadProperty("UnitFileState", fileState) &&
+    if (ReadProperty("UnitFileState", fileState) == 0 &&
         (fileState == "enabled" || fileState == "enabled-runtime" || fileState == "static" ||
          fileState == "alias" || fileState == "indirect" || fileState == "generated"))
         return true;
@@ -436,4 +461,76 @@ const char* ServiceStateCheck::StateName(uint32_t state)
     default:
         return "unknown";
     }
+}
+
+// The handler of the unit's change signals: notes that something changed, for ProcessBus.
+struct CChangeSignal
+{
+    static int On(sd_bus_message*, void* self, sd_bus_error*)
+    {
+        static_cast<ServiceStateCheck*>(self)->m_changed = true;
+        return 0;
+    }
+};
+
+ServiceStateCheck::Reading ServiceStateCheck::Read(uint32_t& state)
+{
+    m_unreachable = false;
+    if (m_name.empty())
+        return Reading::NotInstalled;
+    if (!Resolve(m_name).empty() && ReadState(state))
+        return Reading::Found;
+    return m_unreachable ? Reading::Unreadable : Reading::NotInstalled;
+}
+
+bool ServiceStateCheck::SubscribeChanges()
+{
+    if (m_bus == nullptr || m_unitPath.empty())
+        return false;
+    if (m_changeSlot != nullptr && m_subscribedPath == m_unitPath)
+        return true;
+    m_changeSlot = sd_bus_slot_unref(m_changeSlot);
+    // systemd sends its signals only while some client has subscribed.
+    CBusError error;
+    const int subscribed = sd_bus_call_method(m_bus, kDestination, kManagerPath, kManager,
+                                              "Subscribe", &error.error, nullptr, "");
+    NoteFailure(subscribed);
+    if (sd_bus_match_signal(m_bus, &m_changeSlot, nullptr, m_unitPath.c_str(),
+                            "org.freedesktop.DBus.Properties", "PropertiesChanged",
+                            &CChangeSignal::On, this) < 0)
+    {
+        m_changeSlot = nullptr;
+        return false;
+    }
+    m_subscribedPath = m_unitPath;
+    return subscribed >= 0;
+}
+
+int ServiceStateCheck::BusFd() const
+{
+    return m_bus != nullptr ? sd_bus_get_fd(m_bus) : -1;
+}
+
+short ServiceStateCheck::BusEvents() const
+{
+    const int events = m_bus != nullptr ? sd_bus_get_events(m_bus) : 0;
+    return static_cast<short>(events > 0 ? events : 0);
+}
+
+uint64_t ServiceStateCheck::BusTimeoutUsec() const
+{
+    uint64_t timeout = UINT64_MAX;
+    if (m_bus != nullptr && sd_bus_get_timeout(m_bus, &timeout) < 0)
+        timeout = UINT64_MAX;
+    return timeout;
+}
+
+bool ServiceStateCheck::ProcessBus()
+{
+    if (m_bus == nullptr)
+        return false;
+    while (sd_bus_process(m_bus, nullptr) > 0)
+    {
+    }
+    return std::exchange(m_changed, false);
 }

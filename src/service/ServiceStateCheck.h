@@ -8,6 +8,7 @@
 #include <string>
 
 struct sd_bus;
+struct sd_bus_slot;
 
 // Finds the gateway service among systemd's units, starts and stops it, and reports its
 // state to listeners as ServiceStateCheckEvent (type 1124). It talks to systemd over D-Bus:
@@ -64,6 +65,29 @@ public:
     bool Restart(const std::wstring& name);
 
     std::optional<Details> Describe(const std::wstring& name);
+
+    // For a watch on a thread of its own (CServiceWatch). What reading the state found: the
+    // unit and its state, no such unit, or no answer (the bus or the manager does not
+    // respond): those are told apart so that a hanging manager is not taken for a missing
+    // service.
+    enum class Reading
+    {
+        Found,
+        NotInstalled,
+        Unreadable,
+    };
+    // Looks the unit up when needed and reads its state, without an event.
+    Reading Read(uint32_t& state);
+    // Asks the manager to send the found unit's change signals (PropertiesChanged of its
+    // object) and listens for them; true when they will come.
+    bool SubscribeChanges();
+    // What to wait for on the bus: its descriptor (-1 while there is no connection), the
+    // events and the time-out, in microseconds, that sd-bus wants (UINT64_MAX: none).
+    int BusFd() const;
+    short BusEvents() const;
+    uint64_t BusTimeoutUsec() const;
+    // Handles what arrived on the bus; true when a change signal of the unit was among it.
+    bool ProcessBus();
     const std::wstring& ServiceName() const { return m_name; }
     // The last failure in words, for the log and the command line.
     const std::string& LastError() const { return m_lastError; }
@@ -79,7 +103,11 @@ private:
     std::string Resolve(const std::wstring& name);
     // Reads the cached unit's state; false (and the cache forgotten) when it has gone.
     bool ReadState(uint32_t& state);
-    bool ReadProperty(const std::string& property, std::string& value);
+    // 0, or the negative errno of the failed read (a time-out among them).
+    int ReadProperty(const std::string& property, std::string& value);
+    // Notes a failed call: a manager that does not answer is not a missing unit.
+    void NoteFailure(int result);
+    friend struct CChangeSignal;
     bool EnsureEnabled();
     bool CallUnitMethod(const char* method);
     void Fail(const std::string& what, int error, const char* detail);
@@ -93,4 +121,9 @@ private:
     std::chrono::steady_clock::time_point m_nextLookup{};
     bool m_stopRequested = false;
     std::string m_lastError;
+    // Set when a call found the bus or the manager not answering.
+    bool m_unreachable = false;
+    sd_bus_slot* m_changeSlot = nullptr;
+    std::string m_subscribedPath;
+    bool m_changed = false;
 };

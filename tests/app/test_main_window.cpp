@@ -250,7 +250,7 @@ TEST_F(MainWindowTest, MainButtonsHideForAPageEditAndStartOnlyWithAService)
     CRaviraZazuDlg other(Options());
     ASSERT_TRUE(other.OnInitDialog());
     other.show();
-    EXPECT_FALSE(other.IsServiceInstalled());
+    RZ_TRY_TRUE(!other.IsServiceInstalled(), 2000);
     EXPECT_FALSE(Button(&other, 3)->isVisible());
     other.ShowMainButtons(false);
     other.ShowMainButtons(true);
@@ -268,26 +268,26 @@ TEST_F(MainWindowTest, TheStartButtonFollowsAndDrivesTheService)
 
     // A click starts the unit (enabling it) and shows Stop at once.
     QTest::mouseClick(start, Qt::LeftButton);
-    EXPECT_EQ(m_systemd.GetUnit(kUnit)->activeState, "active");
-    EXPECT_EQ(m_systemd.GetUnit(kUnit)->unitFileState, "enabled");
     EXPECT_EQ(start->text(), "Stop");
-    QTRY_VERIFY_WITH_TIMEOUT(dialog.IsRunning(), 2000); // the 100 ms poll saw it run
+    RZ_TRY_EQ(m_systemd.GetUnit(kUnit)->activeState, "active", 2000);
+    EXPECT_EQ(m_systemd.GetUnit(kUnit)->unitFileState, "enabled");
+    RZ_TRY_TRUE(dialog.IsRunning(), 2000); // the 100 ms poll saw it run
 
     // Stopped from elsewhere: the poll shows Start again.
     m_systemd.SetActiveState(kUnit, "inactive");
-    QTRY_COMPARE_WITH_TIMEOUT(start->text(), QString("Start"), 2000);
+    RZ_TRY_EQ(start->text(), QString("Start"), 2000);
     m_systemd.SetActiveState(kUnit, "active");
-    QTRY_COMPARE_WITH_TIMEOUT(start->text(), QString("Stop"), 2000);
+    RZ_TRY_EQ(start->text(), QString("Stop"), 2000);
 
     // A click while running stops it.
     QTest::mouseClick(start, Qt::LeftButton);
-    EXPECT_EQ(m_systemd.GetUnit(kUnit)->activeState, "inactive");
     EXPECT_EQ(start->text(), "Start");
+    RZ_TRY_EQ(m_systemd.GetUnit(kUnit)->activeState, "inactive", 2000);
     EXPECT_EQ(m_systemd.GetUnit(kUnit)->unitFileState, "enabled"); // a stop never disables
 
     // Pending changes, with a stop that systemd carries out at once: stop, then start.
     m_systemd.SetActiveState(kUnit, "active");
-    QTRY_VERIFY_WITH_TIMEOUT(dialog.IsRunning(), 2000);
+    RZ_TRY_TRUE(dialog.IsRunning(), 2000);
     PostWindowMessage(&dialog, WM_CONFIG_MODIFIED);
     QCoreApplication::processEvents();
     const size_t jobsBefore = m_systemd.JobsRun().size();
@@ -295,18 +295,23 @@ TEST_F(MainWindowTest, TheStartButtonFollowsAndDrivesTheService)
     QTest::mouseClick(start, Qt::LeftButton);
     EXPECT_EQ(answerer.Count(), 0);
     EXPECT_FALSE(dialog.IsPending());
-    const std::vector<std::string> jobs = m_systemd.JobsRun();
-    EXPECT_EQ(std::vector<std::string>(jobs.begin() + static_cast<std::ptrdiff_t>(jobsBefore),
-                                       jobs.end()),
+    const auto jobsSince = [&]
+    {
+        const std::vector<std::string> jobs = m_systemd.JobsRun();
+        return std::vector<std::string>(jobs.begin() + static_cast<std::ptrdiff_t>(jobsBefore),
+                                        jobs.end());
+    };
+    RZ_TRY_EQ(jobsSince(),
               (std::vector<std::string>{std::string("StopUnit ") + kUnit,
-                                        std::string("StartUnit ") + kUnit}));
+                                        std::string("StartUnit ") + kUnit}),
+              2000);
     EXPECT_EQ(m_systemd.GetUnit(kUnit)->activeState, "active");
 
     // A unit that disappears: no more events, and the button keeps its label.
-    QTRY_COMPARE_WITH_TIMEOUT(start->text(), QString("Stop"), 2000);
+    RZ_TRY_EQ(start->text(), QString("Stop"), 2000);
     m_systemd.RemoveUnit(kUnit);
     const int gets = m_systemd.Calls("Get");
-    QTRY_VERIFY_WITH_TIMEOUT(m_systemd.Calls("Get") > gets + 1, 2000);
+    RZ_TRY_TRUE(m_systemd.Calls("Get") > gets + 1, 2000);
     EXPECT_EQ(start->text(), "Stop");
 }
 
@@ -320,7 +325,7 @@ TEST_F(MainWindowTest, SaveAndRestartFromAFreshStartLeavesTheServiceRunning)
     ASSERT_TRUE(dialog.OnInitDialog());
     dialog.show();
     QPushButton* start = Button(&dialog, 3);
-    ASSERT_TRUE(dialog.IsRunning());
+    RZ_TRY_TRUE(dialog.IsRunning(), 2000);
     // A change typed into the Basic Settings page.
     auto* port = qobject_cast<QLineEdit*>(FindControl(&dialog, CBaseSetDialog::kLocalPortEdit));
     ASSERT_NE(port, nullptr);
@@ -331,6 +336,12 @@ TEST_F(MainWindowTest, SaveAndRestartFromAFreshStartLeavesTheServiceRunning)
     QCoreApplication::processEvents(); // the page posts its notification
     ASSERT_EQ(dialog.CurrentStartLook(), CRaviraZazuDlg::StartLook::Pending);
 
+    const auto requests = [this]
+    {
+        return m_systemd.Calls("StopUnit") + m_systemd.Calls("StartUnit") +
+               m_systemd.Calls("RestartUnit");
+    };
+    int asked = requests();
     CMessageBoxAnswerer answerer;
     QTest::mouseClick(start, Qt::LeftButton);
     EXPECT_EQ(answerer.Count(), 0); // no success message for a save and restart
@@ -344,6 +355,8 @@ TEST_F(MainWindowTest, SaveAndRestartFromAFreshStartLeavesTheServiceRunning)
     };
     EXPECT_EQ(savedPort(), L"4321");
 
+    // The watch asks systemd for the stop and the start on its own thread.
+    RZ_TRY_TRUE(requests() >= asked + 2, 2000);
     m_systemd.RunJobs();
     EXPECT_EQ(m_systemd.GetUnit(kUnit)->activeState, "active");
     // systemd saw one restart, or a stop and then a start.
@@ -354,7 +367,7 @@ TEST_F(MainWindowTest, SaveAndRestartFromAFreshStartLeavesTheServiceRunning)
     EXPECT_TRUE(jobs == std::vector<std::string>{restart} ||
                 jobs == (std::vector<std::string>{stop, startJob}))
         << ::testing::PrintToString(jobs);
-    QTRY_COMPARE_WITH_TIMEOUT(start->text(), QString("Stop"), 2000);
+    RZ_TRY_EQ(start->text(), QString("Stop"), 2000);
     EXPECT_TRUE(dialog.IsRunning());
 
     // A stop that another program asked for has begun when the user saves and restarts: the
@@ -366,8 +379,11 @@ TEST_F(MainWindowTest, SaveAndRestartFromAFreshStartLeavesTheServiceRunning)
     QTest::keyClicks(port, "4322");
     QCoreApplication::processEvents();
     ASSERT_TRUE(dialog.IsPending());
+    asked = requests();
     QTest::mouseClick(start, Qt::LeftButton);
     EXPECT_EQ(answerer.Count(), 0) << answerer.Texts().join("|").toStdString();
+    // The unit is already stopping: the stop asks nothing, the start asks for a restart.
+    RZ_TRY_TRUE(requests() >= asked + 1, 2000);
     m_systemd.RunJobs();
     EXPECT_EQ(m_systemd.GetUnit(kUnit)->activeState, "active");
     EXPECT_EQ(savedPort(), L"4322");

@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "WidgetTestSupport.h"
 #include "app/SingleInstanceGuard.h"
 #include "platform/Profile.h"
 
@@ -90,16 +90,15 @@ TEST_F(SingleCopyTest, ASecondCopyBringsTheFirstToTheFrontAndEnds)
 {
     Start(m_first);
     // The first copy is ready once it has stored its window title for later copies.
-    QTRY_VERIFY_WITH_TIMEOUT(ProfileTitle().find("Title=Gateway Config Tool") != std::string::npos,
-                             15000);
+    RZ_TRY_TRUE(ProfileTitle().find("Title=Gateway Config Tool") != std::string::npos, 15000);
     Start(m_second);
     ASSERT_TRUE(m_second.waitForFinished(15000));
     EXPECT_EQ(m_second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(m_second.exitCode(), 0);
     QString firstOutput;
-    QTRY_VERIFY_WITH_TIMEOUT(Output(m_first, firstOutput)
-                                 .contains("brought to the front at the request of another copy"),
-                             5000);
+    RZ_TRY_TRUE(Output(m_first, firstOutput)
+                    .contains("brought to the front at the request of another copy"),
+                5000);
     EXPECT_EQ(m_first.state(), QProcess::Running);
 
     // The same socket asks the running copy to read its document again.
@@ -140,8 +139,7 @@ TEST_F(SingleCopyTest, WithTheLockHeldAndNoAnswerTheSecondCopySaysTheToolIsRunni
 
     Start(m_second);
     QString output;
-    QTRY_VERIFY_WITH_TIMEOUT(
-        Output(m_second, output).contains("message box: RaviraZazu is running"), 15000);
+    RZ_TRY_TRUE(Output(m_second, output).contains("message box: RaviraZazu is running"), 15000);
     // It touched no file: no title was stored, no log was begun.
     EXPECT_EQ(ProfileTitle(), "");
     EXPECT_FALSE(std::filesystem::exists(m_dir.File("state/RaviraZazu")));

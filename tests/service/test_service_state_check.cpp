@@ -4,14 +4,17 @@
 #include "events/Events.h"
 #include "events/ListenerBase.h"
 #include "service/ServiceStateCheck.h"
+#include "service/ServiceWatch.h"
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
+#include <mutex>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
@@ -361,4 +364,76 @@ TEST(PrivateBus, EndsWithTheProcessThatStartedIt)
         ::kill(daemon, SIGKILL); // the daemon that this test had started, by its id
     std::error_code error;
     std::filesystem::remove_all(folder, error);
+}
+
+namespace
+{
+
+// Collects what a watch reports, from the watch's thread.
+class CWatchListener : public CListenerBase
+{
+public:
+    void OnEvent(CEventBase* event) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_states.push_back(static_cast<ServiceStateCheckEvent*>(event)->state);
+        m_changed.notify_all();
+    }
+    // Waits up to five seconds for the last report to be state.
+    bool WaitFor(uint32_t state)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::seconds(5),
+                                  [&] { return !m_states.empty() && m_states.back() == state; });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<uint32_t> m_states;
+};
+
+} // namespace
+
+TEST_F(ServiceStateCheckTest, TheWatchFollowsChangeSignalsAndCarriesRequestsOut)
+{
+    // A safety read only once a minute: every change below reaches the watch by its signal.
+    CWatchListener listener;
+    auto watch = std::make_unique<CServiceWatch>(L"Quorix MXR Gateway", std::chrono::minutes(1));
+    watch->AddListener(&listener, kServiceStateCheckEvent);
+    ASSERT_TRUE(listener.WaitFor(ServiceStateCheck::kRunning));
+    EXPECT_GE(m_systemd.Calls("Subscribe"), 1);
+    const int reads = m_systemd.Calls("Get");
+    for (int i = 0; i < 3; ++i)
+    {
+        m_systemd.SetActiveState("quorix-gateway.service", "inactive");
+        ASSERT_TRUE(listener.WaitFor(ServiceStateCheck::kStopped)) << i;
+        m_systemd.SetActiveState("quorix-gateway.service", "active");
+        ASSERT_TRUE(listener.WaitFor(ServiceStateCheck::kRunning)) << i;
+    }
+    // A few reads per change, none in between.
+    EXPECT_LE(m_systemd.Calls("Get") - reads, 6 * 3);
+
+    // Requests are carried out in order on the watch's thread.
+    watch->Stop();
+    ASSERT_TRUE(listener.WaitFor(ServiceStateCheck::kStopped));
+    EXPECT_EQ(m_systemd.GetUnit("quorix-gateway.service")->activeState, "inactive");
+    watch->Start();
+    ASSERT_TRUE(listener.WaitFor(ServiceStateCheck::kRunning));
+
+    // A manager that does not answer gives an unknown state, not a stopped one.
+    m_systemd.Freeze(true);
+    m_systemd.SetActiveState("quorix-gateway.service", "inactive");
+    watch->Stop();
+    EXPECT_TRUE(listener.WaitFor(CServiceWatch::kUnknown));
+    m_systemd.Freeze(false);
+    EXPECT_TRUE(listener.WaitFor(ServiceStateCheck::kStopped));
+    watch->RemoveListener(&listener, kServiceStateCheckEvent);
+
+    // A name that no unit has is reported once as not installed.
+    CWatchListener missing;
+    CServiceWatch other(L"No Such Gateway", std::chrono::minutes(1));
+    other.AddListener(&missing, kServiceStateCheckEvent);
+    EXPECT_TRUE(missing.WaitFor(CServiceWatch::kNotInstalled));
+    other.RemoveListener(&missing, kServiceStateCheckEvent);
 }

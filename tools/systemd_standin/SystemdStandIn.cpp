@@ -62,17 +62,79 @@ void CSystemdStandIn::Serve()
 {
     while (!m_stop)
     {
-        int result = 0;
-        while ((result = sd_bus_process(m_bus, nullptr)) > 0)
+        m_wake.Clear();
+        if (!m_frozen)
         {
+            int result = 0;
+            while ((result = sd_bus_process(m_bus, nullptr)) > 0)
+            {
+            }
+            if (result < 0)
+                return;
+            AnnounceChanges();
+            sd_bus_flush(m_bus);
         }
-        if (result < 0)
-            return;
-        // Waits for the bus or for the wake-up of the destructor; no busy loop.
+        if (m_stop)
+            return; // its wake-up may have been cleared above
+        // Waits for the bus or for a wake-up (a change to announce, the destructor); no busy
+        // loop. While frozen only a wake-up counts.
         pollfd fds[2] = {{sd_bus_get_fd(m_bus), static_cast<short>(sd_bus_get_events(m_bus)), 0},
                          {m_wake.Fd(), POLLIN, 0}};
-        ::poll(fds, 2, -1);
+        if (m_frozen)
+            ::poll(fds + 1, 1, -1);
+        else
+            ::poll(fds, 2, -1);
     }
+}
+
+void CSystemdStandIn::AnnounceChanges()
+{
+    std::vector<std::pair<std::string, Unit>> changed;
+    {
+        std::lock_guard lock(m_mutex);
+        for (const auto& [id, unit] : m_units)
+        {
+            const std::string state = unit.activeState + "/" + unit.freezerState;
+            auto [it, added] = m_announced.try_emplace(id, state);
+            if (!added && it->second == state)
+                continue;
+            it->second = state;
+            if (!added)
+            {
+                changed.emplace_back(id, unit);
+                ++m_signals[id];
+            }
+        }
+    }
+    // As systemd does: a PropertiesChanged of the unit's interface on the unit's object.
+    for (const auto& [id, unit] : changed)
+    {
+        sd_bus_message* signal = nullptr;
+        if (sd_bus_message_new_signal(m_bus, &signal, UnitPath(id).c_str(),
+                                      "org.freedesktop.DBus.Properties", "PropertiesChanged") < 0)
+            continue;
+        sd_bus_message_append(signal, "s", "org.freedesktop.systemd1.Unit");
+        sd_bus_message_open_container(signal, 'a', "{sv}");
+        sd_bus_message_append(signal, "{sv}", "ActiveState", "s", unit.activeState.c_str());
+        sd_bus_message_append(signal, "{sv}", "FreezerState", "s", unit.freezerState.c_str());
+        sd_bus_message_close_container(signal);
+        sd_bus_message_append_strv(signal, nullptr);
+        sd_bus_send(m_bus, signal, nullptr);
+        sd_bus_message_unref(signal);
+    }
+}
+
+void CSystemdStandIn::Freeze(bool frozen)
+{
+    m_frozen = frozen;
+    m_wake.Wake();
+}
+
+int CSystemdStandIn::SignalsSent(const std::string& id) const
+{
+    std::lock_guard lock(m_mutex);
+    const auto it = m_signals.find(id);
+    return it != m_signals.end() ? it->second : 0;
 }
 
 int CSystemdStandIn::OnMessage(sd_bus_message* message, void* self, sd_bus_error* error)
@@ -116,6 +178,8 @@ int CSystemdStandIn::HandleManager(sd_bus_message* message, const std::string& m
         // Like systemd, LoadUnit gives an object even for a unit that has no file.
         return sd_bus_reply_method_return(message, "o", UnitPath(name).c_str());
     }
+    if (member == "Subscribe" || member == "Unsubscribe")
+        return sd_bus_reply_method_return(message, "");
     if (member == "ListUnits")
     {
         sd_bus_message* reply = nullptr;
@@ -252,8 +316,11 @@ int CSystemdStandIn::HandleUnit(sd_bus_message* message, const std::string& path
 
 void CSystemdStandIn::AddUnit(const Unit& unit)
 {
-    std::lock_guard lock(m_mutex);
-    m_units[unit.id] = unit;
+    {
+        std::lock_guard lock(m_mutex);
+        m_units[unit.id] = unit;
+    }
+    m_wake.Wake();
 }
 
 void CSystemdStandIn::RemoveUnit(const std::string& id)
@@ -264,9 +331,12 @@ void CSystemdStandIn::RemoveUnit(const std::string& id)
 
 void CSystemdStandIn::SetActiveState(const std::string& id, const std::string& state)
 {
-    std::lock_guard lock(m_mutex);
-    if (const auto it = m_units.find(id); it != m_units.end())
-        it->second.activeState = state;
+    {
+        std::lock_guard lock(m_mutex);
+        if (const auto it = m_units.find(id); it != m_units.end())
+            it->second.activeState = state;
+    }
+    m_wake.Wake();
 }
 
 std::optional<CSystemdStandIn::Unit> CSystemdStandIn::GetUnit(const std::string& id) const
@@ -296,10 +366,13 @@ void CSystemdStandIn::HoldJobs(bool hold)
 
 void CSystemdStandIn::RunJobs()
 {
-    std::lock_guard lock(m_mutex);
-    for (const Job& job : m_queued)
-        RunJob(job.method, job.unit);
-    m_queued.clear();
+    {
+        std::lock_guard lock(m_mutex);
+        for (const Job& job : m_queued)
+            RunJob(job.method, job.unit);
+        m_queued.clear();
+    }
+    m_wake.Wake();
 }
 
 std::vector<std::string> CSystemdStandIn::JobsRun() const

@@ -55,6 +55,11 @@ public:
     std::vector<std::string> JobsRun() const;
     // How often a manager method was called.
     int Calls(const std::string& method) const;
+    // While frozen the stand-in answers nothing, as a service manager that hangs: calls wait
+    // until their time-out. Unfreezing answers what waited.
+    void Freeze(bool frozen);
+    // How many PropertiesChanged signals it sent for a unit.
+    int SignalsSent(const std::string& id) const;
 
     // The arguments of one EnableUnitFiles call.
     struct EnableRequest
@@ -73,6 +78,9 @@ private:
     void Serve();
     // Does what a job does to its unit; the lock is held.
     void RunJob(const std::string& method, const std::string& unit);
+    // Sends PropertiesChanged for every unit whose state changed since it was last announced
+    // (on the serving thread: the bus is not shared with the threads that change units).
+    void AnnounceChanges();
 
     struct Job
     {
@@ -85,6 +93,10 @@ private:
     std::map<std::string, int> m_calls;
     std::vector<EnableRequest> m_enables;
     bool m_hold = false;
+    std::atomic<bool> m_frozen{false};
+    // The state each unit was last announced with, and the signals sent per unit.
+    std::map<std::string, std::string> m_announced;
+    std::map<std::string, int> m_signals;
     std::vector<Job> m_queued;
     std::vector<std::string> m_jobsRun;
     std::atomic<bool> m_refuse{false};
