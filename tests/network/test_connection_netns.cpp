@@ -483,7 +483,7 @@ TEST_F(ConnectionNetnsTest, RandomDatagramsFromTheRadiosAddressNeitherLinkNorCra
     sending = false;
     send.join();
     EXPECT_EQ(message, connection_test::kConnectFailed);
-    EXPECT_GT(sent, 1000);
+    EXPECT_GT(sent, 100); // the noise really ran during the test, however busy the machine
     const auto destinations = capture.Destinations();
     EXPECT_FALSE(destinations.empty());
     for (const std::string& destination : destinations)
