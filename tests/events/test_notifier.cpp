@@ -76,6 +76,28 @@ TEST(Notifier, RegistrationRules)
     EXPECT_EQ(b.calls, 1);
 }
 
+TEST(Notifier, EveryListenerOfATypeHearsItUntilItLeaves)
+{
+    CNotifierBase notifier;
+    CCountingListener a;
+    CCountingListener b;
+    CCountingListener c;
+    for (CCountingListener* listener : {&a, &b, &c})
+        ASSERT_TRUE(notifier.AddListener(listener, kSocketDataReceivedEvent));
+    SocketDataReceivedEvent data(nullptr, 0, 0, 0);
+    notifier.Notify(&data);
+    EXPECT_EQ(a.calls + b.calls + c.calls, 3);
+    EXPECT_EQ(std::min({a.calls.load(), b.calls.load(), c.calls.load()}), 1);
+
+    // One leaves; the others go on hearing the type.
+    notifier.RemoveListener(&b, kSocketDataReceivedEvent);
+    EXPECT_TRUE(notifier.HasListeners(kSocketDataReceivedEvent));
+    notifier.Notify(&data);
+    EXPECT_EQ(a.calls, 2);
+    EXPECT_EQ(b.calls, 1);
+    EXPECT_EQ(c.calls, 2);
+}
+
 TEST(Notifier, ATableChangeWaitsForADeliveryInProgress)
 {
     CNotifierBase notifier;
@@ -95,6 +117,44 @@ TEST(Notifier, ATableChangeWaitsForADeliveryInProgress)
     EXPECT_TRUE(change.get());
     delivering.join();
     EXPECT_TRUE(notifier.HasListeners(kSocketDataReceivedEvent));
+}
+
+TEST(Notifier, AWaitingChangeKeepsNewDeliveriesOut)
+{
+    // While a delivery runs and a change waits for it, a new delivery waits behind the change:
+    // a steady stream of deliveries cannot keep a listener from ever leaving.
+    CNotifierBase notifier;
+    CBlockingListener blocking;
+    CCountingListener other;
+    CCountingListener late;
+    ASSERT_TRUE(notifier.AddListener(&blocking, kSocketDataReceivedEvent));
+    ASSERT_TRUE(notifier.AddListener(&late, kIPFoundEvent));
+
+    SocketDataReceivedEvent event(nullptr, 0, 0, 0);
+    std::thread delivering([&] { notifier.Notify(&event); });
+    blocking.entered.get_future().wait();
+    std::promise<void> changing;
+    auto change = std::async(std::launch::async,
+                             [&]
+                             {
+                                 changing.set_value();
+                                 return notifier.AddListener(&other, kServiceStateCheckEvent);
+                             });
+    changing.get_future().wait();
+    // Time for the change to begin its wait; it cannot end before the delivery is released.
+    EXPECT_EQ(change.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+
+    IPFoundEvent found;
+    auto second = std::async(std::launch::async, [&] { notifier.Notify(&found); });
+    EXPECT_EQ(second.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
+    EXPECT_EQ(late.calls, 0);
+
+    blocking.release.set_value();
+    EXPECT_TRUE(change.get());
+    second.get();
+    delivering.join();
+    EXPECT_EQ(late.calls, 1);
+    EXPECT_TRUE(notifier.HasListeners(kServiceStateCheckEvent));
 }
 
 TEST(Notifier, SeveralThreadsDeliverAtOnce)
