@@ -3,10 +3,13 @@
 // hardware address 00-11-0A-00-00-65; the radio answers on 10.0.0.100:3005 on the other side,
 // where the link also carries a third host, 192.168.10.3.
 #include "TestSupport.h"
+#include "events/Events.h"
+#include "events/ListenerBase.h"
 #include "network/ConnectionTest.h"
 #include "network/MobileChannelDetector.h"
 #include "platform/TextCodec.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <array>
 #include <atomic>
@@ -15,6 +18,7 @@
 #include <gtest/gtest.h>
 #include <linux/if_ether.h>
 #include <linux/if_packet.h>
+#include <mutex>
 #include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -25,6 +29,7 @@
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 extern char** environ;
@@ -325,17 +330,18 @@ protected:
     }
 
     // The connection test itself in the tool's namespace, with short waits.
-    int RunTest()
+    int RunTest(CListenerBase* listener = nullptr,
+                std::chrono::milliseconds pause = std::chrono::milliseconds(20))
     {
         connection_test::COptions options;
-        options.pause = std::chrono::milliseconds(20);
+        options.pause = pause;
         options.answerWaitMs = 200;
         options.queryWaitMs = 300;
         return InNamespace(m_tool,
                            [&]
                            {
                                MobileChannelDetector detector;
-                               return connection_test::Run(L"192.168.10.2", detector, nullptr,
+                               return connection_test::Run(L"192.168.10.2", detector, listener,
                                                            nullptr, options);
                            });
     }
@@ -377,15 +383,20 @@ TEST_F(ConnectionNetnsTest, TheFullTestFindsTheRadioSetsTheRouteAndConnects)
     EXPECT_EQ(missing.err, "Failed to find the station!\n");
     EXPECT_EQ(Routes(), "");
 
+    // An old route to the radio network, through another host of the link, is replaced.
+    ASSERT_EQ(Ip({"-n", m_tool, "route", "add", "10.0.0.0/8", "via", "192.168.10.3"}), 0);
     const CRun run = Cli({"test-connection", "192.168.10.2"});
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_NE(run.out.find("Station Harbour Ops (pseudo ID 101)\n"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("Radio 10.0.0.100 (subnet 10) behind the adapter 192.168.10.2"),
               std::string::npos)
         << run.out;
-    EXPECT_NE(run.out.find("Attempt 1 of 6"), std::string::npos);
+    EXPECT_NE(run.out.find("Route 10.0.0.0/8 set\nPort 3005 open on 192.168.10.2\nAttempt 1 of 6"),
+              std::string::npos)
+        << run.out;
     EXPECT_NE(run.out.find("Connected successfully"), std::string::npos);
     EXPECT_NE(Routes().find("10.0.0.0/8 via 192.168.10.1"), std::string::npos) << Routes();
+    EXPECT_EQ(Routes().find("192.168.10.3"), std::string::npos) << Routes();
 
     // A second run replaces the route instead of failing on it; the alias and pseudo ID of
     // the page are not needed on the command line.
@@ -399,6 +410,12 @@ TEST_F(ConnectionNetnsTest, TheFullTestFindsTheRadioSetsTheRouteAndConnects)
                                 "\"radio\":\"10.0.0.100\""),
               std::string::npos)
         << adapters.out;
+    const std::string adapter = "rzv" + std::to_string(::getpid()) + "a";
+    const CRun table = Cli({"adapters"});
+    EXPECT_NE(table.out.find("\n" + adapter + std::string(17 - adapter.size(), ' ') +
+                             "192.168.10.2     00-11-0A-00-00-65  10.0.0.100\n"),
+              std::string::npos)
+        << table.out;
 }
 
 TEST_F(ConnectionNetnsTest, ARadioThatRefusesTheQueryOrStaysSilentGivesFailedToConnect)
@@ -491,7 +508,47 @@ TEST_F(ConnectionNetnsTest, RandomDatagramsFromTheRadiosAddressNeitherLinkNorCra
     ::close(noise);
 }
 
-TEST_F(ConnectionNetnsTest, WithTwoAdaptersOfOneAddressTheFirstDecides)
+TEST_F(ConnectionNetnsTest, APortInUseGivesAddressAlreadyInUseAndSendsNothing)
+{
+    StartRadio();
+    CLinkCapture capture(m_radio, m_radioEnd);
+    ASSERT_TRUE(capture.Ok());
+    const int holder = BoundSocket(m_tool, "192.168.10.2", 3005);
+    ASSERT_GE(holder, 0);
+    const CRun run = Cli({"test-connection", "192.168.10.2"});
+    ::close(holder);
+    EXPECT_EQ(run.status, 4);
+    EXPECT_EQ(run.err, "Address already in use!\n");
+    EXPECT_NE(run.out.find("Port 3005 on 192.168.10.2 failed with 10048\n"), std::string::npos)
+        << run.out;
+    EXPECT_EQ(run.out.find("Attempt"), std::string::npos) << run.out;
+    EXPECT_EQ(capture.Destinations(), std::vector<std::string>{});
+}
+
+TEST_F(ConnectionNetnsTest, TheListenerHearsTheRadiosDataDuringTheTest)
+{
+    // The radio sends a data packet right after it confirms the link.
+    StartRadio({"--data", "5AA5"});
+    class CHeard : public CListenerBase
+    {
+    public:
+        void OnEvent(CEventBase* event) override
+        {
+            auto* data = static_cast<SocketDataReceivedEvent*>(event);
+            std::lock_guard lock(mutex);
+            payloads.emplace_back(data->data, data->data + data->length);
+        }
+        std::mutex mutex;
+        std::vector<Bytes> payloads;
+    } heard;
+    // The pause after the link leaves the data time to arrive before the socket goes.
+    EXPECT_EQ(RunTest(&heard, std::chrono::milliseconds(500)), connection_test::kConnected);
+    std::lock_guard lock(heard.mutex);
+    EXPECT_NE(std::find(heard.payloads.begin(), heard.payloads.end(), Hex("5A A5")),
+              heard.payloads.end());
+}
+
+TEST_F(ConnectionNetnsTest, OnlyTheFirstAdapterOfAnAddressAndItsFirstAddressCount)
 {
     // Two more veth pairs in the tool's namespace, both carrying 192.168.30.2.
     const std::string id = std::to_string(::getpid());
@@ -508,4 +565,33 @@ TEST_F(ConnectionNetnsTest, WithTwoAdaptersOfOneAddressTheFirstDecides)
         m_tool,
         [] { return MobileChannelDetector().FindRemoteAddress(::inet_addr("192.168.30.2")); });
     EXPECT_EQ(remote, 0x0A000064u); // 10.0.0.100 from the first, not 11.0.0.100
+
+    // A second address of an adapter is not its first; the peers carry no IPv4 address at
+    // all, and the address 0 is nobody's.
+    ASSERT_EQ(Ip({"-n", m_tool, "addr", "add", "192.168.10.5/24", "dev", "rzv" + id + "a"}), 0);
+    class CFound : public CListenerBase
+    {
+    public:
+        void OnEvent(CEventBase* event) override
+        {
+            for (const auto& [text, entry] : static_cast<IPFoundEvent*>(event)->addresses)
+                texts.push_back(text);
+        }
+        std::vector<std::string> texts;
+    } found;
+    const auto [second, none, enumerated] =
+        InNamespace(m_tool,
+                    [&]
+                    {
+                        MobileChannelDetector detector;
+                        detector.AddListener(&found, kIPFoundEvent);
+                        const bool ok = detector.EnumerateAdapters();
+                        detector.RemoveListener(&found, kIPFoundEvent);
+                        return std::tuple{detector.FindRemoteAddress(::inet_addr("192.168.10.5")),
+                                          detector.FindRemoteAddress(0), ok};
+                    });
+    EXPECT_EQ(second, 0u);
+    EXPECT_EQ(none, 0u);
+    EXPECT_TRUE(enumerated);
+    EXPECT_EQ(found.texts, (std::vector<std::string>{"127.0.0.1", "192.168.10.2", "192.168.30.2"}));
 }

@@ -4,6 +4,7 @@
 #include "RadioSimulator.h"
 #include "events/Events.h"
 #include "events/ListenerBase.h"
+#include "network/ConnectionTest.h"
 #include "network/MobileChannelDetector.h"
 #include "network/QRNPSocket.h"
 #include "network/QrnpPacket.h"
@@ -73,6 +74,9 @@ const char* const kCloseTo20 = "7E 03 00 FB 20 10 00 00 00 0C 60 E5";
 const char* const kAckTo31 = "7E 03 00 10 31 10 00 00 00 0C 50 D0";
 const char* const kAckFrom31 = "7E 03 00 10 10 31 00 00 00 0C 71 AF";
 const char* const kAckFrom44 = "7E 03 00 10 10 44 00 00 00 0C 71 9C";
+const char* const kAckFrom20 = "7E 03 00 10 10 20 00 00 00 0C 71 C0";
+// 17 bytes: a query reply that ends right before its result byte.
+const char* const kQueryReplyCut31 = "7E 03 00 00 10 31 00 00 00 11 EE EF 02 C9 80 01 00";
 const char* const kDataAABBCC31 = "7E 03 00 00 10 31 00 00 00 0F FA FF AA BB CC";
 const char* const kDataAABBCC44 = "7E 03 00 00 10 44 00 00 00 0F FA EC AA BB CC";
 const char* const kData5A31 = "7E 03 00 00 10 31 00 00 00 0D 17 BE 5A";
@@ -329,6 +333,12 @@ TEST_F(QrnpLinkTest, AnAnswerCountsOnlyForTheStepThatWaitsForIt)
     RadioSends(wire::kQueryReplyOk20);
     EXPECT_FALSE(connected.get());
     EXPECT_EQ(m_radio->ReceiveSkippingAcks(std::chrono::milliseconds(0)), std::nullopt);
+    // An accept that comes after the wait ran out changes nothing: the acknowledgement of
+    // node 0x20 that follows it still reaches the listeners.
+    RadioSends(wire::kAccept31);
+    RadioSends(wire::kAckFrom20);
+    ASSERT_TRUE(m_collector.WaitFor(Bytes{}));
+    EXPECT_EQ(m_socket->PeerId(), 0x20);
 
     // Accepts while the query waits are no query reply: the query times out.
     connected = ConnectAsync();
@@ -342,6 +352,22 @@ TEST_F(QrnpLinkTest, AnAnswerCountsOnlyForTheStepThatWaitsForIt)
     EXPECT_FALSE(m_socket->IsLinked());
     // Nor did they move the link to node 0x31.
     EXPECT_EQ(m_socket->PeerId(), 0x20);
+}
+
+TEST_F(QrnpLinkTest, AQueryReplyTooShortForItsResultIsNoReply)
+{
+    auto connected = ConnectAsync();
+    ASSERT_EQ(m_radio->Receive(), Hex(wire::kConnectRequest));
+    // A whole reply with result 0 while nobody asks (another node's: dropped), then the
+    // accept; the query is answered by a reply cut before its result byte, which must not be
+    // read from what the earlier reply left behind.
+    RadioSends(wire::kQueryReplyOk31);
+    RadioSends(wire::kAccept31);
+    ASSERT_EQ(m_radio->Receive(), Hex(wire::kQueryTo31));
+    RadioSends(wire::kQueryReplyCut31);
+    EXPECT_EQ(m_radio->Receive(), Hex(wire::kAckTo31));
+    EXPECT_FALSE(connected.get());
+    EXPECT_FALSE(m_socket->IsLinked());
 }
 
 TEST_F(QrnpLinkTest, OnlyTheRadiosAddressAndPortAreHeard)
@@ -432,6 +458,101 @@ TEST(QrnpSocket, AnAddressInUseGives10048)
     ::close(holder);
 }
 
+namespace
+{
+
+// What a plain socket hands its listeners.
+class CDatagrams : public CListenerBase
+{
+public:
+    struct CDatagram
+    {
+        Bytes bytes;
+        uint32_t address;
+        uint16_t port;
+    };
+    void OnEvent(CEventBase* event) override
+    {
+        ASSERT_EQ(event->GetType(), 1026u);
+        auto* data = static_cast<SocketDataReceivedEvent*>(event);
+        std::lock_guard lock(m_mutex);
+        m_received.push_back(
+            {Bytes(data->data, data->data + data->length), data->senderAddress, data->senderPort});
+        m_arrived.notify_all();
+    }
+    std::vector<CDatagram> WaitFor(size_t count)
+    {
+        std::unique_lock lock(m_mutex);
+        m_arrived.wait_for(lock, std::chrono::seconds(5),
+                           [&] { return m_received.size() >= count; });
+        return m_received;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_arrived;
+    std::vector<CDatagram> m_received;
+};
+
+} // namespace
+
+TEST(QdpSocket, DeliversEachDatagramWholeWithItsSender)
+{
+    CPeer peer;
+    ASSERT_TRUE(peer.Bind("127.0.0.2", 0));
+    CQDPSocket socket;
+    const uint8_t hello[] = {0x01, 0x02, 0x03};
+    EXPECT_EQ(socket.Send(hello, 3, Address("127.0.0.2"), peer.Port()), 0u); // not open yet
+    ASSERT_EQ(socket.Open(Address("127.0.0.1"), peer.Port()), 0);
+    CDatagrams datagrams;
+    socket.AddListener(&datagrams, kSocketDataReceivedEvent);
+
+    // Remote port 0 is the local port, which the peer shares on its own address.
+    EXPECT_EQ(socket.Send(hello, 3, Address("127.0.0.2"), 0), 3u);
+    EXPECT_EQ(peer.Receive(), Hex("01 02 03"));
+    // Too big for one datagram: nothing sent, 0.
+    const Bytes huge(70000, 0x55);
+    EXPECT_EQ(socket.Send(huge.data(), huge.size(), Address("127.0.0.2"), 0), 0u);
+
+    // A datagram as big as the receive buffer arrives whole; the sender is in host order.
+    Bytes full(4096);
+    for (size_t i = 0; i < full.size(); ++i)
+        full[i] = static_cast<uint8_t>(i * 7);
+    peer.SendTo(full, "127.0.0.1", peer.Port());
+    peer.SendTo(Hex("AA BB"), "127.0.0.1", peer.Port());
+    const auto received = datagrams.WaitFor(2);
+    socket.RemoveListener(&datagrams, kSocketDataReceivedEvent);
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_EQ(received[0].bytes, full);
+    EXPECT_EQ(received[1].bytes, Hex("AA BB"));
+    EXPECT_EQ(received[1].address, 0x7F000002u);
+    EXPECT_EQ(received[1].port, peer.Port());
+}
+
+TEST(QdpSocket, ADestroyedSocketFreesItsPortAndSaysSo)
+{
+    uint16_t port = 0;
+    {
+        CPeer probe; // finds a free port
+        ASSERT_TRUE(probe.Bind("127.0.0.1", 0));
+        port = probe.Port();
+    }
+    std::string debug;
+    const auto previous = rz::SetDebugOutputSink([&](std::string_view text) { debug += text; });
+    {
+        CQDPSocket first;
+        ASSERT_EQ(first.Open(Address("127.0.0.1"), port), 0);
+        CQDPSocket second;
+        EXPECT_EQ(second.Open(Address("127.0.0.1"), port), rz::WSAEADDRINUSE);
+    }
+    rz::SetDebugOutputSink(previous);
+    EXPECT_EQ(debug, "Delete CQDPSocket\r\nDelete CNotifierBase\r\n"
+                     "Delete CQDPSocket\r\nDelete CNotifierBase\r\n");
+    // The next test on the same address and port can open it again.
+    CQDPSocket again;
+    EXPECT_EQ(again.Open(Address("127.0.0.1"), port), 0);
+}
+
 TEST(MobileChannelDetector, TheRadioAddressComesFromTheHardwareAddress)
 {
     EXPECT_EQ(MobileChannelDetector::RemoteFromHardware({0x00, 0x11, 0x0A, 0x00, 0x00, 0x65}),
@@ -458,4 +579,20 @@ TEST(MobileChannelDetector, TheRadioAddressComesFromTheHardwareAddress)
     EXPECT_EQ(found.addresses.count("127.0.0.1"), 1u);
     EXPECT_EQ(found.addresses.at("127.0.0.1").address, Address("127.0.0.1"));
     EXPECT_EQ(found.addresses.count("0.0.0.0"), 0u);
+}
+
+TEST(ConnectionTest, RunsOnlyWithAliasPseudoIdAndIp)
+{
+    EXPECT_EQ(connection_test::CheckStationValues(L"Harbour", L"101", L"192.168.10.2"), 0);
+    EXPECT_EQ(connection_test::CheckStationValues(L"", L"101", L"192.168.10.2"), 10022);
+    EXPECT_EQ(connection_test::CheckStationValues(L"Harbour", L"", L"192.168.10.2"), 10022);
+    EXPECT_EQ(connection_test::CheckStationValues(L"Harbour", L"101", L""), 10022);
+    // Without an IP the test asks for it before it looks for an adapter.
+    MobileChannelDetector detector;
+    std::vector<int> steps;
+    EXPECT_EQ(connection_test::Run(L"", detector, nullptr,
+                                   [&](const connection_test::CStep& step)
+                                   { steps.push_back(step.kind); }),
+              10022);
+    EXPECT_EQ(steps, std::vector<int>{connection_test::CStep::Finished});
 }
