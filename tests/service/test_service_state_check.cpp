@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
@@ -217,10 +218,14 @@ TEST_F(ServiceStateCheckTest, StartAndStopEnableTheUnitForGood)
     EXPECT_EQ(m_systemd.GetUnit(unit)->unitFileState, "enabled");
     EXPECT_EQ(m_systemd.GetUnit(unit)->activeState, "inactive");
 
-    // An enabled unit is not enabled again.
+    // An enabled unit is not enabled again, nor is a static one (which systemd cannot enable).
     ASSERT_TRUE(watcher->Start(L"Quorix MXR Gateway"));
     ASSERT_TRUE(watcher->Stop(L"Quorix MXR Gateway"));
     EXPECT_EQ(m_systemd.EnableRequests().size(), 2u);
+    m_systemd.AddUnit({unit, "Quorix MXR Gateway", "inactive", "running", "static"});
+    ASSERT_TRUE(watcher->Start(L"Quorix MXR Gateway"));
+    EXPECT_EQ(m_systemd.EnableRequests().size(), 2u);
+    EXPECT_EQ(m_systemd.GetUnit(unit)->activeState, "active");
     watcher->RemoveListener(&m_listener, kServiceStateCheckEvent);
 }
 
@@ -375,9 +380,16 @@ class CWatchListener : public CListenerBase
 public:
     void OnEvent(CEventBase* event) override
     {
-        std::lock_guard lock(m_mutex);
+        std::unique_lock lock(m_mutex);
         m_states.push_back(static_cast<ServiceStateCheckEvent*>(event)->state);
         m_changed.notify_all();
+        // Held: the watch's thread stays here until the test lets it go.
+        if (m_hold)
+        {
+            m_held = true;
+            m_changed.notify_all();
+            m_changed.wait(lock, [this] { return !m_hold; });
+        }
     }
     // Waits up to five seconds for the last report to be state.
     bool WaitFor(uint32_t state)
@@ -386,11 +398,45 @@ public:
         return m_changed.wait_for(lock, std::chrono::seconds(5),
                                   [&] { return !m_states.empty() && m_states.back() == state; });
     }
+    // Waits up to five seconds for the count-th report; its state, or nothing.
+    std::optional<uint32_t> WaitForReport(size_t count)
+    {
+        std::unique_lock lock(m_mutex);
+        if (!m_changed.wait_for(lock, std::chrono::seconds(5),
+                                [&] { return m_states.size() >= count; }))
+            return std::nullopt;
+        return m_states[count - 1];
+    }
+    size_t Count()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_states.size();
+    }
+    // Keeps the next delivery, and with it the watch's thread, until Release.
+    void Hold()
+    {
+        std::lock_guard lock(m_mutex);
+        m_hold = true;
+        m_held = false;
+    }
+    bool WaitHeld()
+    {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::seconds(5), [this] { return m_held; });
+    }
+    void Release()
+    {
+        std::lock_guard lock(m_mutex);
+        m_hold = false;
+        m_changed.notify_all();
+    }
 
 private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<uint32_t> m_states;
+    bool m_hold = false;
+    bool m_held = false;
 };
 
 } // namespace
@@ -421,6 +467,32 @@ TEST_F(ServiceStateCheckTest, TheWatchFollowsChangeSignalsAndCarriesRequestsOut)
     watch->Start();
     ASSERT_TRUE(listener.WaitFor(ServiceStateCheck::kRunning));
 
+    // A request that leaves the state as it was is answered all the same (the window's button,
+    // which changed its label at once, is put right). The watch is held in that answer while
+    // a stop and a start are queued: they are carried out together, in their order.
+    const std::string unit = "quorix-gateway.service";
+    listener.Hold();
+    struct CLetGo
+    {
+        CWatchListener& listener;
+        ~CLetGo() { listener.Release(); }
+    } letGo{listener};
+    watch->Start();
+    ASSERT_TRUE(listener.WaitHeld());
+    size_t count = listener.Count();
+    EXPECT_EQ(listener.WaitForReport(count), ServiceStateCheck::kRunning);
+    watch->Stop();
+    watch->Start();
+    listener.Release();
+    EXPECT_EQ(listener.WaitForReport(count + 1), ServiceStateCheck::kRunning);
+    EXPECT_EQ(m_systemd.GetUnit(unit)->activeState, "active");
+    EXPECT_EQ(m_systemd.JobsRun().back(), "StartUnit " + unit);
+    // A restart of the running service restarts it.
+    count = listener.Count();
+    watch->Restart();
+    EXPECT_EQ(listener.WaitForReport(count + 1), ServiceStateCheck::kRunning);
+    EXPECT_EQ(m_systemd.JobsRun().back(), "RestartUnit " + unit);
+
     // A manager that does not answer gives an unknown state, not a stopped one.
     m_systemd.Freeze(true);
     m_systemd.SetActiveState("quorix-gateway.service", "inactive");
@@ -436,4 +508,17 @@ TEST_F(ServiceStateCheckTest, TheWatchFollowsChangeSignalsAndCarriesRequestsOut)
     other.AddListener(&missing, kServiceStateCheckEvent);
     EXPECT_TRUE(missing.WaitFor(CServiceWatch::kNotInstalled));
     other.RemoveListener(&missing, kServiceStateCheckEvent);
+}
+
+TEST_F(ServiceStateCheckTest, AServiceInstalledLaterIsFoundWithinSeconds)
+{
+    // Change signals come only for a unit that is there; a missing one is looked for again
+    // every second, whatever the safety interval.
+    CWatchListener listener;
+    CServiceWatch watch(L"Late Gateway", std::chrono::minutes(1));
+    watch.AddListener(&listener, kServiceStateCheckEvent);
+    ASSERT_TRUE(listener.WaitFor(CServiceWatch::kNotInstalled));
+    m_systemd.AddUnit({"late-gateway.service", "Late Gateway", "active", "running", "enabled"});
+    EXPECT_TRUE(listener.WaitFor(ServiceStateCheck::kRunning));
+    watch.RemoveListener(&listener, kServiceStateCheckEvent);
 }
