@@ -1,3 +1,4 @@
+#include "LanguageFiles.h"
 #include "PrivateBus.h"
 #include "SystemdStandIn.h"
 #include "TestSupport.h"
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <poll.h>
 #include <spawn.h>
 #include <sstream>
 #include <sys/wait.h>
@@ -41,7 +43,7 @@ CliRun RunCli(std::vector<std::string> args)
     return {status, out.str(), err.str()};
 }
 
-// Runs the real executable with an argument vector and collects its standard output.
+// Runs the real executable with an argument vector and collects its standard output and error.
 CliRun RunExecutable(const std::vector<std::string>& args)
 {
     std::vector<char*> argv;
@@ -52,29 +54,49 @@ CliRun RunExecutable(const std::vector<std::string>& args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
 
-    std::array<int, 2> pipeFds{};
-    if (::pipe(pipeFds.data()) != 0)
+    std::array<int, 2> out{};
+    std::array<int, 2> err{};
+    if (::pipe(out.data()) != 0 || ::pipe(err.data()) != 0)
         return {-1, {}, {}};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    posix_spawn_file_actions_addclose(&actions, err[0]);
     pid_t pid = 0;
     const int spawned =
         ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    ::close(pipeFds[1]);
-    std::string output;
-    char buffer[4096];
-    ssize_t n = 0;
-    while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0)
-        output.append(buffer, static_cast<size_t>(n));
-    ::close(pipeFds[0]);
+    ::close(out[1]);
+    ::close(err[1]);
+    CliRun run{-1, {}, {}};
+    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    for (int open = 2; open > 0 && ::poll(fds, 2, -1) > 0;)
+    {
+        for (int i = 0; i < 2; ++i)
+        {
+            if (fds[i].revents == 0)
+                continue;
+            char buffer[4096];
+            const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+            if (n <= 0)
+            {
+                fds[i].fd = -1;
+                --open;
+                continue;
+            }
+            (i == 0 ? run.out : run.err).append(buffer, static_cast<size_t>(n));
+        }
+    }
+    ::close(out[0]);
+    ::close(err[0]);
     if (spawned != 0)
-        return {-1, {}, {}};
+        return run;
     int status = 0;
     ::waitpid(pid, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output, {}};
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
 }
 
 } // namespace
@@ -125,6 +147,9 @@ TEST(Cli, CheckReportsProblemsWithTheirExitStatus)
     const CliRun broken = RunCli({"--document", path, "check"});
     EXPECT_EQ(broken.status, CCliApp::kDocumentError);
     EXPECT_NE(broken.out.find("does not parse"), std::string::npos) << broken.out;
+    const CliRun brokenJson = RunCli({"--json", "--document", path, "check"});
+    EXPECT_EQ(brokenJson.status, CCliApp::kDocumentError);
+    EXPECT_EQ(nlohmann::json::parse(brokenJson.out)["readable"], false);
 
     const CliRun absent = RunCli({"--document", dir.File("none.XML"), "check"});
     EXPECT_EQ(absent.status, CCliApp::kDocumentError);
@@ -138,6 +163,7 @@ TEST(Cli, RewriteSavesAnEquivalentDocumentAndRefusesABrokenOne)
     WriteBytes(path, ReadBytes(rztest::SampleDocumentPath()));
     const CliRun run = RunCli({"--document", path, "rewrite"});
     ASSERT_EQ(run.status, CCliApp::kDone) << run.err;
+    EXPECT_EQ(run.out, "Rewrote " + path + "\n");
 
     CGatewayConfigDoc original;
     CGatewayConfigDoc rewritten;
@@ -154,16 +180,21 @@ TEST(Cli, RewriteSavesAnEquivalentDocumentAndRefusesABrokenOne)
     EXPECT_NE(refused.err.find("not changed"), std::string::npos);
     EXPECT_EQ(ReadBytes(path), broken);
 
-    // The real program leaves a record of the refusal in the tool's log.
+    // The real program leaves a record of the refusal in the tool's log, and of a save.
     CTempDir state;
     rztest::CScopedEnv stateHome("XDG_STATE_HOME", state.Path());
     EXPECT_EQ(RunExecutable({"--document", path, "rewrite"}).status, CCliApp::kDocumentError);
+    const std::string saved = dir.File("Saved.XML");
+    WriteBytes(saved, ReadBytes(rztest::SampleDocumentPath()));
+    EXPECT_EQ(RunExecutable({"--document", saved, "rewrite"}).status, CCliApp::kDone);
     const auto logDir = std::filesystem::path(state.Path()) / "RaviraZazu" / "log";
     ASSERT_TRUE(std::filesystem::exists(logDir));
     std::wstring logText;
     for (const auto& entry : std::filesystem::directory_iterator(logDir))
         logText += rz::Utf16LeToWide(ReadBytes(entry.path().string()).substr(2));
     EXPECT_NE(logText.find(L"does not parse"), std::wstring::npos) << rz::WideToUtf8(logText);
+    EXPECT_NE(logText.find(L"rewrite: " + rz::Utf8ToWide(saved) + L" saved"), std::wstring::npos)
+        << rz::WideToUtf8(logText);
 }
 
 TEST(Cli, UsageErrors)
@@ -185,6 +216,55 @@ TEST(Cli, UsageErrors)
     EXPECT_EQ(help.status, CCliApp::kDone);
     EXPECT_NE(help.out.find("rewrite"), std::string::npos);
     EXPECT_EQ(RunCli({"--version"}).out, "ravirazazu-cli 0.1.0\n");
+}
+
+TEST(Cli, DebugOutputGoesToStderrOnlyWhenAsked)
+{
+    // The connection test's adapter search is a notifier: its end is a line of debugger output.
+    CTempDir dir;
+    rztest::CScopedEnv state("XDG_STATE_HOME", dir.File("state"));
+    const std::vector<std::string> args = {"--document", dir.File("none.XML"), "test-connection",
+                                           ""};
+    {
+        rztest::CScopedEnv debug("RAVIRAZAZU_DEBUG", "1");
+        ::unsetenv("RAVIRAZAZU_DEBUG");
+        EXPECT_EQ(RunExecutable(args).err, "The value is required\n");
+    }
+    rztest::CScopedEnv debug("RAVIRAZAZU_DEBUG", "1");
+    EXPECT_EQ(RunExecutable(args).err, "The value is required\nDelete CNotifierBase\r\n");
+}
+
+TEST(Cli, UsageErrorsNameTheCommandAndWhereHelpIs)
+{
+    const CliRun missing = RunCli({"server", "add", "10.0.0.1"});
+    EXPECT_EQ(missing.status, CCliApp::kUsage);
+    EXPECT_EQ(missing.err, "ravirazazu-cli: PORT is required\n"
+                           "Usage: ravirazazu-cli server add IP PORT\n"
+                           "Try 'ravirazazu-cli --help'.\n");
+    CTempDir dir;
+    const std::string path = dir.File("GatewayConfig.XML");
+    WriteBytes(path, ReadBytes(rztest::SampleDocumentPath()));
+    const CliRun mistyped = RunCli({"--document", path, "--tool-dir", rztest::SampleToolDir(),
+                                    "server", "add", "10.0.0.x", "1"});
+    EXPECT_EQ(mistyped.status, CCliApp::kUsage);
+    EXPECT_EQ(mistyped.err, "ravirazazu-cli: server-ip: the field does not take 10.0.0.x\n"
+                            "Try 'ravirazazu-cli --help'.\n");
+    EXPECT_EQ(ReadBytes(path), ReadBytes(rztest::SampleDocumentPath()));
+}
+
+TEST(Cli, WithoutOptionsTheMachinesDocumentAndTheProgramsFolderAreUsed)
+{
+    CTempDir data;
+    rztest::CScopedEnv appData("RAVIRAZAZU_COMMON_APPDATA", data.Path());
+    std::filesystem::create_directories(data.File("Quorix/MXR Gateway 4.5"));
+    const std::string path = data.File("Quorix/MXR Gateway 4.5/GatewayConfig.XML");
+    WriteBytes(path, ReadBytes(rztest::SampleDocumentPath()));
+    const CliRun check = RunCli({"check"});
+    EXPECT_EQ(check.status, CCliApp::kDone) << check.err;
+    EXPECT_EQ(check.out.substr(0, check.out.find('\n')), "Document:          " + path);
+    // The sample tool files lie beside the executables, the test program among them.
+    const CliRun list = RunCli({"language", "list"});
+    EXPECT_NE(list.out.find("  Deutsch (German)  Deutsch\n"), std::string::npos) << list.out;
 }
 
 TEST(Cli, TheReadmeShowsTheHelpAsItIs)
@@ -213,6 +293,14 @@ TEST(Cli, JsonIsValidForAnyPath)
     nlohmann::json parsed;
     ASSERT_NO_THROW(parsed = nlohmann::json::parse(run.out)) << run.out;
     EXPECT_EQ(parsed["document"], dir.File("Gateway\uFFFD\uFFFD\"Config\".XML"));
+
+    // Backslashes, line breaks, tabs and other control characters, as a name may hold them.
+    const std::string odd = dir.File("a\\b\nc\td\re\x01f.XML");
+    WriteBytes(odd, ReadBytes(rztest::SampleDocumentPath()));
+    const CliRun escaped = RunCli({"--json", "--document", odd, "check"});
+    ASSERT_NO_THROW(parsed = nlohmann::json::parse(escaped.out)) << escaped.out;
+    EXPECT_EQ(parsed["document"], odd);
+    EXPECT_EQ(escaped.out.find('\n'), escaped.out.size() - 1); // one line
 }
 
 TEST(Cli, LanguagesAreListedShownAndChosen)
@@ -242,6 +330,17 @@ TEST(Cli, LanguagesAreListedShownAndChosen)
     const CliRun chosen =
         RunCli({"--document", path, "--tool-dir", tool, "language", "set", "deutsch (GERMAN)"});
     EXPECT_EQ(chosen.status, CCliApp::kDone) << chosen.err;
+    EXPECT_EQ(chosen.out, "Language set to Deutsch (Deutsch (German))\n");
+    EXPECT_EQ(chosen.err, "");
+    const CliRun marked = RunCli({"--document", path, "--tool-dir", tool, "language", "list"});
+    EXPECT_NE(marked.out.find("* Deutsch (German)  Deutsch\n"), std::string::npos) << marked.out;
+    EXPECT_NE(marked.out.find("  English           English\n"), std::string::npos) << marked.out;
+    const auto listed = nlohmann::json::parse(
+        RunCli({"--json", "--document", path, "--tool-dir", tool, "language", "list"}).out);
+    EXPECT_EQ(listed["current"], "Deutsch");
+    ASSERT_EQ(listed["languages"].size(), 2u);
+    EXPECT_EQ(listed["languages"][0]["current"], true);
+    EXPECT_EQ(listed["languages"][1]["current"], false);
     CGatewayConfigDoc doc;
     ASSERT_TRUE(doc.Load(path));
     EXPECT_EQ(doc.Language()->value, L"Deutsch");
@@ -253,6 +352,188 @@ TEST(Cli, LanguagesAreListedShownAndChosen)
               "\n");
     EXPECT_EQ(RunCli({"--document", path, "--tool-dir", tool, "language", "frob"}).status,
               CCliApp::kUsage);
+
+    // The list is sorted as the page sorts it, without regard to case; a file that is not
+    // named after its language is chosen with a note, since the tool finds files by name.
+    CTempDir other;
+    std::filesystem::create_directories(other.File("language"));
+    const auto file =
+        [&other](const std::string& name, const std::wstring& display, const std::wstring& language)
+    {
+        rztest::WriteLanguageFile(
+            other.File("language/" + name),
+            {{L"Language", {{L"Display", display}, {L"Language", language}}}});
+    };
+    file("English.xml", L"English", L"English");
+    file("dansk.xml", L"dansk", L"dansk");
+    file("Old.xml", L"Zulu", L"Zulu");
+    const std::string otherTool = other.Path();
+    const CliRun sorted = RunCli({"--document", path, "--tool-dir", otherTool, "language", "list"});
+    EXPECT_EQ(sorted.out, "  Display  Language\n"
+                          "  dansk    dansk\n"
+                          "  English  English\n"
+                          "  Zulu     Zulu\n");
+    const CliRun zulu =
+        RunCli({"--document", path, "--tool-dir", otherTool, "language", "set", "Zulu"});
+    EXPECT_EQ(zulu.status, CCliApp::kDone) << zulu.err;
+    EXPECT_EQ(zulu.err, "ravirazazu-cli: note: the file is named " +
+                            other.File("language/Old.xml") +
+                            ", not after its language; the tool will fall back to English.XML\n");
+    // Without language files there is nothing to list, and the list says where it looked.
+    CTempDir empty;
+    EXPECT_EQ(RunCli({"--document", path, "--tool-dir", empty.Path(), "language", "list"}).out,
+              "No language files in " + empty.File("Language") + "\n");
+}
+
+TEST(Cli, MessagesTheLanguageLacksAreGivenInEnglish)
+{
+    // A language with one text only: the window shows nothing for the others, the command
+    // line's own messages fall back to English.
+    CTempDir dir;
+    std::filesystem::create_directories(dir.File("tool/language"));
+    rztest::WriteLanguageFile(dir.File("tool/language/Sparse.xml"),
+                              {{L"Language", {{L"Display", L"Sparse"}, {L"Language", L"Sparse"}}},
+                               {L"Texts", {{L"10030", L"Nicht gespeichert"}}}});
+    const std::string path = dir.File("GatewayConfig.XML");
+    WriteBytes(path, rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
+                                   L"<MXRGateways><GatewayConfig><Language>Sparse</Language>"
+                                   L"</GatewayConfig></MXRGateways>"));
+    const std::vector<std::string> base = {"--document", path, "--tool-dir", dir.File("tool")};
+    const auto run = [&base](std::vector<std::string> args)
+    {
+        args.insert(args.begin(), base.begin(), base.end());
+        return RunCli(args);
+    };
+    EXPECT_EQ(run({"language", "text", "10030"}).out, "Nicht gespeichert\n");
+    EXPECT_EQ(run({"language", "text", "10038"}).out, "\n");
+    for (int i = 1; i <= 5; ++i)
+        ASSERT_EQ(run({"server", "add", "10.0.0." + std::to_string(i), "4000"}).status,
+                  CCliApp::kDone);
+    EXPECT_EQ(run({"server", "add", "10.0.0.6", "4000"}).err,
+              "ravirazazu-cli: You can only add no more than 5 radio servers.\n");
+    // The speed units have no labels here: an empty name is none of them.
+    EXPECT_EQ(run({"basic", "set", "speed-unit="}).status, CCliApp::kUsage);
+}
+
+TEST(Cli, TestConnectionWithoutAnIpIsRefused)
+{
+    CTempDir dir;
+    const CliRun run = RunCli({"--document", dir.File("none.XML"), "test-connection", ""});
+    EXPECT_EQ(run.status, CCliApp::kRefused);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "The value is required\n");
+}
+
+TEST(Cli, CheckNamesTheValuesASaveRefuses)
+{
+    CTempDir dir;
+    const std::string path = dir.File("GatewayConfig.XML");
+    const auto write = [&path](const std::wstring& servers)
+    {
+        WriteBytes(path, rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
+                                       L"<MXRGateways><GatewayConfig><Language>English</Language>"
+                                       L"<LocalPort>70000</LocalPort><RadioServers>" +
+                                       servers +
+                                       L"</RadioServers><QuorixStations><Stations/>"
+                                       L"</QuorixStations></GatewayConfig></MXRGateways>"));
+    };
+    const std::string head = "Document:          " + path +
+                             "\nLanguage:          English\n"
+                             "Radio servers:     ";
+    // A value the page refuses is a problem of its own.
+    write(L"");
+    const CliRun alone = RunCli({"--document", path, "check"});
+    EXPECT_EQ(alone.status, CCliApp::kRefused);
+    EXPECT_EQ(alone.out, head +
+                             "0 (0 active)\nDispatch stations: 0 (0 active)\n"
+                             "Repeaters:         0 (0 slots)\nProblems:\n"
+                             "  - local-port=70000: Range: 1-65535 (a save refuses this value)\n");
+    // Every problem is listed.
+    const std::wstring server = L"<RadioServer><Used>TRUE</Used><IPAddress>10.0.0.1</IPAddress>"
+                                L"<IPPort>1</IPPort></RadioServer>";
+    write(server + server);
+    const CliRun both = RunCli({"--document", path, "check"});
+    EXPECT_EQ(both.status, CCliApp::kRefused);
+    EXPECT_EQ(both.out, head +
+                            "2 (2 active)\nDispatch stations: 0 (0 active)\n"
+                            "Repeaters:         0 (0 slots)\nProblems:\n"
+                            "  - radio server 10.0.0.1 is listed more than once (rows 1, 2)\n"
+                            "  - local-port=70000: Range: 1-65535 (a save refuses this value)\n");
+}
+
+TEST(Cli, SwitchesTakeTheirUsualSpellings)
+{
+    CTempDir dir;
+    const std::string path = dir.File("GatewayConfig.XML");
+    WriteBytes(path, ReadBytes(rztest::SampleDocumentPath()));
+    std::filesystem::copy(rztest::SampleToolDir(), dir.File("tool"),
+                          std::filesystem::copy_options::recursive);
+    const std::vector<std::string> base = {"--document", path, "--tool-dir", dir.File("tool")};
+    const auto run = [&base](std::vector<std::string> args)
+    {
+        args.insert(args.begin(), base.begin(), base.end());
+        return RunCli(args);
+    };
+    const std::pair<const char*, bool> spellings[] = {
+        {"YES", true}, {"no", false}, {"True", true}, {"OFF", false},
+        {"1", true},   {"0", false},  {"On", true},   {"false", false},
+    };
+    for (const auto& [value, on] : spellings)
+    {
+        ASSERT_EQ(run({"basic", "set", std::string("gps-tracking=") + value}).status,
+                  CCliApp::kDone)
+            << value;
+        EXPECT_EQ(nlohmann::json::parse(run({"--json", "basic", "show"}).out)["gps-tracking"], on)
+            << value;
+    }
+    EXPECT_EQ(run({"basic", "set", "rrs-disabled=maybe"}).status, CCliApp::kUsage);
+}
+
+TEST(Cli, BasicSettingsAreShownAsThePageShowsThem)
+{
+    CTempDir dir;
+    const std::string path = dir.File("GatewayConfig.XML");
+    WriteBytes(path,
+               rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
+                             L"<MXRGateways><GatewayConfig><Language>English</Language>"
+                             L"<LocalIP>10.1.2.3</LocalIP><LocalPort>3003</LocalPort>"
+                             L"<VOIPBeginPort>4000</VOIPBeginPort><VocCodec>8:G.711a</VocCodec>"
+                             L"<KeepUnsubscribedGPSData>1</KeepUnsubscribedGPSData>"
+                             L"<KeepRRSRetryTime>0</KeepRRSRetryTime><RadioServers>"
+                             L"<RadioServer><Used>TRUE</Used><IPAddress>10.0.0.7</IPAddress>"
+                             L"<IPPort>4001</IPPort></RadioServer></RadioServers>"
+                             L"</GatewayConfig></MXRGateways>"));
+    std::filesystem::copy(rztest::SampleToolDir(), dir.File("tool"),
+                          std::filesystem::copy_options::recursive);
+    const std::vector<std::string> base = {"--document", path, "--tool-dir", dir.File("tool")};
+    const auto run = [&base](std::vector<std::string> args)
+    {
+        args.insert(args.begin(), base.begin(), base.end());
+        return RunCli(args);
+    };
+    EXPECT_EQ(run({"basic", "show"}).out, "local-ip       10.1.2.3\n"
+                                          "local-port     3003\n"
+                                          "voip-port      4000\n"
+                                          "codec          G.711a\n"
+                                          "speed-unit     0 (km/h)\n"
+                                          "gps-tracking   on\n"
+                                          "rrs-disabled   off\n"
+                                          "radio servers  1 of at most 5\n");
+    EXPECT_EQ(nlohmann::json::parse(run({"--json", "basic", "show"}).out),
+              nlohmann::json::parse(R"({"local-ip":"10.1.2.3","local-port":"3003",
+                  "voip-port":"4000","codec":"G.711a","speed-unit":0,"speed-unit-name":"km/h",
+                  "gps-tracking":true,"rrs-disabled":false,
+                  "servers":[{"ip":"10.0.0.7","port":"4001"}]})"));
+
+    // Each key changes its own setting.
+    ASSERT_EQ(run({"basic", "set", "voip-port=4002", "rrs-disabled=on", "codec=G.729a"}).status,
+              CCliApp::kDone);
+    const auto shown = nlohmann::json::parse(run({"--json", "basic", "show"}).out);
+    EXPECT_EQ(shown["voip-port"], "4002");
+    EXPECT_EQ(shown["local-port"], "3003");
+    EXPECT_EQ(shown["rrs-disabled"], true);
+    EXPECT_EQ(shown["gps-tracking"], true);
+    EXPECT_EQ(shown["codec"], "G.729a");
 }
 
 TEST(Cli, RadioServersFollowThePagesRules)
@@ -277,6 +558,10 @@ TEST(Cli, RadioServersFollowThePagesRules)
     const CliRun sixth = run({"server", "add", "10.0.0.6", "4000"});
     EXPECT_EQ(sixth.status, CCliApp::kRefused);
     EXPECT_EQ(sixth.err, "ravirazazu-cli: You can only add no more than 5 radio servers.\n");
+    // A full list refuses before it looks at the values, as the page's Add button does.
+    const CliRun full = run({"server", "add", "10.0.0.x", "4000"});
+    EXPECT_EQ(full.status, CCliApp::kRefused);
+    EXPECT_EQ(full.err, "ravirazazu-cli: You can only add no more than 5 radio servers.\n");
     CGatewayConfigDoc doc;
     ASSERT_TRUE(doc.Load(path));
     EXPECT_EQ(doc.RadioServers()->GetChildCount(), 5u);
@@ -332,13 +617,40 @@ TEST(Cli, ServiceCommandsDriveTheUnit)
     EXPECT_EQ(status.status, CCliApp::kDone) << status.err;
     EXPECT_EQ(status.out, "Quorix MXR Gateway (quorix-gateway.service): running (4), enabled\n");
 
-    EXPECT_EQ(RunCli({"--tool-dir", tool, "service", "stop"}).status, CCliApp::kDone);
+    const CliRun stop = RunCli({"--tool-dir", tool, "service", "stop"});
+    EXPECT_EQ(stop.status, CCliApp::kDone);
+    EXPECT_EQ(stop.out, "stop of quorix-gateway.service requested (it was running)\n");
     EXPECT_EQ(systemd.GetUnit("quorix-gateway.service")->activeState, "inactive");
     const CliRun json = RunCli({"--json", "--tool-dir", tool, "service", "status"});
     EXPECT_NE(json.out.find("\"state\":1,\"stateName\":\"stopped\""), std::string::npos)
         << json.out;
+    // Restart starts a stopped service and restarts a running one.
     EXPECT_EQ(RunCli({"--tool-dir", tool, "service", "restart"}).status, CCliApp::kDone);
     EXPECT_EQ(systemd.GetUnit("quorix-gateway.service")->activeState, "active");
+    EXPECT_EQ(systemd.JobsRun().back(), "StartUnit quorix-gateway.service");
+    EXPECT_EQ(RunCli({"--tool-dir", tool, "service", "restart"}).status, CCliApp::kDone);
+    EXPECT_EQ(systemd.JobsRun().back(), "RestartUnit quorix-gateway.service");
+    EXPECT_EQ(RunCli({"--tool-dir", tool, "service", "stop"}).status, CCliApp::kDone);
+    EXPECT_EQ(RunCli({"--tool-dir", tool, "service", "start"}).status, CCliApp::kDone);
+    EXPECT_EQ(systemd.JobsRun().back(), "StartUnit quorix-gateway.service");
+    EXPECT_EQ(systemd.GetUnit("quorix-gateway.service")->activeState, "active");
+
+    // Whether it starts with the system, as its unit file says.
+    systemd.AddUnit(
+        {"quorix-gateway.service", "Quorix MXR Gateway", "deactivating", "running", "disabled"});
+    EXPECT_EQ(RunCli({"--tool-dir", tool, "service", "status"}).out,
+              "Quorix MXR Gateway (quorix-gateway.service): stopping (3), disabled\n");
+    const auto disabled =
+        nlohmann::json::parse(RunCli({"--json", "--tool-dir", tool, "service", "status"}).out);
+    EXPECT_EQ(disabled["enabled"], false);
+    EXPECT_EQ(disabled["unitFileState"], "disabled");
+    systemd.AddUnit(
+        {"quorix-gateway.service", "Quorix MXR Gateway", "active", "running", "static"});
+    EXPECT_EQ(RunCli({"--tool-dir", tool, "service", "status"}).out,
+              "Quorix MXR Gateway (quorix-gateway.service): running (4), static\n");
+    EXPECT_EQ(nlohmann::json::parse(
+                  RunCli({"--json", "--tool-dir", tool, "service", "status"}).out)["enabled"],
+              false);
 
     systemd.SetRefuse(true);
     const CliRun refused = RunCli({"--tool-dir", tool, "service", "restart"});
@@ -351,6 +663,12 @@ TEST(Cli, ServiceCommandsDriveTheUnit)
     const CliRun missing = RunCli({"--tool-dir", dir.Path(), "service", "status"});
     EXPECT_EQ(missing.status, CCliApp::kOperationFailed);
     EXPECT_NE(missing.err.find("Other Gateway is not installed"), std::string::npos) << missing.err;
+    // An ini that names no service switches the watch off: there is nothing to drive.
+    WriteBytes(dir.File("MXRServiceDog.ini"), "[Settings]\r\nServiceName=\r\n");
+    const CliRun none = RunCli({"--tool-dir", dir.Path(), "service", "status"});
+    EXPECT_EQ(none.status, CCliApp::kOperationFailed);
+    EXPECT_EQ(none.err,
+              "ravirazazu-cli: MXRServiceDog.ini names no service; there is nothing to watch\n");
 }
 
 TEST(Cli, ARefusedCommandLeavesEveryFileAsItWas)
@@ -383,24 +701,31 @@ TEST(Cli, ARefusedCommandLeavesEveryFileAsItWas)
     };
     const std::string document = ReadBytes(path);
     const std::string gatewayIni = ReadBytes(ini);
-    const std::vector<std::vector<std::string>> refused = {
-        {"basic", "set", "local-port=1", "codec=opus"},
-        {"basic", "set", "voip-port=12x"},
-        {"basic", "set", "nonsense=1"},
-        {"server", "add", "10.0.0.2", "5"},
-        {"server", "change", "10.0.0.1", "10.0.0.5", "5"},
-        {"server", "change", "10.0.0.1", "10.0.0.2", "5", "--row", "4"},
-        {"server", "change", "10.0.0.7", "10.0.0.5", "5"},
-        {"server", "remove", "10.0.0.1"},
-        {"server", "remove", "10.0.0.2", "10.0.0.7"},
+    // Mistyped commands are usage errors (2), requests a rule refuses are refusals (1).
+    const std::pair<std::vector<std::string>, int> refused[] = {
+        {{"basic", "set", "local-port=1", "codec=opus"}, CCliApp::kUsage},
+        {{"basic", "set", "voip-port=12x"}, CCliApp::kUsage},
+        {{"basic", "set", "nonsense=1"}, CCliApp::kUsage},
+        {{"server", "add", "10.0.0.2", "5"}, CCliApp::kRefused},
+        {{"server", "change", "10.0.0.1", "10.0.0.5", "5"}, CCliApp::kRefused},
+        {{"server", "change", "10.0.0.1", "10.0.0.2", "5", "--row", "4"}, CCliApp::kRefused},
+        {{"server", "change", "10.0.0.7", "10.0.0.5", "5"}, CCliApp::kRefused},
+        {{"server", "remove", "10.0.0.1"}, CCliApp::kRefused},
+        {{"server", "remove", "10.0.0.2", "10.0.0.7"}, CCliApp::kRefused},
+        {{"server", "remove", "10.0.0.1", "10.0.0.2", "--row", "1"}, CCliApp::kUsage},
     };
-    for (const auto& args : refused)
+    for (const auto& [args, status] : refused)
     {
         const CliRun result = run(args);
-        EXPECT_NE(result.status, CCliApp::kDone) << args[0] << " " << args[1];
+        EXPECT_EQ(result.status, status) << args[0] << " " << args[1] << " " << args[2];
         EXPECT_EQ(ReadBytes(path), document) << args[0] << " " << args[1];
         EXPECT_EQ(ReadBytes(ini), gatewayIni) << args[0] << " " << args[1];
     }
+    EXPECT_EQ(run({"server", "change", "10.0.0.7", "10.0.0.5", "5"}).err,
+              "ravirazazu-cli: no radio server has the address 10.0.0.7\n");
+    EXPECT_EQ(run({"basic", "set", "nonsense=1"}).err,
+              "ravirazazu-cli: unknown setting nonsense (local-ip local-port voip-port codec "
+              "speed-unit gps-tracking rrs-disabled)\nTry 'ravirazazu-cli --help'.\n");
     // The ambiguous address says how to choose.
     EXPECT_EQ(run({"server", "remove", "10.0.0.1"}).err,
               "ravirazazu-cli: 2 radio servers have the address 10.0.0.1 (rows 1 and 3); "
@@ -544,6 +869,7 @@ TEST(Cli, StationsFollowThePagesRules)
          ""},
         {{"station", "change", "10.0.0.1", "--front-mic", "2"}, CCliApp::kUsage, ""},
         {{"station", "add", "--alias", "Dock", "--ip", "10.0.0.4"}, CCliApp::kUsage, ""},
+        {{"station", "add", "--pseudo-id", "4", "--ip", "10.0.0.4"}, CCliApp::kUsage, ""},
     };
     for (const auto& command : refused)
     {
@@ -577,6 +903,11 @@ TEST(Cli, StationsFollowThePagesRules)
     EXPECT_EQ(listed["stations"][2]["is-data"], "2");
     EXPECT_EQ(listed["stations"][2]["front-mic"], true);
     EXPECT_EQ(listed["stations"][2]["microphone"], "Desk Mic");
+    const std::string stationList = run({"station", "list"}).out;
+    const std::string added3 = "3    10.9.0.0         104        quick-gps  1    Dock 4\n"
+                               "     microphone: Desk Mic\n";
+    ASSERT_GE(stationList.size(), added3.size());
+    EXPECT_EQ(stationList.substr(stationList.size() - added3.size()), added3) << stationList;
 
     // The document: the inactive station went with the first save, the repeater stayed, the
     // new station came last.
@@ -628,6 +959,8 @@ TEST(Cli, StationsOfOneAddressAreReportedAndChosenByRow)
                              "and 2); choose one with --row N\n");
     EXPECT_EQ(run({"station", "change", "10.0.0.1", "--row", "3", "--ip", "10.0.0.5"}).err,
               "ravirazazu-cli: row 3 is not a dispatch station with the IP 10.0.0.1\n");
+    EXPECT_EQ(run({"station", "remove", "10.0.0.1", "10.0.0.3", "--row", "1"}).status,
+              CCliApp::kUsage);
     EXPECT_EQ(ReadBytes(path), before);
 
     ASSERT_EQ(run({"station", "change", "10.0.0.1", "--row", "2", "--ip", "10.0.0.2"}).status,
@@ -766,6 +1099,53 @@ TEST(Cli, RepeatersAreAddedChangedAndRemovedByTheirRadioId)
     EXPECT_NE(table.out.find("1002        Quay"), std::string::npos) << table.out;
 }
 
+TEST(Cli, ChoicesAreNamedByNameNumberOrLabel)
+{
+    const CliDocument doc(L"<RadioServers/>");
+    const std::pair<const char*, int> names[] = {{"KMH", 0},  {"1", 1},   {"Knots", 2},
+                                                 {"km/h", 0}, {"Mph", 1}, {"2", 2}};
+    for (const auto& [name, unit] : names)
+    {
+        ASSERT_EQ(doc.Run({"basic", "set", std::string("speed-unit=") + name}).status,
+                  CCliApp::kDone)
+            << name;
+        EXPECT_EQ(doc.Json({"basic", "show"})["speed-unit"], unit) << name;
+    }
+    const CliRun unknown = doc.Run({"basic", "set", "codec=opus"});
+    EXPECT_EQ(unknown.status, CCliApp::kUsage);
+    EXPECT_EQ(unknown.err, "ravirazazu-cli: codec: one of G.711u, G.711a or G.729a\n"
+                           "Try 'ravirazazu-cli --help'.\n");
+}
+
+TEST(Cli, RepeatersAreListedAsTheirSlotsAre)
+{
+    EXPECT_EQ(CliDocument(L"<RadioServers/>").Run({"repeater", "list"}).out, "No repeaters.\n");
+    // Slot 1 has a kind no check box gives and an RTP type the ini file does not list.
+    const auto slot = [](const std::wstring& slotId, const std::wstring& used,
+                         const std::wstring& isData, const std::wstring& local,
+                         const std::wstring& encrypt, const std::wstring& rtpType)
+    {
+        return L"<Station><Type>Repeater</Type><Used>" + used + L"</Used><GUID>S" + slotId +
+               L"</GUID><SlotID>" + slotId +
+               L"</SlotID><RadioID>1001</RadioID><RepeaterGUID>G-A</RepeaterGUID>"
+               L"<RepeaterAlias>Hill</RepeaterAlias><IPSiteID>3</IPSiteID><PseudoID>P-1</PseudoID>"
+               L"<Name>N" +
+               slotId + L"</Name><SubNetID>1" + slotId + L"</SubNetID><IsData>" + isData +
+               L"</IsData><IsLocalSlot>" + local + L"</IsLocalSlot><RTPConfig><RTPEnable>" +
+               encrypt + L"</RTPEnable><RTPType>" + rtpType + L"</RTPType></RTPConfig></Station>";
+    };
+    const CliDocument doc(
+        L"<RadioServers/><QuorixStations><Stations>" + slot(L"1", L"TRUE", L"7", L"0", L"1", L"9") +
+        slot(L"2", L"FALSE", L"0", L"1", L"0", L"1") + L"</Stations></QuorixStations>");
+    EXPECT_EQ(doc.Run({"repeater", "list"}).out,
+              "RADIO-ID    ALIAS                             IP-SITE-ID  PSEUDO-ID\n"
+              "1001        Hill                              3           P-1\n"
+              "  slot1  in use  alias=N1 subnet=11 kind=isdata-7 ip-site-channel=off encrypt=on "
+              "rtp-type=9 (not listed in RaviraZazu_Gateway.ini; kept)\n"
+              "  slot2  unused  alias=N2 subnet=12 kind=voice ip-site-channel=on encrypt=off "
+              "rtp-type=1 (Enhanced Privacy)\n");
+}
+
 TEST(Cli, RefusedRepeaterPortAndLogCommandsChangeNoFile)
 {
     const CliDocument doc(L"<QuorixStations><Stations>" + kDispatchStation +
@@ -819,6 +1199,14 @@ TEST(Cli, RefusedRepeaterPortAndLogCommandsChangeNoFile)
         }
         EXPECT_EQ(doc.Files(), before) << command;
     }
+    EXPECT_EQ(doc.Run({"repeater", "add", "1002", "--slot1", "rtp-type=7"}).err,
+              "ravirazazu-cli: slot1.rtp-type: one of 0 (Basic Privacy), 1 (Enhanced Privacy), "
+              "2 (AES-256), 3 (ARC4)\nTry 'ravirazazu-cli --help'.\n");
+    EXPECT_EQ(doc.Run({"ports", "set", "Bogus=1"}).err,
+              "ravirazazu-cli: unknown setting Bogus (ADKRCPPort1 ADKTMPPort1 ADKLPPort1 "
+              "ADKRRSPort1 ADKRTPPort1 ADKRCPPort2 ADKTMPPort2 ADKLPPort2 ADKRRSPort2 ADKRTPPort2 "
+              "ADKTPPort1 ADKTPPort2 ADKRTPAnalogPort ADKRCPAnalogPort "
+              "RepeaterTransmitTimeout)\nTry 'ravirazazu-cli --help'.\n");
     // Without a language file the message that only one supplies is named by its number.
     std::filesystem::remove_all(doc.Tool() + "/language");
     std::filesystem::remove(doc.Tool() + "/English.XML");
