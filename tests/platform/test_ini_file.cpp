@@ -57,6 +57,33 @@ TEST(IniFile, ReadsWithWindowsSemantics)
     EXPECT_FALSE(ini.Get(L"TelemetryGpsFlagStrings", L"; 0 km/h, 1 mph, 2 knots").has_value());
 }
 
+TEST(IniFile, NamesAndValuesAreReadAsWindowsReadsThem)
+{
+    CTempDir dir;
+    const std::string path = dir.File("RaviraZazu_Gateway.ini");
+    WriteBytes(path, "[ Spaced ]\r\n"
+                     "Key=1\r\n"
+                     "[Values]\r\n"
+                     "Single='  a  '\r\n"
+                     "Open=\"abc\r\n"
+                     "Gap=1 2\r\n"
+                     "; Old=5\r\n"
+                     "Old=6\r\n"
+                     "old=7\r\n");
+    CIniFile ini;
+    ASSERT_EQ(ini.Load(path), 0);
+    // Blanks inside the brackets do not count; single quotes go like double ones, but only
+    // in pairs; a number ends at its first non-digit.
+    EXPECT_EQ(ini.GetString(L"Spaced", L"Key", L"none"), L"1");
+    EXPECT_EQ(ini.GetString(L"Values", L"Single", L""), L"  a  ");
+    EXPECT_EQ(ini.GetString(L"Values", L"Open", L""), L"\"abc");
+    EXPECT_EQ(ini.GetInt(L"Values", L"Gap", 7), 1u);
+    // A section's keys in file order: no comment among them, each name once, the first.
+    const std::vector<std::pair<std::wstring, std::wstring>> expected = {
+        {L"Single", L"  a  "}, {L"Open", L"\"abc"}, {L"Gap", L"1 2"}, {L"Old", L"6"}};
+    EXPECT_EQ(ini.Section(L"VALUES"), expected);
+}
+
 TEST(IniFile, WritingOneKeyKeepsEveryOtherByte)
 {
     CTempDir dir;

@@ -48,6 +48,8 @@ TEST(TextCodec, EdgesOfEachEncoding)
               std::string("\x00\xD8\x00\xDC\xFF\xDB\xFF\xDF\x3D\xD8\x00\xDE", 12));
     EXPECT_EQ(Utf16LeToWide(std::string("\x00\xD8\x00\xDC\xFF\xDB\xFF\xDF\x3D\xD8\x00\xDE", 12)),
               L"\U00010000\U0010FFFF\U0001F600");
+    // Two high surrogates in a row: the first alone, the second paired.
+    EXPECT_EQ(Utf16LeToWide(std::string("\x00\xD8\x01\xD8\x00\xDC", 6)), L"\uFFFD\U00010400");
     // A high surrogate at the very end, and a low one alone.
     EXPECT_EQ(Utf16LeToWide(std::string("A\x00\x3D\xD8", 4)), L"A\uFFFD");
     EXPECT_EQ(Utf16LeToWide(std::string("\x00\xDC"
