@@ -333,6 +333,8 @@ TEST(DocumentValues, NumbersAreReadFromTheStartOfAValue)
     EXPECT_EQ(IntValue(L"x2"), 0);
     EXPECT_EQ(IntValue(L"99999999999"), 2147483647);
     EXPECT_EQ(IntValue(L"-99999999999"), -2147483647 - 1);
+    EXPECT_EQ(IntValue(L"18446744073709551617"), 2147483647); // beyond 64 bits too
+    EXPECT_EQ(IntValue(L"\t+19"), 19);
     // Every unsigned value the tool writes reads back as itself; a minus wraps around.
     EXPECT_EQ(UnsignedValue(L"4294967295"), 4294967295u);
     EXPECT_EQ(UnsignedValue(L"-1"), 4294967295u);
