@@ -113,11 +113,51 @@ TEST_F(LogFileStreamTest, TheFlushPastTheSizeLimitStillGoesToTheOldFile)
     SetTime(2024, 1, 2, 8, 0, 2);
     m_stream->Write({}, L"z");
     m_stream->Flush();
+    // The new file counts from nought: it is continued.
+    SetTime(2024, 1, 2, 8, 0, 3);
+    m_stream->Write({}, L"w");
+    m_stream->Flush();
     const auto files = Files();
     ASSERT_EQ(files.size(), 2u);
     EXPECT_EQ(files.at("2024-01-02 080000.LOG").size(), 0xA00000u / 2 + 1);
     EXPECT_EQ(files.at("2024-01-02 080000.LOG").back(), L'y');
-    EXPECT_EQ(files.at("2024-01-02 080002.LOG"), L"z");
+    EXPECT_EQ(files.at("2024-01-02 080002.LOG"), L"zw");
+}
+
+TEST_F(LogFileStreamTest, EachStartBeginsAFileOfItsOwn)
+{
+    SetTime(2024, 1, 2, 8, 0, 0);
+    m_stream->Open();
+    m_stream->Write({}, L"first run");
+    m_stream->Close();
+    SetTime(2024, 1, 2, 9, 30, 0);
+    m_stream->Open();
+    m_stream->Write({}, L"second run");
+    m_stream->Close();
+    const auto files = Files();
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(files.at("2024-01-02 080000.LOG"), L"first run");
+    EXPECT_EQ(files.at("2024-01-02 093000.LOG"), L"second run");
+}
+
+TEST_F(LogFileStreamTest, TextsThatWaitForSpaceFollowWhenItReturns)
+{
+    // The running writer tries again by itself: nothing new needs to be written.
+    m_freeBytes = int64_t{150} * 1024 * 1024;
+    m_stream->Open();
+    m_stream->Write({}, L"kept");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(Files().empty());
+    m_freeBytes = int64_t{300} * 1024 * 1024;
+    std::wstring written;
+    for (int i = 0; i < 500 && written.empty(); ++i)
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const auto files = Files();
+        written = files.empty() ? std::wstring() : files.begin()->second;
+    }
+    EXPECT_EQ(written, L"kept");
+    m_stream->Close();
 }
 
 TEST_F(LogFileStreamTest, AnExistingFileGetsNoSecondByteOrderMark)
