@@ -3,6 +3,7 @@
 #include "model/BasicSettings.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using RUROR::XNode;
 using rztest::CTempDir;
@@ -187,6 +188,46 @@ TEST_F(BasicSettingsTest, NothingIsWrittenBeforeTheChangesAreCommitted)
     EXPECT_EQ(rztest::ReadBytes(Ini()), IniWithUnit("1"));
 }
 
+TEST_F(BasicSettingsTest, AnIniFileThatAlreadySaysSoIsLeftAlone)
+{
+    // The file is found in whatever case it is named; one that already holds the value is not
+    // written at all, and a commit writes a changed file once.
+    const std::string ini = m_dir.File("GATEWAY.INI");
+    rztest::WriteBytes(ini, IniWithUnit("1"));
+    const auto inode = [&ini]
+    {
+        struct stat st
+        {
+        };
+        return ::stat(ini.c_str(), &st) == 0 ? st.st_ino : ino_t{0};
+    };
+    const ino_t before = inode();
+    WriteDocument(L"");
+    CBasicSettings settings;
+    settings.Load(m_document, Files());
+    EXPECT_EQ(settings.speedUnit, 1u);
+    CFileChanges same;
+    settings.Save(m_document, Files(), same);
+    EXPECT_TRUE(same.Empty());
+    EXPECT_TRUE(same.Paths().empty());
+    ASSERT_TRUE(same.Commit(nullptr));
+    EXPECT_EQ(inode(), before);
+
+    settings.speedUnit = 2;
+    CFileChanges changed;
+    settings.Save(m_document, Files(), changed);
+    EXPECT_FALSE(changed.Empty());
+    EXPECT_EQ(changed.Paths(), std::vector<std::string>{ini});
+    ASSERT_TRUE(changed.Commit(nullptr));
+    EXPECT_EQ(rztest::ReadBytes(ini), IniWithUnit("2"));
+    EXPECT_TRUE(changed.Empty());
+    const ino_t written = inode();
+    EXPECT_NE(written, before);
+    ASSERT_TRUE(changed.Commit(nullptr));
+    EXPECT_EQ(inode(), written);
+    EXPECT_FALSE(rztest::ReadBytes(m_dir.File("Gateway.ini")).size() > 0);
+}
+
 TEST_F(BasicSettingsTest, ValuesDefaultsCodecAndSwitches)
 {
     WriteDocument(
@@ -201,6 +242,7 @@ TEST_F(BasicSettingsTest, ValuesDefaultsCodecAndSwitches)
     EXPECT_EQ(settings.localPort, L"0");
     EXPECT_EQ(settings.voipPort, L"19000");
     EXPECT_EQ(CBasicSettings::CodecFrom(L"18:G.729a"), 2u);
+    EXPECT_EQ(CBasicSettings::CodecFrom(L"G.729a"), 2u); // the name alone is enough
 
     // An unknown codec leaves G.711u, and saving writes 0:G.711u; every value is set or made.
     WriteDocument(L"<VocCodec>97:opus</VocCodec>");
