@@ -489,6 +489,16 @@ void CRaviraZazuDlg::EnablePageTree(bool enable)
     m_tree->setEnabled(enable);
 }
 
+void CRaviraZazuDlg::LanguageChanged()
+{
+    setWindowTitle(ToQString(lang::LookupText(103)));
+    m_title->setText(windowTitle());
+    m_title->setFont(LanguageTitleFont());
+    RelabelTree();
+    m_tree->viewport()->update();
+    rz::WriteProfileString(kProfileSection, L"Title", ToWString(windowTitle()));
+}
+
 void CRaviraZazuDlg::OnCloseButton()
 {
     // Closing without saving must be asked for: the answer that loses nothing is the default.
