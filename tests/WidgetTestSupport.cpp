@@ -39,6 +39,10 @@ void CMessageBoxAnswerer::Check()
         return;
     m_texts.append(box->text());
     m_icons.append(box->icon());
+    QStringList labels;
+    for (const QAbstractButton* button : box->buttons())
+        labels.append(QString(button->text()).remove(QLatin1Char('&')));
+    m_buttons.append(labels);
     if (QAbstractButton* button = box->button(m_answer))
         button->click();
     else

@@ -30,6 +30,8 @@ public:
     void SetAnswer(QMessageBox::StandardButton answer) { m_answer = answer; }
     const QStringList& Texts() const { return m_texts; }
     const QList<QMessageBox::Icon>& Icons() const { return m_icons; }
+    // The labels of each box's buttons, as shown (shortcut markers removed).
+    const QList<QStringList>& ButtonTexts() const { return m_buttons; }
     int Count() const { return static_cast<int>(m_texts.size()); }
 
 private:
@@ -39,6 +41,7 @@ private:
     QTimer m_timer;
     QStringList m_texts;
     QList<QMessageBox::Icon> m_icons;
+    QList<QStringList> m_buttons;
 };
 
 // Lives for the whole test program: a message box that opens while no CMessageBoxAnswerer

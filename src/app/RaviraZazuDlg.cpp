@@ -8,6 +8,7 @@
 #include "pages/BaseSetDialog.h"
 #include "pages/DlgPageFrame.h"
 #include "pages/DlgRepeaterFrame.h"
+#include "pages/LanguageDlg.h"
 #include "pages/OtherSetDialog.h"
 #include "pages/UnavailablePage.h"
 #include "pages/UnavailableRepeaterPage.h"
@@ -168,7 +169,7 @@ void CRaviraZazuDlg::BuildPages()
         {kBasicTitle, new CDlgPageFrame(190, new CBaseSetDialog)},
         {kStationTitle, new CDlgPageFrame(192, new CUnavailablePage(153, kStationTitle))},
         {kRepeaterTitle, new CDlgRepeaterFrame([] { return new CUnavailableRepeaterPage; })},
-        {kLanguageTitle, new CUnavailablePage(150, kLanguageTitle)},
+        {kLanguageTitle, new CLanguageDlg},
         {kOthersTitle, new COtherSetDialog},
     };
     for (const PageEntry& entry : m_pages)

@@ -2,6 +2,7 @@
 #include "app/RaviraZazuDlg.h"
 #include "config/GatewayConfigDoc.h"
 #include "config/SystemLog.h"
+#include "pages/LanguageDlg.h"
 #include "pages/OtherSetDialog.h"
 #include "ui/LanguageTexts.h"
 
@@ -20,6 +21,7 @@ namespace
 {
 
 constexpr int kOthersPage = 4;
+constexpr int kLanguagePage = 3;
 
 // The real main window on the sample document, changed where a test needs it, with the Others
 // page chosen in the page tree.
@@ -214,4 +216,41 @@ TEST_F(OtherSetDialogTest, AnUnknownLogFilterOpensAsErrorAndAChosenLevelTakesEff
     ChooseByKeys(Levels(), "Info");
     EXPECT_EQ(gLOG_LEVEL, CSystemLog::LOG_INFO);
     EXPECT_EQ(Setting(*ApplyAndReread(), L"LogFilter"), L"3");
+}
+
+TEST_F(OtherSetDialogTest, ALanguageChangeRenamesTheLevelsAndKeepsTheLevelShown)
+{
+    // Loading a language file reads LogFilter anew; "4" would be another level there.
+    ChangeDocument(L"<LogFilter>1</LogFilter>", L"<LogFilter>4</LogFilter>");
+    Open();
+    ClearSize();
+    TypeSize("55");
+
+    ChoosePage(kLanguagePage);
+    ChooseByKeys(Control<QComboBox>(CLanguageDlg::kLanguageList), "Deutsch (German)");
+    ChoosePage(kOthersPage);
+    EXPECT_EQ(LevelNames(), QStringList({"System", "Fehler", "Warnung", "Info"}));
+    EXPECT_EQ(Levels()->currentText(), "Fehler");
+    EXPECT_EQ(gLOG_LEVEL, CSystemLog::LOG_ERROR);
+    EXPECT_EQ(Control<QLabel>(COtherSetDialog::kFileSizeLabel)->text(), "Dateigröße");
+    EXPECT_EQ(SizeField()->text(), "55"); // what was typed stays
+    EXPECT_EQ(SizeField()->font(), LanguageFont());
+    EXPECT_EQ(Levels()->font().family(), "DejaVu Serif");
+
+    ChooseByKeys(Levels(), "Warnung");
+    ChoosePage(kLanguagePage);
+    ChooseByKeys(Control<QComboBox>(CLanguageDlg::kLanguageList), "English");
+    EXPECT_EQ(LevelNames(), QStringList({"System", "Error", "Warning", "Info"}));
+    EXPECT_EQ(Levels()->currentText(), "Warning");
+    EXPECT_EQ(gLOG_LEVEL, CSystemLog::LOG_WARNING);
+
+    // Out of range, the tip is in the language of the moment.
+    ChooseByKeys(Control<QComboBox>(CLanguageDlg::kLanguageList), "Deutsch (German)");
+    ChoosePage(kOthersPage);
+    TypeSize("0");
+    EXPECT_EQ(m_page->Balloon(), "Bereich: 1-100\nStandardwert:10");
+
+    const auto saved = ApplyAndReread();
+    EXPECT_EQ(Setting(*saved, L"LogFilter"), L"2");
+    EXPECT_EQ(Setting(*saved, L"LogFileSize"), L"10");
 }
