@@ -129,6 +129,7 @@ TEST_F(LanguageDlgTest, TheListShowsTheFilesByDisplayNameAndSelectsTheCurrentLan
     // Sorted without regard to case.
     EXPECT_EQ(Names(), QStringList({"castellano (Spanish)", "Deutsch (German)", "English"}));
     EXPECT_EQ(List()->currentText(), "English");
+    QCoreApplication::processEvents();
     EXPECT_FALSE(m_window->IsPending()); // filling the list chooses nothing
     EXPECT_EQ(DocumentLanguage(), L"English");
 
@@ -173,6 +174,7 @@ TEST_F(LanguageDlgTest, WithoutLanguageFilesOrWithoutTheCurrentOneNothingIsSelec
     EXPECT_EQ(Names(), QStringList({"Deutsch (German)", "English"}));
     EXPECT_EQ(List()->currentIndex(), -1);
     EXPECT_EQ(TreeLabel(0), "Basic Settings");
+    QCoreApplication::processEvents();
     EXPECT_FALSE(m_window->IsPending());
     EXPECT_EQ(DocumentLanguage(), L"english");
 }

@@ -130,6 +130,7 @@ TEST_F(OtherSetDialogTest, AnAbsentSizeShowsTenAndApplyCreatesIt)
     EXPECT_EQ(Control<QLabel>(COtherSetDialog::kLogLevelLabel)->text(), "Log Type");
     EXPECT_EQ(LevelNames(), QStringList({"System", "Error", "Warning", "Info"}));
     EXPECT_EQ(Levels()->currentText(), "Error");
+    QCoreApplication::processEvents();
     EXPECT_FALSE(m_window->IsPending()); // opening the page changes nothing
 
     const auto saved = ApplyAndReread();
@@ -198,10 +199,16 @@ TEST_F(OtherSetDialogTest, ASizeOutOfRangeIsTippedWhileTypedAndBecomesTenOnLeavi
 TEST_F(OtherSetDialogTest, AnUnknownLogFilterOpensAsErrorAndAChosenLevelTakesEffectAtOnce)
 {
     ChangeDocument(L"<LogFilter>1</LogFilter>", L"<LogFilter>4</LogFilter>");
+    // A size out of range in the document is shown as it is, and saved as 10.
+    ChangeDocument(L"<LogFileSize>10</LogFileSize>", L"<LogFileSize>500</LogFileSize>");
     Open();
+    EXPECT_EQ(SizeField()->text(), "500");
     EXPECT_EQ(Levels()->currentText(), "Error");
     EXPECT_EQ(gLOG_LEVEL, CSystemLog::LOG_ERROR);
-    EXPECT_EQ(Setting(*ApplyAndReread(), L"LogFilter"), L"1");
+    const auto first = ApplyAndReread();
+    EXPECT_EQ(Setting(*first, L"LogFilter"), L"1");
+    EXPECT_EQ(Setting(*first, L"LogFileSize"), L"10");
+    EXPECT_EQ(SizeField()->text(), "10");
 
     ChooseByKeys(Levels(), "Warning");
     // The tool's own log level changes before anything is saved.
