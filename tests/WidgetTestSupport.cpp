@@ -39,6 +39,7 @@ void CMessageBoxAnswerer::Check()
         return;
     m_texts.append(box->text());
     m_icons.append(box->icon());
+    m_titles.append(box->windowTitle());
     if (QAbstractButton* button = box->button(m_answer))
         button->click();
     else

@@ -30,6 +30,7 @@ public:
     void SetAnswer(QMessageBox::StandardButton answer) { m_answer = answer; }
     const QStringList& Texts() const { return m_texts; }
     const QList<QMessageBox::Icon>& Icons() const { return m_icons; }
+    const QStringList& Titles() const { return m_titles; }
     int Count() const { return static_cast<int>(m_texts.size()); }
 
 private:
@@ -39,6 +40,7 @@ private:
     QTimer m_timer;
     QStringList m_texts;
     QList<QMessageBox::Icon> m_icons;
+    QStringList m_titles;
 };
 
 // Lives for the whole test program: a message box that opens while no CMessageBoxAnswerer
