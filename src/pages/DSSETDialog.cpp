@@ -80,7 +80,7 @@ CDSSETDialog::CDSSETDialog(QWidget* parent)
 {
     m_detector->AddListener(this, kIPFoundEvent);
 
-    // The fields type as the model's specs say, as the command line's values do.
+    // The fields take what the model's field rules allow, as the command line's values do.
     m_alias->SetTypedLimit(CStationSettings::AliasField().maxLength);
     m_pseudoId->SetDecimalPoint(false);
     m_ip->setEditable(true);
@@ -130,16 +130,12 @@ CDSSETDialog::CDSSETDialog(QWidget* parent)
     for (QCheckBox* kind : {m_quickGps, m_gps})
         connect(kind, &QCheckBox::clicked, this, &CDSSETDialog::OnKindClicked);
     connect(m_frontMic, &QCheckBox::clicked, this, [this] { PostConfigModified(this); });
-    for (QLineEdit* field :
-         {static_cast<QLineEdit*>(m_alias), static_cast<QLineEdit*>(m_pseudoId), m_ip->lineEdit()})
-        connect(field, &QLineEdit::textEdited, this, &CDSSETDialog::OnFieldEdited);
     // Choosing an address from the list is an edit of the box too; typing posts by itself.
     for (CDropDownList* list : {m_ip, m_speaker, m_microphone})
         connect(list, &QComboBox::activated, this, [this] { PostConfigModified(this); });
     connect(m_ip, &CDropDownList::droppingDown, this, &CDSSETDialog::OnIpDroppingDown);
-    connect(m_speaker, &CDropDownList::droppingDown, this, [this] { ReadDevices(m_speaker); });
-    connect(m_microphone, &CDropDownList::droppingDown, this,
-            [this] { ReadDevices(m_microphone); });
+    for (CDropDownList* list : {m_speaker, m_microphone})
+        connect(list, &CDropDownList::droppingDown, this, &CDSSETDialog::ReadDevices);
     m_listEditor = new CListEditor({this, m_list, m_remove, m_change, m_entrySave, m_entryCancel});
 }
 
@@ -163,13 +159,6 @@ bool CDSSETDialog::CancelEdit()
 void CDSSETDialog::OnInitDialog()
 {
     CResizablePage::OnInitDialog();
-
-    // The first device of each list is chosen until a station says otherwise.
-    for (CDropDownList* list : {m_microphone, m_speaker})
-    {
-        ReadDevices(list);
-        list->setCurrentIndex(list->count() > 0 ? 0 : -1);
-    }
 
     m_list->setColumnCount(3);
     m_list->setHorizontalHeaderLabels(
@@ -236,12 +225,26 @@ void CDSSETDialog::FillList()
     }
 }
 
-void CDSSETDialog::ReadDevices(CDropDownList* list)
+void CDSSETDialog::EnsureDevices()
 {
-    const bool speakers = list == m_speaker;
-    std::vector<std::wstring>& found = speakers ? m_speakers : m_microphones;
-    found = rz::SoundDeviceNames(speakers ? rz::SoundDirection::Output : rz::SoundDirection::Input);
-    FillDevices(list, found, {});
+    // Reading ALSA's devices takes as long as filling a list of a thousand stations: it waits
+    // until a list is first needed. The first device of each list is chosen then, until a
+    // station says otherwise.
+    if (m_devicesRead)
+        return;
+    m_devicesRead = true;
+    ReadDevices();
+    for (CDropDownList* list : {m_microphone, m_speaker})
+        list->setCurrentIndex(list->count() > 0 ? 0 : -1);
+}
+
+void CDSSETDialog::ReadDevices()
+{
+    rz::CSoundDevices devices = rz::SoundDevices();
+    m_microphones = std::move(devices.inputs);
+    m_speakers = std::move(devices.outputs);
+    FillDevices(m_microphone, m_microphones, {});
+    FillDevices(m_speaker, m_speakers, {});
 }
 
 void CDSSETDialog::FillDevices(CDropDownList* list, const std::vector<std::wstring>& found,
@@ -279,6 +282,7 @@ void CDSSETDialog::OnSelectionChanged()
 
 void CDSSETDialog::ShowStation(const StationInfo& station)
 {
+    EnsureDevices();
     const StationEntry shown = CStationSettings::EntryOf(station);
     m_alias->setText(ToQString(shown.alias));
     m_pseudoId->setText(ToQString(shown.pseudoId));
@@ -317,6 +321,7 @@ void CDSSETDialog::mousePressEvent(QMouseEvent* event)
 
 void CDSSETDialog::OnAdd()
 {
+    EnsureDevices();
     m_adding = true;
     // The IP box keeps its text: the adapter is often the one just looked at.
     m_alias->clear();
@@ -479,15 +484,6 @@ void CDSSETDialog::OnRemove()
     m_listEditor->FocusRow(std::min(first, m_list->rowCount() - 1), false);
     ShowNothing();
     PostConfigModified(this);
-}
-
-void CDSSETDialog::OnFieldEdited(const QString& text)
-{
-    if (text.isEmpty())
-    {
-        m_add->setEnabled(false);
-        m_change->setEnabled(false);
-    }
 }
 
 void CDSSETDialog::OnIpDroppingDown()

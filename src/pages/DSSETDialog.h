@@ -82,11 +82,14 @@ protected:
 
 private:
     void FillList();
-    // Reads the sound devices into a drop-down list anew, keeping the name it shows (or
-    // selecting wanted) even when no device has it any longer.
+    // Fills a drop-down list with the devices found, selecting wanted, or keeping the name it
+    // shows when wanted is empty, even when no device has that name any longer.
     void FillDevices(CDropDownList* list, const std::vector<std::wstring>& found,
                      const std::wstring& wanted);
-    void ReadDevices(CDropDownList* list);
+    // Reads the sound devices anew into both lists.
+    void ReadDevices();
+    // Reads them the first time a list is needed.
+    void EnsureDevices();
     void ShowStation(const StationInfo& station);
     // The blank state: nothing chosen, the fields empty, only Add on.
     void ShowNothing();
@@ -98,7 +101,6 @@ private:
     void OnEntryCancel();
     void OnKindClicked();
     void OnIpDroppingDown();
-    void OnFieldEdited(const QString& text);
     void OnConnectionTest();
     void OnConnectionTestFinished(int messageId);
     void BeginEdit(bool adding);
@@ -121,6 +123,7 @@ private:
     QPointer<CConnectionTestDialog> m_test;
     connection_test::COptions m_testOptions;
     // The devices found when the lists were last filled.
+    bool m_devicesRead = false;
     std::vector<std::wstring> m_speakers;
     std::vector<std::wstring> m_microphones;
 

@@ -359,13 +359,21 @@ TEST_F(StationPageTest, TheEntryHidesTheMainButtonsEscapeCancelsItAndEnterSavesI
     QTest::keyClick(List(), Qt::Key_F2);
     EXPECT_TRUE(m_page->IsEditingEntry());
     EXPECT_FALSE(MainButtonsShown());
-    Type(Page::kPseudoIdEdit, "1x1"); // digits only
+    Type(Page::kPseudoIdEdit, "1.x1"); // digits only
     QTest::keyClick(Field(Page::kPseudoIdEdit), Qt::Key_Return);
     EXPECT_EQ(Cell(0, 1), "11");
     EXPECT_EQ(m_page->Settings().Stations().Rows()[0].guid, guid);
     EXPECT_EQ(ListButtons(), "0111"); // the changed row stays chosen
 
+    // A click on the page's background is like a blank row.
+    const QPoint background(m_page->width() - 3, 3);
+    ASSERT_EQ(m_page->childAt(background), nullptr);
+    QTest::mouseClick(m_page, Qt::LeftButton, {}, background);
+    EXPECT_EQ(ListButtons(), "1000");
+    EXPECT_EQ(Field(Page::kAliasEdit)->text(), "");
+
     // Escape in a change puts the station back as it is kept.
+    ClickRow(0);
     Click(Page::kChangeButton);
     Type(Page::kAliasEdit, "Renamed");
     QTest::keyClick(Field(Page::kAliasEdit), Qt::Key_Escape);
@@ -537,11 +545,10 @@ TEST_F(SoundDevicesPageTest, TheSoundListsKeepAStoredDeviceThatIsGoneAndAreReadA
     // The machine's own devices may be listed too; the test's are there once each.
     QComboBox* speaker = Combo(Page::kSpeakerList);
     QComboBox* microphone = Combo(Page::kMicrophoneList);
+    ClickRow(0);
     EXPECT_EQ(Items(speaker).count("Wall Speaker"), 1);
     EXPECT_FALSE(Items(speaker).contains("Desk Microphone"));
     EXPECT_EQ(Items(microphone).count("Desk Microphone"), 1);
-
-    ClickRow(0);
     EXPECT_EQ(Items(speaker).count("Old Speaker"), 1);
     EXPECT_EQ(speaker->currentText(), "Old Speaker");
     EXPECT_EQ(microphone->currentText(), "Desk Microphone"); // found without regard to case
