@@ -7,6 +7,7 @@
 #include "lang/Language.h"
 #include "network/MobileChannelDetector.h"
 #include "pages/ConnectionTestDialog.h"
+#include "pages/StationListModel.h"
 #include "platform/SoundDevices.h"
 #include "ui/DropDownList.h"
 #include "ui/LanguageTexts.h"
@@ -22,7 +23,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <algorithm>
 
 namespace
@@ -44,13 +45,6 @@ QLabel* Label(QWidget* parent, int id, const char* text)
     return WithId(new QLabel(QString::fromUtf8(text), parent), id);
 }
 
-QTableWidgetItem* CentredItem(const std::wstring& text)
-{
-    auto* item = new QTableWidgetItem(ToQString(text));
-    item->setTextAlignment(Qt::AlignCenter);
-    return item;
-}
-
 QString KindLabel(CStationSettings::Kind kind)
 {
     return ToQString(CStationSettings::Kinds().At(kind).label);
@@ -60,7 +54,8 @@ QString KindLabel(CStationSettings::Kind kind)
 
 CDSSETDialog::CDSSETDialog(QWidget* parent)
     : CResizablePage(kDialogId, parent), m_detector(std::make_unique<MobileChannelDetector>()),
-      m_list(WithId(new QTableWidget(this), kStationList)),
+      m_rows(new CStationListModel(m_settings, this)),
+      m_list(WithId(new QTableView(this), kStationList)),
       m_add(WithId(new QPushButton(QStringLiteral("Add"), this), kAddButton)),
       m_change(WithId(new QPushButton(QStringLiteral("Edit"), this), kChangeButton)),
       m_remove(WithId(new QPushButton(QStringLiteral("Del"), this), kRemoveButton)),
@@ -79,6 +74,7 @@ CDSSETDialog::CDSSETDialog(QWidget* parent)
       m_entryCancel(WithId(new QPushButton(QStringLiteral("Cancel"), this), kEntryCancelButton))
 {
     m_detector->AddListener(this, kIPFoundEvent);
+    m_list->setModel(m_rows);
 
     // The fields take what the model's field rules allow, as the command line's values do.
     m_alias->SetTypedLimit(CStationSettings::AliasField().maxLength);
@@ -120,7 +116,8 @@ CDSSETDialog::CDSSETDialog(QWidget* parent)
     grid->setColumnStretch(2, 1);
     grid->setRowStretch(row, 1);
 
-    connect(m_list, &QTableWidget::itemSelectionChanged, this, &CDSSETDialog::OnSelectionChanged);
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CDSSETDialog::OnSelectionChanged);
     connect(m_add, &QPushButton::clicked, this, &CDSSETDialog::OnAdd);
     connect(m_change, &QPushButton::clicked, this, &CDSSETDialog::OnChange);
     connect(m_remove, &QPushButton::clicked, this, &CDSSETDialog::OnRemove);
@@ -160,10 +157,6 @@ void CDSSETDialog::OnInitDialog()
 {
     CResizablePage::OnInitDialog();
 
-    m_list->setColumnCount(3);
-    m_list->setHorizontalHeaderLabels(
-        {QStringLiteral("Alias"), QStringLiteral("Pseudo ID"), QStringLiteral("IP")});
-    m_list->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     m_list->setColumnWidth(0, kAliasWidth);
     m_list->setColumnWidth(1, kPseudoIdWidth);
     m_list->setColumnWidth(2, kIpWidth);
@@ -211,18 +204,7 @@ void CDSSETDialog::OnEvent(CEventBase* event)
 
 void CDSSETDialog::FillList()
 {
-    const auto& stations = m_settings.Stations();
-    m_list->clearContents();
-    m_list->setRowCount(stations.ShownRows());
-    const StationInfo blank;
-    for (int row = 0; row < m_list->rowCount(); ++row)
-    {
-        const bool filled = stations.IsRow(static_cast<size_t>(row));
-        const StationInfo& station = filled ? stations.Rows()[static_cast<size_t>(row)] : blank;
-        m_list->setItem(row, 0, CentredItem(station.name));
-        m_list->setItem(row, 1, CentredItem(station.pseudoId));
-        m_list->setItem(row, 2, CentredItem(station.ipAddress));
-    }
+    m_rows->Refresh();
 }
 
 void CDSSETDialog::EnsureDevices()
@@ -264,7 +246,7 @@ void CDSSETDialog::OnSelectionChanged()
 {
     if (m_editing)
         return;
-    const int row = m_list->currentRow();
+    const int row = m_list->currentIndex().row();
     const auto& stations = m_settings.Stations();
     const bool filled = row >= 0 && stations.IsRow(static_cast<size_t>(row)) &&
                         m_list->selectionModel()->isRowSelected(row, QModelIndex());
@@ -337,7 +319,7 @@ void CDSSETDialog::OnChange()
 {
     // The entry changes the row that is chosen now, whatever its address.
     m_adding = false;
-    m_editRow = m_list->currentRow();
+    m_editRow = m_list->currentIndex().row();
     BeginEdit(false);
 }
 
@@ -481,7 +463,7 @@ void CDSSETDialog::OnRemove()
     m_settings.RemoveStations(rows);
     FillList();
     m_list->clearSelection();
-    m_listEditor->FocusRow(std::min(first, m_list->rowCount() - 1), false);
+    m_listEditor->FocusRow(std::min(first, m_rows->rowCount() - 1), false);
     ShowNothing();
     PostConfigModified(this);
 }

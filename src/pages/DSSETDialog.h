@@ -15,10 +15,11 @@ class CConnectionTestDialog;
 class CDropDownList;
 class CListEditor;
 class CNumEdit;
+class CStationListModel;
 class MobileChannelDetector;
 class QCheckBox;
 class QPushButton;
-class QTableWidget;
+class QTableView;
 
 // The Dispatch Station Settings page: the dispatch stations with their alias, pseudo ID,
 // adapter IP, kind and sound devices, and the connection test of a station's radio. The data
@@ -81,6 +82,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
+    // Shows the stations as the settings hold them now.
     void FillList();
     // Fills a drop-down list with the devices found, selecting wanted, or keeping the name it
     // shows when wanted is empty, even when no device has that name any longer.
@@ -127,7 +129,8 @@ private:
     std::vector<std::wstring> m_speakers;
     std::vector<std::wstring> m_microphones;
 
-    QTableWidget* m_list;
+    CStationListModel* m_rows;
+    QTableView* m_list;
     QPushButton* m_add;
     QPushButton* m_change;
     QPushButton* m_remove;

@@ -21,7 +21,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTest>
 #include <QTreeWidget>
 #include <arpa/inet.h>
@@ -118,7 +118,8 @@ protected:
             return combo->lineEdit();
         return Control<QLineEdit>(id);
     }
-    QTableWidget* List() const { return Control<QTableWidget>(Page::kStationList); }
+    QTableView* List() const { return Control<QTableView>(Page::kStationList); }
+    int Rows() const { return List()->model()->rowCount(); }
 
     // Which of Add, Change, Remove and Connection Test are enabled.
     std::string ListButtons() const
@@ -145,14 +146,16 @@ protected:
     }
     QString Cell(int row, int column) const
     {
-        const QTableWidgetItem* item = List()->item(row, column);
-        return item != nullptr ? item->text() : QString("<none>");
+        if (row >= Rows())
+            return QString("<none>");
+        return List()->model()->index(row, column).data().toString();
     }
     void ClickRow(int row, Qt::KeyboardModifiers modifiers = {})
     {
-        List()->scrollToItem(List()->item(row, 0));
-        const QRect cell = List()->visualItemRect(List()->item(row, 0));
-        QTest::mouseClick(List()->viewport(), Qt::LeftButton, modifiers, cell.center());
+        const QModelIndex cell = List()->model()->index(row, 0);
+        List()->scrollTo(cell);
+        QTest::mouseClick(List()->viewport(), Qt::LeftButton, modifiers,
+                          List()->visualRect(cell).center());
     }
     void Click(int id) { QTest::mouseClick(Control(id), Qt::LeftButton); }
     void Type(int fieldId, const QString& text)
@@ -219,18 +222,20 @@ protected:
 
 TEST_F(NoStationTest, AnEmptyListShowsFiveBlankRowsAndOnlyAddIsOffered)
 {
-    ASSERT_EQ(List()->rowCount(), 5);
+    ASSERT_EQ(Rows(), 5);
     for (int row = 0; row < 5; ++row)
         for (int column = 0; column < 3; ++column)
             EXPECT_EQ(Cell(row, column), "") << row << "," << column;
     EXPECT_EQ(ListButtons(), "1000");
-    EXPECT_EQ(List()->horizontalHeaderItem(0)->text(), "Alias");
-    EXPECT_EQ(List()->horizontalHeaderItem(1)->text(), "Pseudo ID");
-    EXPECT_EQ(List()->horizontalHeaderItem(2)->text(), "IP");
+    const QAbstractItemModel* rows = List()->model();
+    EXPECT_EQ(rows->headerData(0, Qt::Horizontal).toString(), "Alias");
+    EXPECT_EQ(rows->headerData(1, Qt::Horizontal).toString(), "Pseudo ID");
+    EXPECT_EQ(rows->headerData(2, Qt::Horizontal).toString(), "IP");
     EXPECT_EQ(List()->columnWidth(0), 150);
     EXPECT_EQ(List()->columnWidth(1), 100);
     EXPECT_EQ(List()->columnWidth(2), 200);
-    EXPECT_EQ(List()->item(0, 0)->textAlignment(), Qt::AlignCenter);
+    EXPECT_EQ(rows->index(0, 0).data(Qt::TextAlignmentRole).value<Qt::Alignment>(),
+              Qt::Alignment(Qt::AlignCenter));
     EXPECT_EQ(List()->selectionBehavior(), QAbstractItemView::SelectRows);
     EXPECT_EQ(List()->selectionMode(), QAbstractItemView::ExtendedSelection);
     EXPECT_TRUE(List()->showGrid());
@@ -247,7 +252,7 @@ TEST_F(NoStationTest, AnEmptyListShowsFiveBlankRowsAndOnlyAddIsOffered)
     // A first station takes the first row; the list stays at five.
     TypeStation("Harbour Ops", "101", "192.168.11.101");
     QTest::keyClick(Field(Page::kIpBox), Qt::Key_Return);
-    EXPECT_EQ(List()->rowCount(), 5);
+    EXPECT_EQ(Rows(), 5);
     EXPECT_EQ(Cell(0, 0), "Harbour Ops");
     EXPECT_EQ(Cell(0, 2), "192.168.11.101");
     EXPECT_EQ(Cell(1, 0), "");
@@ -255,12 +260,12 @@ TEST_F(NoStationTest, AnEmptyListShowsFiveBlankRowsAndOnlyAddIsOffered)
 
 TEST_F(FiveStationsTest, ASixthStationAddsARowAndRemovingItBringsBackFive)
 {
-    ASSERT_EQ(List()->rowCount(), 5);
+    ASSERT_EQ(Rows(), 5);
     EXPECT_EQ(Cell(4, 0), "Desk 5");
 
     TypeStation("Desk 6", "106", "192.168.16.101");
     QTest::keyClick(Field(Page::kAliasEdit), Qt::Key_Return);
-    ASSERT_EQ(List()->rowCount(), 6);
+    ASSERT_EQ(Rows(), 6);
     EXPECT_EQ(Cell(5, 0), "Desk 6");
     EXPECT_EQ(Cell(5, 1), "106");
 
@@ -268,7 +273,7 @@ TEST_F(FiveStationsTest, ASixthStationAddsARowAndRemovingItBringsBackFive)
     ClickRow(5);
     EXPECT_EQ(ListButtons(), "0111");
     QTest::keyClick(List(), Qt::Key_Delete);
-    EXPECT_EQ(List()->rowCount(), 5);
+    EXPECT_EQ(Rows(), 5);
     EXPECT_EQ(Cell(4, 0), "Desk 5");
     EXPECT_EQ(m_page->Settings().Stations().Count(), 5u);
     EXPECT_EQ(Field(Page::kAliasEdit)->text(), "");
@@ -279,7 +284,7 @@ TEST_F(FiveStationsTest, ASixthStationAddsARowAndRemovingItBringsBackFive)
     ClickRow(1);
     ClickRow(2, Qt::ShiftModifier);
     Click(Page::kRemoveButton);
-    EXPECT_EQ(List()->rowCount(), 5);
+    EXPECT_EQ(Rows(), 5);
     EXPECT_EQ(Cell(1, 0), "Desk 4");
     EXPECT_EQ(Cell(3, 0), "");
     EXPECT_EQ(Cell(4, 0), "");
