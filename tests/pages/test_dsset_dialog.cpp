@@ -591,11 +591,14 @@ TEST_F(SoundDevicesPageTest, TheSoundListsKeepAStoredDeviceThatIsGoneAndAreReadA
 
 TEST_F(StationPageTest, SavingFromTheWindowWritesTheStationsAsTheModelDoes)
 {
+    // A removal is a change to save.
+    ClickRow(0);
+    EXPECT_FALSE(Pending());
+    Click(Page::kRemoveButton);
+    EXPECT_TRUE(Pending());
     TypeStation("Night desk", "104", "192.168.14.101");
     Click(Page::kGpsCheck);
     Click(Page::kEntrySaveButton);
-    ClickRow(0);
-    Click(Page::kRemoveButton);
     {
         CMessageBoxAnswerer answerer;
         QTest::mouseClick(FindControl(m_window.get(), 1), Qt::LeftButton); // the window's Save
