@@ -6,6 +6,7 @@
 #include "lang/Language.h"
 #include "logging/ToolLog.h"
 #include "pages/BaseSetDialog.h"
+#include "pages/DSSETDialog.h"
 #include "pages/DlgPageFrame.h"
 #include "pages/DlgRepeaterFrame.h"
 #include "pages/LanguageDlg.h"
@@ -164,7 +165,7 @@ void CRaviraZazuDlg::BuildPages()
 {
     m_pages = {
         {kBasicTitle, new CDlgPageFrame(190, new CBaseSetDialog)},
-        {kStationTitle, new CDlgPageFrame(192, new CUnavailablePage(153, kStationTitle))},
+        {kStationTitle, new CDlgPageFrame(192, new CDSSETDialog)},
         {kRepeaterTitle, new CDlgRepeaterFrame([] { return new CUnavailableRepeaterPage; })},
         {kLanguageTitle, new CLanguageDlg},
         {kOthersTitle, new COtherSetDialog},

@@ -1,0 +1,9 @@
+#include "ui/DropDownList.h"
+
+CDropDownList::CDropDownList(QWidget* parent) : QComboBox(parent) {}
+
+void CDropDownList::showPopup()
+{
+    emit droppingDown();
+    QComboBox::showPopup();
+}
