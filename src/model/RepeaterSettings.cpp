@@ -335,6 +335,18 @@ RepeaterEntry CRepeaterSettings::NewEntry() const
     return entry;
 }
 
+RepeaterEntry CRepeaterSettings::NewEntry(const RepeaterEntry& shown) const
+{
+    RepeaterEntry entry = NewEntry();
+    for (size_t i = 0; i < entry.slots.size(); ++i)
+    {
+        entry.slots[i].quickGps = shown.slots[i].quickGps;
+        entry.slots[i].ipSiteChannel = shown.slots[i].ipSiteChannel;
+        entry.slots[i].rtpType = shown.slots[i].rtpType;
+    }
+    return entry;
+}
+
 RepeaterEntry CRepeaterSettings::EntryOf(size_t row) const
 {
     RepeaterEntry entry;
