@@ -8,8 +8,8 @@
 #include "pages/BaseSetDialog.h"
 #include "pages/DlgPageFrame.h"
 #include "pages/DlgRepeaterFrame.h"
+#include "pages/RepeaterDlg.h"
 #include "pages/UnavailablePage.h"
-#include "pages/UnavailableRepeaterPage.h"
 #include "platform/DebugOutput.h"
 #include "platform/FileIO.h"
 #include "platform/Paths.h"
@@ -166,7 +166,7 @@ void CRaviraZazuDlg::BuildPages()
     m_pages = {
         {kBasicTitle, new CDlgPageFrame(190, new CBaseSetDialog)},
         {kStationTitle, new CDlgPageFrame(192, new CUnavailablePage(153, kStationTitle))},
-        {kRepeaterTitle, new CDlgRepeaterFrame([] { return new CUnavailableRepeaterPage; })},
+        {kRepeaterTitle, new CDlgRepeaterFrame([] { return new CRepeaterDlg; })},
         {kLanguageTitle, new CUnavailablePage(150, kLanguageTitle)},
         {kOthersTitle, new CUnavailablePage(133, kOthersTitle)},
     };
