@@ -260,6 +260,11 @@ TEST_F(RepeaterDlgTest, TheCheckBoxesOfASlotEnableItsControls)
     EXPECT_EQ(ListButtons(), "011");
     EXPECT_EQ(EnabledOf(kSlot1), "0000000");
     EXPECT_EQ(m_page->Settings().Repeaters().Rows()[0].slots[1].isData, 1);
+    EXPECT_FALSE(Pending());
+    // A kept change is reported, even one that changed nothing.
+    Click(Ids::kChangeButton);
+    Click(kSave);
+    EXPECT_TRUE(Pending());
 }
 
 TEST_F(RepeaterDlgTest, AnEditShowsTheFramesButtonsAndHidesTheMainWindows)
@@ -270,8 +275,15 @@ TEST_F(RepeaterDlgTest, AnEditShowsTheFramesButtonsAndHidesTheMainWindows)
     EXPECT_TRUE(MainButtonsShown());
     EXPECT_EQ(m_page->geometry(), m_frame->rect());
 
+    // Add after a repeater was shown: its Quick GPS, IP Site Channel and RTP Type stay.
+    ClickRow(0);
+    ClickRow(3);
     Click(Ids::kAddButton);
     EXPECT_EQ(m_page->EditMode(), CRepeaterDlg::Mode::Adding);
+    EXPECT_EQ(Control<QComboBox>(1234)->currentText(), "AES-256");
+    EXPECT_TRUE(Checked(1187));
+    EXPECT_FALSE(Checked(1131));
+    EXPECT_FALSE(Checked(1231));
     EXPECT_TRUE(save->isVisible());
     EXPECT_TRUE(cancel->isVisible());
     EXPECT_LT(m_page->geometry().bottom(), save->geometry().top());
@@ -294,6 +306,7 @@ TEST_F(RepeaterDlgTest, AnEditShowsTheFramesButtonsAndHidesTheMainWindows)
     EXPECT_EQ(Text(1133), "10");
     EXPECT_FALSE(Checked(1232));
     EXPECT_EQ(EnabledOf(kSlot1), "1111110");
+    EXPECT_EQ(EnabledOf(kSlot2), "1111110");
 
     Click(kCancel);
     EXPECT_FALSE(m_page->InEditMode());
@@ -381,6 +394,46 @@ TEST_F(RepeaterDlgTest, EscapeEndsAnEditWithoutClosingTheTool)
     QTest::keyClick(m_window.get(), Qt::Key_Escape);
     EXPECT_FALSE(m_page->InEditMode());
     EXPECT_TRUE(m_window->isVisible());
+}
+
+namespace
+{
+
+// RTP types whose values are not their places in the list, and no longer type 0.
+class RepeaterDlgRtpTest : public RepeaterDlgTest
+{
+protected:
+    void SetUp() override
+    {
+        rztest::WriteBytes(ToolDir() + "RaviraZazu_Gateway.ini",
+                           "[RTPType]\r\nRTPType1=3:ARC4\r\nRTPType2=2:AES-256\r\n");
+        Open();
+    }
+};
+
+} // namespace
+
+TEST_F(RepeaterDlgRtpTest, AStoredTypeTheIniNoLongerListsIsShownAndKept)
+{
+    ClickRow(0);
+    auto* slot1 = Control<QComboBox>(1234);
+    auto* slot2 = Control<QComboBox>(1236);
+    EXPECT_EQ(slot1->count(), 2);
+    EXPECT_EQ(slot1->currentText(), "AES-256");
+    // Slot 2 stores type 0, which the file does not list: shown by its number.
+    EXPECT_EQ(slot2->count(), 3);
+    EXPECT_EQ(slot2->currentText(), "0");
+    Click(Ids::kChangeButton);
+    Click(kSave);
+    const RepeaterInfo& kept = m_page->Settings().Repeaters().Rows()[0];
+    EXPECT_EQ(kept.slots[0].rtpType, 2u);
+    EXPECT_EQ(kept.slots[1].rtpType, 0u);
+    // Each repeater's lists hold the file's types and its own.
+    ClickRow(1);
+    EXPECT_EQ(slot1->count(), 3);
+    EXPECT_EQ(slot1->currentText(), "0");
+    ClickRow(0);
+    EXPECT_EQ(slot1->count(), 2);
 }
 
 namespace
