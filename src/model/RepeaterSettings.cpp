@@ -6,6 +6,7 @@
 #include "platform/TextCodec.h"
 
 #include <algorithm>
+#include <unordered_map>
 #include <utility>
 
 using docvalues::ChildText;
@@ -19,9 +20,17 @@ fields::Spec PortField(const char* key)
     return {key, fields::Kind::Fixed, fields::PortLimits(), 0};
 }
 
+// The text of a node's first child of that name as the document holds it (no copy); empty
+// when there is none.
+std::wstring_view ChildView(const XNode* node, std::wstring_view name)
+{
+    const XNode* child = node != nullptr ? node->GetChild(name) : nullptr;
+    return child != nullptr ? child->value.View() : std::wstring_view();
+}
+
 bool IsRepeaterElement(const XNode* node)
 {
-    return rz::EqualsNoCase(ChildText(node, L"Type"), std::wstring_view(L"Repeater"));
+    return rz::EqualsNoCase(ChildView(node, L"Type"), std::wstring_view(L"Repeater"));
 }
 
 // Sets the text of a node's first child of that name, appending the child when it is missing.
@@ -211,48 +220,49 @@ void CRepeaterSettings::Load(const CGatewayConfigDoc& document, const CToolFiles
 
     m_report = {};
     std::vector<RepeaterInfo> repeaters;
+    // Where each Radio ID's repeater is in the list, so that a long list loads in linear time.
+    // The texts are read in place from the document, which outlives the load.
+    std::unordered_map<std::wstring_view, size_t> rowOf;
     const XNode* stations = document.Stations();
     for (const XNode* element : stations != nullptr ? stations->GetChilds() : std::vector<XNode*>())
     {
         if (!IsRepeaterElement(element))
             continue;
-        const std::wstring guid = ChildText(element, L"RepeaterGUID");
-        const std::wstring radioId = ChildText(element, L"RadioID");
+        const std::wstring_view guid = ChildView(element, L"RepeaterGUID");
+        const std::wstring_view radioId = ChildView(element, L"RadioID");
         if (guid.empty() || radioId.empty())
         {
             ++m_report.brokenElements;
             continue;
         }
         ++m_report.slotElements;
-        auto found =
-            std::find_if(repeaters.begin(), repeaters.end(),
-                         [&radioId](const RepeaterInfo& r) { return r.radioId == radioId; });
-        if (found == repeaters.end())
-            found = repeaters.insert(repeaters.end(), RepeaterInfo{});
-        RepeaterInfo& repeater = *found;
+        const auto [place, added] = rowOf.try_emplace(radioId, repeaters.size());
+        if (added)
+            repeaters.emplace_back();
+        RepeaterInfo& repeater = repeaters[place->second];
         // Elements of one Radio ID form one repeater, whatever their GUIDs: each later element
         // overwrites what an earlier one gave.
         if (!repeater.repeaterGuid.empty() && repeater.repeaterGuid != guid)
-            AppendOnce(m_report.mergedRadioIds, radioId);
-        repeater.repeaterGuid = guid;
-        repeater.radioId = radioId;
-        repeater.alias = ChildText(element, L"RepeaterAlias");
-        repeater.ipSiteId = ChildText(element, L"IPSiteID");
-        repeater.pseudoId = ChildText(element, L"PseudoID");
+            AppendOnce(m_report.mergedRadioIds, std::wstring(radioId));
+        repeater.repeaterGuid.assign(guid);
+        repeater.radioId.assign(radioId);
+        repeater.alias.assign(ChildView(element, L"RepeaterAlias"));
+        repeater.ipSiteId.assign(ChildView(element, L"IPSiteID"));
+        repeater.pseudoId.assign(ChildView(element, L"PseudoID"));
 
-        const std::wstring slotId = ChildText(element, L"SlotID");
+        const std::wstring_view slotId = ChildView(element, L"SlotID");
         if (slotId != L"1" && slotId != L"2")
-            AppendOnce(m_report.otherSlotIds, radioId);
+            AppendOnce(m_report.otherSlotIds, std::wstring(radioId));
         RepeaterSlot& slot = repeater.slots[slotId == L"1" ? 0 : 1];
         const XNode* rtp = element->GetChild(L"RTPConfig");
-        slot.rtpEnable = docvalues::UnsignedValue(ChildText(rtp, L"RTPEnable"));
-        slot.rtpType = docvalues::UnsignedValue(ChildText(rtp, L"RTPType"));
-        slot.guid = ChildText(element, L"GUID");
-        slot.name = ChildText(element, L"Name");
-        slot.subNetId = ChildText(element, L"SubNetID");
-        slot.used = ChildText(element, L"Used") == L"TRUE";
-        slot.isData = docvalues::IntValue(ChildText(element, L"IsData"));
-        slot.isLocalSlot = ChildText(element, L"IsLocalSlot") == L"1";
+        slot.rtpEnable = docvalues::UnsignedValue(ChildView(rtp, L"RTPEnable"));
+        slot.rtpType = docvalues::UnsignedValue(ChildView(rtp, L"RTPType"));
+        slot.guid.assign(ChildView(element, L"GUID"));
+        slot.name.assign(ChildView(element, L"Name"));
+        slot.subNetId.assign(ChildView(element, L"SubNetID"));
+        slot.used = ChildView(element, L"Used") == L"TRUE";
+        slot.isData = docvalues::IntValue(ChildView(element, L"IsData"));
+        slot.isLocalSlot = ChildView(element, L"IsLocalSlot") == L"1";
     }
     m_repeaters.Assign(std::move(repeaters));
 }
