@@ -50,6 +50,70 @@ void AppendOnce(std::vector<std::wstring>& list, const std::wstring& value)
         list.push_back(value);
 }
 
+// The texts of a slot element that a load reads, found in one pass over its children: the
+// first child of each name counts, as a lookup by name finds it. A long station list loads
+// without searching every element's children once per text.
+class CSlotElementTexts
+{
+public:
+    enum Text
+    {
+        Type,
+        RepeaterGuid,
+        RadioId,
+        RepeaterAlias,
+        IpSiteId,
+        PseudoId,
+        SlotId,
+        Guid,
+        Name,
+        SubNetId,
+        Used,
+        IsData,
+        IsLocalSlot,
+        Count,
+    };
+
+    explicit CSlotElementTexts(const XNode& element)
+    {
+        static constexpr std::wstring_view kNames[Count] = {
+            L"Type",     L"RepeaterGUID", L"RadioID",    L"RepeaterAlias", L"IPSiteID",
+            L"PseudoID", L"SlotID",       L"GUID",       L"Name",          L"SubNetID",
+            L"Used",     L"IsData",       L"IsLocalSlot"};
+        const std::wstring_view rtpName = L"RTPConfig";
+        for (size_t i = 0; i < element.GetChildCount(); ++i)
+        {
+            const XNode* child = element.GetChild(i);
+            const std::wstring_view name = child->name.View();
+            if (m_rtp == nullptr && name == rtpName)
+            {
+                m_rtp = child;
+                continue;
+            }
+            for (size_t text = 0; text < Count; ++text)
+            {
+                // The first letters tell most names apart before a whole comparison.
+                if (!m_found[text] && name.size() == kNames[text].size() && !name.empty() &&
+                    name[0] == kNames[text][0] && name == kNames[text])
+                {
+                    m_texts[text] = child->value.View();
+                    m_found[text] = true;
+                    break;
+                }
+            }
+        }
+    }
+
+    std::wstring_view operator[](Text text) const { return m_texts[text]; }
+    // The RTPConfig child, or null.
+    const XNode* Rtp() const { return m_rtp; }
+
+private:
+    std::array<std::wstring_view, Count> m_texts{};
+    std::array<bool, Count> m_found{};
+    const XNode* m_rtp = nullptr;
+};
+
 // The children a slot element carries, in the order a save sets them (after Type, before
 // Volum and RTPConfig).
 std::vector<std::pair<const wchar_t*, std::wstring>> SlotValues(const RepeaterInfo& repeater,
@@ -224,12 +288,18 @@ void CRepeaterSettings::Load(const CGatewayConfigDoc& document, const CToolFiles
     // The texts are read in place from the document, which outlives the load.
     std::unordered_map<std::wstring_view, size_t> rowOf;
     const XNode* stations = document.Stations();
-    for (const XNode* element : stations != nullptr ? stations->GetChilds() : std::vector<XNode*>())
+    const size_t count = stations != nullptr ? stations->GetChildCount() : 0;
+    // Two slot elements a repeater, as the tool writes them.
+    repeaters.reserve(count / 2);
+    rowOf.reserve(count / 2);
+    for (size_t i = 0; i < count; ++i)
     {
-        if (!IsRepeaterElement(element))
+        const CSlotElementTexts element(*stations->GetChild(i));
+        using T = CSlotElementTexts;
+        if (!rz::EqualsNoCase(element[T::Type], std::wstring_view(L"Repeater")))
             continue;
-        const std::wstring_view guid = ChildView(element, L"RepeaterGUID");
-        const std::wstring_view radioId = ChildView(element, L"RadioID");
+        const std::wstring_view guid = element[T::RepeaterGuid];
+        const std::wstring_view radioId = element[T::RadioId];
         if (guid.empty() || radioId.empty())
         {
             ++m_report.brokenElements;
@@ -246,23 +316,22 @@ void CRepeaterSettings::Load(const CGatewayConfigDoc& document, const CToolFiles
             AppendOnce(m_report.mergedRadioIds, std::wstring(radioId));
         repeater.repeaterGuid.assign(guid);
         repeater.radioId.assign(radioId);
-        repeater.alias.assign(ChildView(element, L"RepeaterAlias"));
-        repeater.ipSiteId.assign(ChildView(element, L"IPSiteID"));
-        repeater.pseudoId.assign(ChildView(element, L"PseudoID"));
+        repeater.alias.assign(element[T::RepeaterAlias]);
+        repeater.ipSiteId.assign(element[T::IpSiteId]);
+        repeater.pseudoId.assign(element[T::PseudoId]);
 
-        const std::wstring_view slotId = ChildView(element, L"SlotID");
+        const std::wstring_view slotId = element[T::SlotId];
         if (slotId != L"1" && slotId != L"2")
             AppendOnce(m_report.otherSlotIds, std::wstring(radioId));
         RepeaterSlot& slot = repeater.slots[slotId == L"1" ? 0 : 1];
-        const XNode* rtp = element->GetChild(L"RTPConfig");
-        slot.rtpEnable = docvalues::UnsignedValue(ChildView(rtp, L"RTPEnable"));
-        slot.rtpType = docvalues::UnsignedValue(ChildView(rtp, L"RTPType"));
-        slot.guid.assign(ChildView(element, L"GUID"));
-        slot.name.assign(ChildView(element, L"Name"));
-        slot.subNetId.assign(ChildView(element, L"SubNetID"));
-        slot.used = ChildView(element, L"Used") == L"TRUE";
-        slot.isData = docvalues::IntValue(ChildView(element, L"IsData"));
-        slot.isLocalSlot = ChildView(element, L"IsLocalSlot") == L"1";
+        slot.rtpEnable = docvalues::UnsignedValue(ChildView(element.Rtp(), L"RTPEnable"));
+        slot.rtpType = docvalues::UnsignedValue(ChildView(element.Rtp(), L"RTPType"));
+        slot.guid.assign(element[T::Guid]);
+        slot.name.assign(element[T::Name]);
+        slot.subNetId.assign(element[T::SubNetId]);
+        slot.used = element[T::Used] == L"TRUE";
+        slot.isData = docvalues::IntValue(element[T::IsData]);
+        slot.isLocalSlot = element[T::IsLocalSlot] == L"1";
     }
     m_repeaters.Assign(std::move(repeaters));
 }
