@@ -3,6 +3,7 @@
 #include "controls/NumEdit.h"
 #include "controls/PortEdit.h"
 #include "lang/Language.h"
+#include "pages/RepeaterListModel.h"
 #include "ui/LanguageTexts.h"
 #include "ui/ListEditor.h"
 #include "ui/MessageBox.h"
@@ -12,14 +13,13 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGridLayout>
-#include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTableWidget>
+#include <QTableView>
 #include <QToolButton>
 #include <algorithm>
 
@@ -28,6 +28,7 @@ namespace
 
 constexpr int kMargin = 10;
 constexpr int kGroupGap = 8;
+constexpr int kGap = 6;
 // The list's columns: Radio ID, Alias, IP Site ID.
 constexpr int kColumnWidths[3] = {130, 183, 130};
 // Rows the list is tall enough to show without scrolling.
@@ -53,13 +54,6 @@ QLabel* Label(QWidget* parent, int id, const char* text)
 QCheckBox* CheckBox(QWidget* parent, int id, const char* text)
 {
     return WithId(new QCheckBox(QString::fromUtf8(text), parent), id);
-}
-
-QTableWidgetItem* CentredItem(const std::wstring& text)
-{
-    auto* item = new QTableWidgetItem(ToQString(text));
-    item->setTextAlignment(Qt::AlignCenter);
-    return item;
 }
 
 // A number or port field as the model describes it.
@@ -115,7 +109,8 @@ CRepeaterDlg::CRepeaterDlg(QWidget* parent) : CRepeaterPageBase(parent)
     m_groups[0].body = BuildPortsBody();
     m_groups[1].body = BuildRepeatersBody();
 
-    connect(m_list, &QTableWidget::itemSelectionChanged, this, &CRepeaterDlg::OnSelectionChanged);
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CRepeaterDlg::OnSelectionChanged);
     connect(m_add, &QPushButton::clicked, this, &CRepeaterDlg::OnAdd);
     connect(m_change, &QPushButton::clicked, this, &CRepeaterDlg::OnChange);
     connect(m_remove, &QPushButton::clicked, this, &CRepeaterDlg::OnRemove);
@@ -132,35 +127,21 @@ CRepeaterDlg::CRepeaterDlg(QWidget* parent) : CRepeaterPageBase(parent)
 QWidget* CRepeaterDlg::BuildPortsBody()
 {
     auto* body = new QWidget(this);
-    auto* grid = new QGridLayout(body);
-    grid->setContentsMargins(kMargin, 0, 0, 0);
     const auto& settings = CRepeaterSettings::PortSettings();
     for (size_t i = 0; i < settings.size(); ++i)
     {
-        const int row = static_cast<int>(i / 3);
-        const int column = static_cast<int>(i % 3) * 2;
-        grid->addWidget(Label(body, settings[i].labelId, kPortLabels[i]), row, column);
+        m_portLabels[i] = Label(body, settings[i].labelId, kPortLabels[i]);
         m_ports[i] = WithId(NumberField(body, settings[i].field), settings[i].fieldId);
-        // Room for a port number, not for a sentence.
-        m_ports[i]->setFixedWidth(
-            m_ports[i]->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 12);
-        grid->addWidget(m_ports[i], row, column + 1);
     }
-    grid->setColumnStretch(6, 1);
     return body;
 }
 
 QWidget* CRepeaterDlg::BuildRepeatersBody()
 {
     auto* body = new QWidget(this);
-    auto* grid = new QGridLayout(body);
-    grid->setContentsMargins(kMargin, 0, 0, 0);
-
-    m_list = WithId(new QTableWidget(body), kRepeaterList);
-    m_list->setColumnCount(3);
-    // The headings are fixed: no language renames them.
-    m_list->setHorizontalHeaderLabels(
-        {QStringLiteral("Radio ID"), QStringLiteral("Alias"), QStringLiteral("IP Site ID")});
+    m_list = WithId(new QTableView(body), kRepeaterList);
+    m_listModel = new CRepeaterListModel(m_settings, this);
+    m_list->setModel(m_listModel);
     m_list->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     m_list->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_list->horizontalHeader()->setSectionsMovable(false);
@@ -172,67 +153,45 @@ QWidget* CRepeaterDlg::BuildRepeatersBody()
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setShowGrid(true);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    grid->addWidget(m_list, 0, 0, 1, 4, Qt::AlignLeft);
 
     m_add = WithId(new QPushButton(QStringLiteral("Add"), body), kAddButton);
     m_remove = WithId(new QPushButton(QStringLiteral("Del"), body), kRemoveButton);
     m_change = WithId(new QPushButton(QStringLiteral("Edit"), body), kChangeButton);
-    auto* buttons = new QHBoxLayout;
     for (QPushButton* button : {m_add, m_remove, m_change})
-    {
         button->setAutoDefault(false);
-        buttons->addWidget(button);
-    }
-    buttons->addStretch(1);
-    grid->addLayout(buttons, 1, 0, 1, 4);
 
+    m_radioIdLabel = Label(body, 1124, "Radio ID");
     m_radioId = WithId(NumEditField(body, CRepeaterSettings::RadioIdField()), kRadioIdEdit);
+    m_aliasLabel = Label(body, 1054, "Alias");
     m_alias = WithId(TextField(body, CRepeaterSettings::AliasField()), kAliasEdit);
+    m_ipSiteIdLabel = Label(body, 1125, "IP Site ID");
     m_ipSiteId = WithId(NumEditField(body, CRepeaterSettings::IpSiteIdField()), kIpSiteIdEdit);
+    m_pseudoIdLabel = Label(body, 1259, "Pseudo ID");
     m_pseudoId = WithId(TextField(body, CRepeaterSettings::PseudoIdField()), kPseudoIdEdit);
     // A Radio ID or IP Site ID typed alone changes nothing yet: the repeater's Save does.
     m_radioId->SetNotify(false);
     m_ipSiteId->SetNotify(false);
-    grid->addWidget(Label(body, 1124, "Radio ID"), 2, 0);
-    grid->addWidget(m_radioId, 2, 1);
-    grid->addWidget(Label(body, 1054, "Alias"), 2, 2);
-    grid->addWidget(m_alias, 2, 3);
-    grid->addWidget(Label(body, 1125, "IP Site ID"), 3, 0);
-    grid->addWidget(m_ipSiteId, 3, 1);
-    grid->addWidget(Label(body, 1259, "Pseudo ID"), 3, 2);
-    grid->addWidget(m_pseudoId, 3, 3);
 
     const char* const slotNames[2] = {"Slot1", "Slot2"};
     for (size_t slot = 0; slot < m_slots.size(); ++slot)
     {
         const SlotIds& ids = kSlotIds[slot];
         const int slotNumber = static_cast<int>(slot) + 1;
-        const int column = static_cast<int>(slot) * 2;
         SlotControls& controls = m_slots[slot];
         controls.used = CheckBox(body, ids.used, slotNames[slot]);
+        controls.aliasLabel = Label(body, ids.aliasLabel, "Alias");
         controls.alias =
             WithId(TextField(body, CRepeaterSettings::SlotAliasField(slotNumber)), ids.alias);
+        controls.subNetIdLabel = Label(body, ids.subNetIdLabel, "SubnetID");
         controls.subNetId = WithId(
             NumEditField(body, CRepeaterSettings::SlotSubNetIdField(slotNumber)), ids.subNetId);
         controls.quickGps = CheckBox(body, ids.quickGps, "Quick GPS");
         controls.gpsData = CheckBox(body, ids.gpsData, "GPS Data Repeater");
         controls.ipSiteChannel = CheckBox(body, ids.ipSiteChannel, "IP Site Channel");
         controls.encrypt = CheckBox(body, ids.encrypt, "Encrypt Slot");
+        controls.rtpTypeLabel = Label(body, ids.rtpTypeLabel, "RTP Type");
         controls.rtpType = WithId(new QComboBox(body), ids.rtpType);
-
-        int row = 4;
-        grid->addWidget(controls.used, row++, column, 1, 2);
-        grid->addWidget(Label(body, ids.aliasLabel, "Alias"), row, column);
-        grid->addWidget(controls.alias, row++, column + 1);
-        grid->addWidget(Label(body, ids.subNetIdLabel, "SubnetID"), row, column);
-        grid->addWidget(controls.subNetId, row++, column + 1);
-        for (QCheckBox* box :
-             {controls.quickGps, controls.gpsData, controls.ipSiteChannel, controls.encrypt})
-            grid->addWidget(box, row++, column + 1);
-        grid->addWidget(Label(body, ids.rtpTypeLabel, "RTP Type"), row, column);
-        grid->addWidget(controls.rtpType, row++, column + 1);
     }
-    grid->setColumnStretch(4, 1);
     return body;
 }
 
@@ -262,13 +221,14 @@ void CRepeaterDlg::OnInitDialog()
     EndRepeaterEdit();
     m_add->setEnabled(true);
 
+    m_listModel->BeginChange();
     if (const CPageContext* context = Context(); context != nullptr && context->document != nullptr)
         m_settings.Load(*context->document, context->files);
+    m_listModel->EndChange();
     for (size_t slot = 0; slot < m_slots.size(); ++slot)
         FillRtpTypes(m_slots[slot].rtpType, CRtpTypeList::kNone);
     for (size_t i = 0; i < m_ports.size(); ++i)
         m_ports[i]->setText(ToQString(m_settings.ports[i]));
-    FillList();
 
     ApplyLanguageTexts(this, kDialogId, true);
 }
@@ -284,12 +244,7 @@ void CRepeaterDlg::LoadLanguage()
     m_list->horizontalHeader()->setFont(font);
     // The RTP types are text IDs: their labels follow the language.
     for (SlotControls& controls : m_slots)
-    {
-        const int index = controls.rtpType->currentIndex();
-        const uint32_t current =
-            index >= 0 ? controls.rtpType->itemData(index).toUInt() : CRtpTypeList::kNone;
-        FillRtpTypes(controls.rtpType, current);
-    }
+        RelabelRtpTypes(controls.rtpType);
     PlaceGroups();
 }
 
@@ -307,65 +262,175 @@ void CRepeaterDlg::ToggleGroup(int group)
     PlaceGroups();
 }
 
+int CRepeaterDlg::RowHeight() const
+{
+    return std::max(m_radioId->sizeHint().height(), m_slots[0].rtpType->sizeHint().height());
+}
+
+QSize CRepeaterDlg::PlacePorts(int row)
+{
+    const QFontMetrics metrics = m_groups[0].body->fontMetrics();
+    // Room for a port number, not for a sentence.
+    const int fieldWidth = metrics.horizontalAdvance(QStringLiteral("0000000")) + 12;
+    constexpr int kColumns = 3;
+    int labelWidths[kColumns] = {};
+    for (size_t i = 0; i < m_ports.size(); ++i)
+    {
+        int& width = labelWidths[i % kColumns];
+        width = std::max(width, metrics.horizontalAdvance(m_portLabels[i]->text()));
+    }
+    int columnX[kColumns] = {};
+    int x = kMargin;
+    for (int column = 0; column < kColumns; ++column)
+    {
+        columnX[column] = x;
+        x += labelWidths[column] + kGap + fieldWidth + 2 * kGap;
+    }
+    int y = 0;
+    for (size_t i = 0; i < m_ports.size(); ++i)
+    {
+        const size_t column = i % kColumns;
+        y = static_cast<int>(i / kColumns) * (row + kGap);
+        m_portLabels[i]->setGeometry(columnX[column], y, labelWidths[column], row);
+        m_ports[i]->setGeometry(columnX[column] + labelWidths[column] + kGap, y, fieldWidth, row);
+    }
+    return QSize(x, y + row);
+}
+
+QSize CRepeaterDlg::PlaceRepeaters(int row)
+{
+    const QFontMetrics metrics = m_groups[1].body->fontMetrics();
+    m_list->move(kMargin, 0);
+    int y = m_list->height() + kGap;
+
+    int buttonWidth = 80;
+    for (const QPushButton* button : {m_add, m_remove, m_change})
+        buttonWidth = std::max(buttonWidth, metrics.horizontalAdvance(button->text()) + 24);
+    int x = kMargin;
+    for (QPushButton* button : {m_add, m_remove, m_change})
+    {
+        button->setGeometry(x, y, buttonWidth, row);
+        x += buttonWidth + kGap;
+    }
+    y += row + 2 * kGap;
+
+    // Two columns: the repeater's fields, then each slot's below them.
+    const QLabel* const labels[2][5] = {{m_radioIdLabel, m_ipSiteIdLabel, m_slots[0].aliasLabel,
+                                         m_slots[0].subNetIdLabel, m_slots[0].rtpTypeLabel},
+                                        {m_aliasLabel, m_pseudoIdLabel, m_slots[1].aliasLabel,
+                                         m_slots[1].subNetIdLabel, m_slots[1].rtpTypeLabel}};
+    const int fieldWidth = metrics.horizontalAdvance(QLatin1Char('x')) * 20;
+    int labelWidths[2] = {};
+    int columnX[2] = {};
+    x = kMargin;
+    for (int column = 0; column < 2; ++column)
+    {
+        for (const QLabel* label : labels[column])
+            labelWidths[column] =
+                std::max(labelWidths[column], metrics.horizontalAdvance(label->text()));
+        columnX[column] = x;
+        x += labelWidths[column] + kGap + fieldWidth + 3 * kGap;
+    }
+    const auto place = [&](QWidget* label, QWidget* field, int column, int top)
+    {
+        if (label != nullptr)
+            label->setGeometry(columnX[column], top, labelWidths[column], row);
+        field->setGeometry(columnX[column] + labelWidths[column] + kGap, top, fieldWidth, row);
+    };
+    place(m_radioIdLabel, m_radioId, 0, y);
+    place(m_aliasLabel, m_alias, 1, y);
+    y += row + kGap;
+    place(m_ipSiteIdLabel, m_ipSiteId, 0, y);
+    place(m_pseudoIdLabel, m_pseudoId, 1, y);
+    y += row + 2 * kGap;
+    int bottom = y;
+    for (int column = 0; column < 2; ++column)
+    {
+        const SlotControls& controls = m_slots[static_cast<size_t>(column)];
+        int top = y;
+        controls.used->setGeometry(columnX[column], top, labelWidths[column] + kGap + fieldWidth,
+                                   row);
+        top += row + kGap;
+        place(controls.aliasLabel, controls.alias, column, top);
+        top += row + kGap;
+        place(controls.subNetIdLabel, controls.subNetId, column, top);
+        top += row + kGap;
+        for (QCheckBox* box :
+             {controls.quickGps, controls.gpsData, controls.ipSiteChannel, controls.encrypt})
+        {
+            place(nullptr, box, column, top);
+            top += row + kGap;
+        }
+        place(controls.rtpTypeLabel, controls.rtpType, column, top);
+        bottom = top + row;
+    }
+    return QSize(std::max(x, kMargin + m_list->width()), bottom);
+}
+
 void CRepeaterDlg::PlaceGroups()
 {
     // Placed at their design positions, from the origin.
     ResetScroll();
+    const int row = RowHeight();
+    const QSize sizes[2] = {PlacePorts(row), PlaceRepeaters(row)};
     int width = 0;
-    for (const Group& group : m_groups)
-        width = std::max({width, group.body->sizeHint().width(), group.header->sizeHint().width()});
+    for (size_t group = 0; group < m_groups.size(); ++group)
+        width = std::max({width, sizes[group].width(), m_groups[group].header->sizeHint().width()});
     int y = kMargin;
-    for (const Group& group : m_groups)
+    for (size_t group = 0; group < m_groups.size(); ++group)
     {
-        const int headerHeight = group.header->sizeHint().height();
-        group.header->setGeometry(kMargin, y, width, headerHeight);
+        const Group& placed = m_groups[group];
+        const int headerHeight = placed.header->sizeHint().height();
+        placed.header->setGeometry(kMargin, y, width, headerHeight);
         y += headerHeight + 2;
-        if (group.body->isHidden())
+        if (placed.body->isHidden())
             continue;
-        const int bodyHeight = group.body->sizeHint().height();
-        group.body->setGeometry(kMargin, y, width, bodyHeight);
-        y += bodyHeight + kGroupGap;
+        placed.body->setGeometry(kMargin, y, width, sizes[group].height());
+        y += sizes[group].height() + kGroupGap;
     }
     InitializeScroll(QSize(width + 2 * kMargin, y + kMargin));
 }
 
-void CRepeaterDlg::FillList()
-{
-    // Refilling is no choice of a row.
-    m_filling = true;
-    const auto& repeaters = m_settings.Repeaters();
-    m_list->clearContents();
-    m_list->setRowCount(repeaters.ShownRows());
-    const RepeaterInfo blank;
-    for (int row = 0; row < m_list->rowCount(); ++row)
-    {
-        const bool filled = repeaters.IsRow(static_cast<size_t>(row));
-        const RepeaterInfo& repeater = filled ? repeaters.Rows()[static_cast<size_t>(row)] : blank;
-        m_list->setItem(row, 0, CentredItem(repeater.radioId));
-        m_list->setItem(row, 1, CentredItem(repeater.alias));
-        m_list->setItem(row, 2, CentredItem(repeater.ipSiteId));
-    }
-    m_filling = false;
-}
-
 int CRepeaterDlg::SelectedRow() const
 {
-    const int row = m_list->currentRow();
+    const int row = m_list->currentIndex().row();
     return row >= 0 && m_list->selectionModel()->isRowSelected(row, QModelIndex()) ? row : -1;
 }
+
+namespace
+{
+
+std::wstring LookupLabel(const std::wstring& id)
+{
+    return lang::LookupText(id);
+}
+
+} // namespace
 
 void CRepeaterDlg::FillRtpTypes(QComboBox* list, uint32_t current)
 {
     list->clear();
-    const auto lookup = [](const std::wstring& id) { return lang::LookupText(id); };
     for (const CRtpTypeList::CEntry& entry : m_settings.RtpTypes().EntriesWith(current))
-        list->addItem(ToQString(CRtpTypeList::Label(entry, lookup)), QVariant(entry.value));
+        list->addItem(ToQString(CRtpTypeList::Label(entry, LookupLabel)), QVariant(entry.value));
     list->setCurrentIndex(list->findData(QVariant(current)));
+}
+
+void CRepeaterDlg::RelabelRtpTypes(QComboBox* list)
+{
+    const CRtpTypeList& types = m_settings.RtpTypes();
+    for (int i = 0; i < list->count(); ++i)
+    {
+        const uint32_t value = list->itemData(i).toUInt();
+        // A type the file does not list keeps its number.
+        if (const auto listed = types.IndexOf(value))
+            list->setItemText(
+                i, ToQString(CRtpTypeList::Label(types.Entries()[*listed], LookupLabel)));
+    }
 }
 
 void CRepeaterDlg::OnSelectionChanged()
 {
-    if (m_filling || InEditMode())
+    if (InEditMode())
         return;
     const int row = SelectedRow();
     if (row < 0 || !m_settings.Repeaters().IsRow(static_cast<size_t>(row)))
@@ -506,9 +571,11 @@ void CRepeaterDlg::SaveEntry()
     if (!InEditMode())
         return;
     const bool adding = m_mode == Mode::Adding;
+    m_listModel->BeginChange();
     const CEntryResult result =
         adding ? m_settings.AddRepeater(ReadEntry())
                : m_settings.ChangeRepeater(static_cast<size_t>(m_editRow), ReadEntry());
+    m_listModel->EndChange();
     if (result.status != CEntryResult::Done)
     {
         // The edit stays open with what was typed.
@@ -518,7 +585,6 @@ void CRepeaterDlg::SaveEntry()
     }
     const int row = adding ? static_cast<int>(m_settings.Repeaters().Count()) - 1 : m_editRow;
     LeaveEditMode();
-    FillList();
     EndRepeaterEdit();
     // The fields show what was kept (a list without a choice took its first RTP type).
     ShowEntry(m_settings.EntryOf(static_cast<size_t>(row)));
@@ -568,10 +634,11 @@ void CRepeaterDlg::OnRemove()
     }
     if (rows.empty())
         return;
+    m_listModel->BeginChange();
     m_settings.RemoveRepeaters(rows);
-    FillList();
+    m_listModel->EndChange();
     // The first row is chosen: the fields show its repeater, or nothing when it is blank.
-    m_list->setCurrentCell(0, 0);
+    m_list->setCurrentIndex(m_listModel->index(0, 0));
     m_list->selectRow(0);
     m_list->setFocus();
     OnSelectionChanged();

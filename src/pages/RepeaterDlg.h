@@ -8,12 +8,14 @@
 class CChangedEdit;
 class CListEditor;
 class CNumEdit;
+class CRepeaterListModel;
 class QAbstractButton;
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
-class QTableWidget;
+class QTableView;
 class QToolButton;
 
 // The repeater settings page: the port and timeout settings of the repeater interface and the
@@ -98,12 +100,15 @@ private:
     struct SlotControls
     {
         QCheckBox* used;
+        QLabel* aliasLabel;
         QLineEdit* alias;
+        QLabel* subNetIdLabel;
         CNumEdit* subNetId;
         QCheckBox* quickGps;
         QCheckBox* gpsData;
         QCheckBox* ipSiteChannel;
         QCheckBox* encrypt;
+        QLabel* rtpTypeLabel;
         QComboBox* rtpType;
     };
     struct Group
@@ -115,11 +120,16 @@ private:
     QWidget* BuildPortsBody();
     QWidget* BuildRepeatersBody();
     // Places the group headers and the open groups one below the other and takes their
-    // extent as the page's design size.
+    // extent as the page's design size. The controls sit at fixed places in their group, as
+    // in a dialog template, measured for the current font and texts.
     void PlaceGroups();
+    // Place the controls of a group; the size the group takes.
+    QSize PlacePorts(int rowHeight);
+    QSize PlaceRepeaters(int rowHeight);
+    // The height of a row of fields in the current font.
+    int RowHeight() const;
     void ToggleGroup(int group);
 
-    void FillList();
     void OnSelectionChanged();
     // Back to browsing: Add, Remove, Change and every repeater and slot control disabled.
     void EndRepeaterEdit();
@@ -138,25 +148,34 @@ private:
     RepeaterEntry ReadEntry() const;
     void ShowEntry(const RepeaterEntry& entry);
     void ClearEntry();
+    // Fills an RTP Type list with the types of the ini file and the slot's own type, choosing
+    // that one (nothing for kNone).
     void FillRtpTypes(QComboBox* list, uint32_t current);
+    // The labels of a filled list in the current language.
+    void RelabelRtpTypes(QComboBox* list);
     int SelectedRow() const;
 
     CRepeaterSettings m_settings;
     Mode m_mode = Mode::None;
     int m_editRow = -1; // the row a change applies to
-    bool m_filling = false;
     QAbstractButton* m_entrySave = nullptr;
     QAbstractButton* m_entryCancel = nullptr;
     CListEditor* m_listEditor = nullptr;
 
+    std::array<QLabel*, CRepeaterSettings::kPortCount> m_portLabels{};
     std::array<CChangedEdit*, CRepeaterSettings::kPortCount> m_ports{};
-    QTableWidget* m_list = nullptr;
+    CRepeaterListModel* m_listModel = nullptr;
+    QTableView* m_list = nullptr;
     QPushButton* m_add = nullptr;
     QPushButton* m_remove = nullptr;
     QPushButton* m_change = nullptr;
+    QLabel* m_radioIdLabel = nullptr;
     CNumEdit* m_radioId = nullptr;
+    QLabel* m_aliasLabel = nullptr;
     QLineEdit* m_alias = nullptr;
+    QLabel* m_ipSiteIdLabel = nullptr;
     CNumEdit* m_ipSiteId = nullptr;
+    QLabel* m_pseudoIdLabel = nullptr;
     QLineEdit* m_pseudoId = nullptr;
     std::array<SlotControls, 2> m_slots{};
     std::array<Group, 2> m_groups{};

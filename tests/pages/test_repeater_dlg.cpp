@@ -16,7 +16,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -62,7 +62,7 @@ protected:
         return control;
     }
     QPushButton* Button(int id) const { return Control<QPushButton>(id); }
-    QTableWidget* List() const { return Control<QTableWidget>(Ids::kRepeaterList); }
+    QTableView* List() const { return Control<QTableView>(Ids::kRepeaterList); }
     QString Text(int id) const { return Control<QLineEdit>(id)->text(); }
     bool Checked(int id) const { return Control<QCheckBox>(id)->isChecked(); }
     bool Enabled(int id) const { return Control(id)->isEnabled(); }
@@ -89,9 +89,9 @@ protected:
     }
     QString Cell(int row, int column) const
     {
-        const QTableWidgetItem* item = List()->item(row, column);
-        return item != nullptr ? item->text() : QString("<none>");
+        return List()->model()->index(row, column).data().toString();
     }
+    int Rows() const { return List()->model()->rowCount(); }
     // A click on a button, or on a check box's indicator (a check box is wider than the part
     // that takes clicks).
     void Click(int id)
@@ -108,7 +108,7 @@ protected:
     }
     void ClickRow(int row)
     {
-        const QRect cell = List()->visualItemRect(List()->item(row, 0));
+        const QRect cell = List()->visualRect(List()->model()->index(row, 0));
         QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, cell.center());
     }
     void Type(int fieldId, const QString& text)
@@ -140,20 +140,20 @@ const std::initializer_list<int> kSlot2 = {1130, 1133, 1231, 1131, 1187, 1235, 1
 
 TEST_F(RepeaterDlgTest, TheListAndTheFieldsShowTheDocument)
 {
-    EXPECT_EQ(List()->rowCount(), 6);
+    EXPECT_EQ(Rows(), 6);
     EXPECT_EQ(Cell(0, 0), "1001");
     EXPECT_EQ(Cell(0, 1), "Hill site");
     EXPECT_EQ(Cell(0, 2), "1");
     EXPECT_EQ(Cell(1, 0), "1002");
     EXPECT_EQ(Cell(1, 1), "Quay");
     EXPECT_EQ(Cell(2, 0), "");
-    EXPECT_EQ(List()->item(0, 1)->textAlignment(), Qt::AlignCenter);
+    EXPECT_EQ(List()->model()->index(0, 1).data(Qt::TextAlignmentRole).toInt(), Qt::AlignCenter);
     const int widths[3] = {130, 183, 130};
     const char* headings[3] = {"Radio ID", "Alias", "IP Site ID"};
     for (int column = 0; column < 3; ++column)
     {
         EXPECT_EQ(List()->columnWidth(column), widths[column]);
-        EXPECT_EQ(List()->horizontalHeaderItem(column)->text(), headings[column]);
+        EXPECT_EQ(List()->model()->headerData(column, Qt::Horizontal).toString(), headings[column]);
     }
     EXPECT_EQ(Text(1147), "30009");
     EXPECT_EQ(Text(1176), "30010");
@@ -212,7 +212,7 @@ TEST_F(RepeaterDlgTest, TheListAndTheFieldsShowTheDocument)
     ReapplyLanguageTexts();
     EXPECT_EQ(Control<QLabel>(1124)->text(), "Funk-ID");
     EXPECT_EQ(Control<QToolButton>(Ids::kPortsHeader)->text(), "Port-Einstellungen");
-    EXPECT_EQ(List()->horizontalHeaderItem(0)->text(), "Radio ID");
+    EXPECT_EQ(List()->model()->headerData(0, Qt::Horizontal).toString(), "Radio ID");
 }
 
 TEST_F(RepeaterDlgTest, TheCheckBoxesOfASlotEnableItsControls)
@@ -357,7 +357,7 @@ TEST_F(RepeaterDlgTest, AddRefusesWhatIsMissingAndATakenRadioIdAndStaysOpen)
     EXPECT_EQ(Cell(2, 0), "1003");
     EXPECT_EQ(Cell(2, 1), "Repeater1");
     EXPECT_EQ(Cell(2, 2), "4");
-    EXPECT_EQ(List()->rowCount(), 6);
+    EXPECT_EQ(Rows(), 6);
     EXPECT_EQ(ListButtons(), "100");
     EXPECT_TRUE(MainButtonsShown());
 
@@ -458,7 +458,7 @@ protected:
 
 TEST_F(RepeaterDlgEmptyTest, NoRepeaterGivesSixBlankRowsAndThePortDefaults)
 {
-    EXPECT_EQ(List()->rowCount(), 6);
+    EXPECT_EQ(Rows(), 6);
     for (int row = 0; row < 6; ++row)
         EXPECT_EQ(Cell(row, 0), "");
     const std::pair<int, const char*> defaults[] = {
