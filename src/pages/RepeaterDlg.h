@@ -80,11 +80,13 @@ public:
     // The frame's Save: the entry is checked by the model; a refusal is shown and the edit
     // stays open.
     void SaveEntry() override;
+    // The frame's Cancel: no record changes; a cancelled change shows its repeater again.
     void CancelEntry() override;
     void Refresh() override;
     // Writes the port settings and the repeaters into the document; never fails.
     bool SaveConfig() override;
-    // The language font on every control, then the groups laid out anew for it.
+    // The language font on every control, the RTP types' labels in the language, then the
+    // groups laid out anew for the new texts.
     void LoadLanguage() override;
 
     Mode EditMode() const { return m_mode; }
