@@ -11,8 +11,7 @@
 #include "pages/DlgRepeaterFrame.h"
 #include "pages/LanguageDlg.h"
 #include "pages/OtherSetDialog.h"
-#include "pages/UnavailablePage.h"
-#include "pages/UnavailableRepeaterPage.h"
+#include "pages/RepeaterDlg.h"
 #include "platform/DebugOutput.h"
 #include "platform/FileIO.h"
 #include "platform/Paths.h"
@@ -166,7 +165,7 @@ void CRaviraZazuDlg::BuildPages()
     m_pages = {
         {kBasicTitle, new CDlgPageFrame(190, new CBaseSetDialog)},
         {kStationTitle, new CDlgPageFrame(192, new CDSSETDialog)},
-        {kRepeaterTitle, new CDlgRepeaterFrame([] { return new CUnavailableRepeaterPage; })},
+        {kRepeaterTitle, new CDlgRepeaterFrame([] { return new CRepeaterDlg; })},
         {kLanguageTitle, new CLanguageDlg},
         {kOthersTitle, new COtherSetDialog},
     };

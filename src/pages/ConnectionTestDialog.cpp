@@ -115,7 +115,7 @@ void CConnectionTestDialog::OnFinished(int messageId)
     if (m_worker.joinable())
         m_worker.join();
     hide();
-    emit testFinished(messageId);
+    Q_EMIT testFinished(messageId);
 }
 
 QString CConnectionTestDialog::RadioText() const

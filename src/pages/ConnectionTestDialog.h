@@ -40,7 +40,7 @@ public:
     QString AttemptText() const;
     QPushButton* CancelButton() const { return m_cancelButton; }
 
-signals:
+Q_SIGNALS:
     // The test has ended (its thread has too) with the text ID of its message, or kCancelled.
     void testFinished(int messageId);
 

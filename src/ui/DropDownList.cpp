@@ -4,6 +4,6 @@ CDropDownList::CDropDownList(QWidget* parent) : QComboBox(parent) {}
 
 void CDropDownList::showPopup()
 {
-    emit droppingDown();
+    Q_EMIT droppingDown();
     QComboBox::showPopup();
 }

@@ -14,7 +14,7 @@ public:
 
     void showPopup() override;
 
-signals:
+Q_SIGNALS:
     // The list is about to open; the entries set now are those it shows.
     void droppingDown();
 };
