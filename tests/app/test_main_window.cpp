@@ -389,6 +389,54 @@ TEST_F(MainWindowTest, SaveAndRestartFromAFreshStartLeavesTheServiceRunning)
     EXPECT_EQ(savedPort(), L"4322");
 }
 
+TEST_F(MainWindowTest, StartFollowsAPausedServiceAndStaysThroughPendingChangesAndItsRemoval)
+{
+    m_systemd.SetActiveState(kUnit, "active");
+    CRaviraZazuDlg dialog(Options());
+    ASSERT_TRUE(dialog.OnInitDialog());
+    dialog.show();
+    QPushButton* start = Button(&dialog, 3);
+    // The service is first seen while a page edit hides the main buttons: Start stays
+    // hidden with them until the edit ends.
+    dialog.ShowMainButtons(false);
+    RZ_TRY_TRUE(dialog.IsRunning(), 2000);
+    EXPECT_FALSE(start->isVisible());
+    dialog.ShowMainButtons(true);
+    EXPECT_TRUE(start->isVisible());
+    EXPECT_EQ(start->text(), "Stop");
+
+    // A paused (frozen) service does not run: Start.
+    m_systemd.AddUnit({kUnit, "Quorix MXR Gateway", "active", "frozen", "disabled"});
+    RZ_TRY_EQ(start->text(), QString("Start"), 2000);
+    EXPECT_FALSE(dialog.IsRunning());
+
+    // With changes pending the button keeps Save & Restart whatever the service does.
+    PostWindowMessage(&dialog, WM_CONFIG_MODIFIED);
+    QCoreApplication::processEvents();
+    m_systemd.AddUnit({kUnit, "Quorix MXR Gateway", "active", "running", "disabled"});
+    RZ_TRY_TRUE(dialog.IsRunning(), 2000);
+    EXPECT_EQ(start->text(), "Save && Restart");
+    EXPECT_EQ(dialog.CurrentStartLook(), CRaviraZazuDlg::StartLook::Pending);
+
+    // A service removed while the tool runs leaves the button in its place.
+    m_systemd.RemoveUnit(kUnit);
+    const int gets = m_systemd.Calls("Get");
+    RZ_TRY_TRUE(m_systemd.Calls("Get") > gets + 1, 2000);
+    rztest::WaitUntil([] { return false; }, 200); // the state reaches the window's thread
+    EXPECT_TRUE(dialog.IsServiceInstalled());
+    EXPECT_TRUE(start->isVisible());
+}
+
+TEST_F(MainWindowTest, ASecondCopyFindsTheWindowOnlyByTheEndOfItsTitle)
+{
+    CRaviraZazuDlg dialog(Options());
+    ASSERT_TRUE(dialog.OnInitDialog());
+    EXPECT_FALSE(dialog.ActivateIfTitled(""));
+    EXPECT_FALSE(dialog.ActivateIfTitled("Another Tool"));
+    EXPECT_TRUE(dialog.ActivateIfTitled("Config Tool"));
+    EXPECT_TRUE(dialog.isVisible());
+}
+
 TEST_F(MainWindowTest, AMissingDocumentEndsTheToolAfterSayingSo)
 {
     CTempDir data;
