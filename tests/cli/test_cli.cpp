@@ -15,8 +15,8 @@
 #include <poll.h>
 #include <sched.h>
 #include <spawn.h>
-#include <sys/mount.h>
 #include <sstream>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -1117,6 +1117,13 @@ TEST(Cli, ChoicesAreNamedByNameNumberOrLabel)
     EXPECT_EQ(unknown.status, CCliApp::kUsage);
     EXPECT_EQ(unknown.err, "ravirazazu-cli: codec: one of G.711u, G.711a or G.729a\n"
                            "Try 'ravirazazu-cli --help'.\n");
+
+    // The label is the chosen language's: German names knots Knoten.
+    ASSERT_EQ(doc.Run({"language", "set", "Deutsch"}).status, CCliApp::kDone);
+    ASSERT_EQ(doc.Run({"basic", "set", "speed-unit=KNOTEN"}).status, CCliApp::kDone);
+    const auto shown = doc.Json({"basic", "show"});
+    EXPECT_EQ(shown["speed-unit"], 2);
+    EXPECT_EQ(shown["speed-unit-name"], "Knoten");
 }
 
 TEST(Cli, RepeatersAreListedAsTheirSlotsAre)
@@ -1336,8 +1343,8 @@ TEST(Cli, ASaveThatFailsChangesNoOtherFile)
         if (::unshare(CLONE_NEWNS) != 0 ||
             ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
             ::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
-            ::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY,
-                    nullptr) != 0)
+            ::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) !=
+                0)
             ::_exit(77);
         const CliRun run = RunCli({"--document", path, "--tool-dir", dir.File("tool"), "basic",
                                    "set", "speed-unit=2", "local-port=7004"});
