@@ -3,6 +3,7 @@
 // the fields), beside filling a plain QTableWidget with the same 500 rows of three columns in
 // the same run. Qt runs on its offscreen platform. Two further rows split the page's cost:
 // creating the page alone, and reading the repeaters into the model alone.
+#include "RatioReporter.h"
 #include "config/GatewayConfigDoc.h"
 #include "model/RepeaterSettings.h"
 #include "pages/RepeaterDlg.h"
@@ -16,8 +17,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
-#include <set>
 #include <string>
 
 namespace
@@ -167,47 +166,6 @@ void BM_FillPlainTable(benchmark::State& state)
     }
 }
 
-// Passes every run on to the console and keeps its CPU time per iteration for the summary.
-class CRatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        // With repetitions, the mean of them; otherwise the one run.
-        for (const Run& run : runs)
-        {
-            if (run.error_occurred)
-                continue;
-            const std::string& name = run.run_name.function_name;
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "mean")
-            {
-                m_times[name] = run.GetAdjustedCPUTime();
-                m_fromMean.insert(name);
-            }
-            else if (run.run_type == Run::RT_Iteration && m_fromMean.count(name) == 0)
-            {
-                m_times[name] = run.GetAdjustedCPUTime();
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    void PrintRatio() const
-    {
-        const auto page = m_times.find("BM_OpenRepeaterPage");
-        const auto table = m_times.find("BM_FillPlainTable");
-        if (page == m_times.end() || table == m_times.end() || table->second <= 0)
-            return;
-        std::printf("\n%-40s %10s %8s\n", "ratio", "value", "target");
-        std::printf("%-40s %10.2f %8s\n", "open page / fill plain table",
-                    page->second / table->second, "<= 2.0");
-    }
-
-private:
-    std::map<std::string, double> m_times;
-    std::set<std::string> m_fromMean;
-};
-
 } // namespace
 
 BENCHMARK(BM_OpenRepeaterPage)->Unit(benchmark::kMillisecond);
@@ -223,9 +181,11 @@ int main(int argc, char** argv)
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
     std::printf("document: %d repeaters (%d slot elements)\n", kRepeaters, 2 * kRepeaters);
-    CRatioReporter reporter;
+    rzbench::CRatioReporter reporter({
+        {"open page / fill plain table", "BM_OpenRepeaterPage", "BM_FillPlainTable", "<= 2.0"},
+    });
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintRatio();
+    reporter.PrintRatios();
     benchmark::Shutdown();
     return 0;
 }
