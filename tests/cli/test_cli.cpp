@@ -463,6 +463,50 @@ TEST(Cli, CheckNamesTheValuesASaveRefuses)
                             "  - local-port=70000: Range: 1-65535 (a save refuses this value)\n");
 }
 
+TEST(Cli, CheckTakesFiveServersAndNamesBrokenSlotsInactiveEntriesAndAMissingGatewayConfig)
+{
+    CTempDir dir;
+    const std::string path = dir.File("GatewayConfig.XML");
+    const auto check = [&path](const std::wstring& root)
+    {
+        WriteBytes(path, rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
+                                       L"<MXRGateways>" +
+                                       root + L"</MXRGateways>"));
+        return RunCli({"--document", path, "check"});
+    };
+    // Five active servers are as many as the page takes; two slots without RadioID; an
+    // inactive entry without an address.
+    std::wstring servers;
+    for (const wchar_t* last : {L"1", L"2", L"3", L"4", L"5"})
+        servers += L"<RadioServer><Used>TRUE</Used><IPAddress>10.0.0." + std::wstring(last) +
+                   L"</IPAddress><IPPort>4001</IPPort></RadioServer>";
+    const CliRun run =
+        check(L"<GatewayConfig><Language>English</Language><RadioServers>" + servers +
+              L"</RadioServers><QuorixStations><Stations>"
+              L"<Station><Type>Repeater</Type><SlotID>1</SlotID></Station>"
+              L"<Station><Type>Repeater</Type><SlotID>2</SlotID></Station>"
+              L"<Station><Used>FALSE</Used><Name>Old</Name></Station>"
+              L"</Stations></QuorixStations></GatewayConfig>");
+    EXPECT_EQ(run.status, CCliApp::kRefused);
+    EXPECT_EQ(run.out, "Document:          " + path +
+                           "\nLanguage:          English\n"
+                           "Radio servers:     5 (5 active)\n"
+                           "Dispatch stations: 1 (0 active)\n"
+                           "Repeaters:         0 (0 slots)\n"
+                           "Problems:\n"
+                           "  - 2 repeater slots without RadioID or RepeaterGUID are removed at "
+                           "the next save\n"
+                           "Note: an entry Station without IPAddress is not active and is removed "
+                           "when the stations are saved\n");
+
+    const CliRun bare = check(L"<Other/>");
+    EXPECT_EQ(bare.status, CCliApp::kRefused);
+    EXPECT_NE(bare.out.find("Problems:\n  - GatewayConfig is missing: every setting shows its "
+                            "default\n"),
+              std::string::npos)
+        << bare.out;
+}
+
 TEST(Cli, SwitchesTakeTheirUsualSpellings)
 {
     CTempDir dir;
