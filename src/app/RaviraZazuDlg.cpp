@@ -262,10 +262,29 @@ bool CRaviraZazuDlg::OnInitDialog()
 
     // The service is watched on a thread of its own: the window never waits for the
     // service manager. Until the watch reports, Start shows as it does for a stopped service.
-    if (!m_watcher)
-        m_watcher = std::make_unique<CServiceWatch>(m_serviceName, m_options.serviceSafetyPoll);
-    m_watcher->AddListener(this, kServiceStateCheckEvent);
+    // The watch begins once the window has painted its first picture, which does not need
+    // it (or at a request that comes before): its bus connection would only compete with
+    // that picture for the processor.
+    m_watchWanted = true;
     return true;
+}
+
+void CRaviraZazuDlg::StartWatch()
+{
+    if (m_watcher || !m_watchWanted)
+        return;
+    m_watcher = std::make_unique<CServiceWatch>(m_serviceName, m_options.serviceSafetyPoll);
+    m_watcher->AddListener(this, kServiceStateCheckEvent);
+}
+
+void CRaviraZazuDlg::paintEvent(QPaintEvent* event)
+{
+    QDialog::paintEvent(event);
+    if (m_painted)
+        return;
+    // After the rest of this picture is painted.
+    m_painted = true;
+    QMetaObject::invokeMethod(this, &CRaviraZazuDlg::StartWatch, Qt::QueuedConnection);
 }
 
 void CRaviraZazuDlg::OnEvent(CEventBase* event)
@@ -280,6 +299,7 @@ void CRaviraZazuDlg::OnEvent(CEventBase* event)
 
 void CRaviraZazuDlg::DeleteWatcher()
 {
+    m_watchWanted = false;
     if (!m_watcher)
         return;
     m_watcher->RemoveListener(this, kServiceStateCheckEvent);
@@ -464,6 +484,7 @@ void CRaviraZazuDlg::OnApply()
 
 void CRaviraZazuDlg::OnStart()
 {
+    StartWatch();
     if (!m_watcher)
         return;
     if (m_pending)
@@ -488,6 +509,7 @@ void CRaviraZazuDlg::OnStart()
 
 void CRaviraZazuDlg::OnStop()
 {
+    StartWatch();
     if (m_watcher)
         m_watcher->Stop();
 }

@@ -74,6 +74,7 @@ public:
     void OnServiceState(uint32_t state);
     // Service state events (type 1124) from the watcher.
     void OnEvent(CEventBase* event) override;
+    // The watch; none before the first picture or request, and none without a service.
     CServiceWatch* Watcher() const { return m_watcher.get(); }
 
     // Brings the window to the front when its title ends with title (a second copy asks).
@@ -106,6 +107,7 @@ public slots:
 
 protected:
     bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void reject() override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -125,6 +127,8 @@ private:
     void RelabelTree();
     void EnterPending();
     void ShowStartAs(StartLook look);
+    // Starts watching the service, once OnInitDialog has found its name.
+    void StartWatch();
     void DeleteWatcher();
 
     Options m_options;
@@ -147,5 +151,7 @@ private:
     bool m_stateKnown = true;
     bool m_serviceSeen = false; // the watch has found the service once
     bool m_closing = false;
+    bool m_watchWanted = false; // a service to watch was configured, and the window is open
+    bool m_painted = false;     // the first picture has been painted
     StartLook m_startLook = StartLook::Start;
 };
