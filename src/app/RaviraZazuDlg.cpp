@@ -29,6 +29,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPalette>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -104,8 +105,14 @@ CRaviraZazuDlg::CRaviraZazuDlg(Options options, QWidget* parent)
     setSizeGripEnabled(true);
 
     m_title->setObjectName("titleBar");
-    m_title->setStyleSheet(
-        QStringLiteral("#titleBar { background: #1f4e79; color: white; padding: 8px 12px; }"));
+    // Colours and margins by palette: a style sheet would load the style sheet machinery at
+    // every start, for this one label.
+    QPalette titleColours = m_title->palette();
+    titleColours.setColor(QPalette::Window, QColor(0x1f, 0x4e, 0x79));
+    titleColours.setColor(QPalette::WindowText, Qt::white);
+    m_title->setPalette(titleColours);
+    m_title->setAutoFillBackground(true);
+    m_title->setContentsMargins(12, 8, 12, 8);
     m_tree->setObjectName("pageTree");
     m_tree->setHeaderHidden(true);
     m_tree->setRootIsDecorated(false);
@@ -162,17 +169,20 @@ CRaviraZazuDlg::~CRaviraZazuDlg()
 
 void CRaviraZazuDlg::BuildPages()
 {
+    // Each page is built the first time it is shown: a page that is never opened costs the
+    // start nothing.
     m_pages = {
-        {kBasicTitle, new CDlgPageFrame(190, new CBaseSetDialog)},
-        {kStationTitle, new CDlgPageFrame(192, new CUnavailablePage(153, kStationTitle))},
-        {kRepeaterTitle, new CDlgRepeaterFrame([] { return new CUnavailableRepeaterPage; })},
-        {kLanguageTitle, new CLanguageDlg},
-        {kOthersTitle, new COtherSetDialog},
+        {kBasicTitle, [] { return new CDlgPageFrame(190, new CBaseSetDialog); }},
+        {kStationTitle,
+         [] { return new CDlgPageFrame(192, new CUnavailablePage(153, kStationTitle)); }},
+        {kRepeaterTitle,
+         [] { return new CDlgRepeaterFrame([] { return new CUnavailableRepeaterPage; }); }},
+        {kLanguageTitle, [] { return new CLanguageDlg; }},
+        {kOthersTitle, [] { return new COtherSetDialog; }},
     };
     for (const PageEntry& entry : m_pages)
     {
-        entry.page->SetContext(&m_context);
-        m_stack->addWidget(Scrolled(entry.page));
+        m_stack->addWidget(new QWidget); // in place of the page until it is built
         auto* item = new QTreeWidgetItem(m_tree);
         item->setIcon(0, PageIcon(style(), entry.titleTextId));
         item->setSizeHint(0, QSize(kTreeWidth - 8, kIconSize + 8));
@@ -191,21 +201,33 @@ QWidget* CRaviraZazuDlg::Scrolled(CResizablePage* page)
     return area;
 }
 
-CResizablePage* CRaviraZazuDlg::Page(int index) const
+CResizablePage* CRaviraZazuDlg::Page(int index)
 {
-    return index >= 0 && index < PageCount() ? m_pages[static_cast<size_t>(index)].page : nullptr;
+    if (index < 0 || index >= PageCount())
+        return nullptr;
+    PageEntry& entry = m_pages[static_cast<size_t>(index)];
+    if (entry.page == nullptr)
+        PlacePage(index, entry.make());
+    return entry.page;
 }
 
 void CRaviraZazuDlg::SetPage(int index, CResizablePage* page)
 {
-    CResizablePage* old = Page(index);
-    if (old == nullptr || page == nullptr || old->IsCreated())
+    if (index < 0 || index >= PageCount() || page == nullptr)
         return;
+    const CResizablePage* old = m_pages[static_cast<size_t>(index)].page;
+    if (old != nullptr && old->IsCreated())
+        return;
+    PlacePage(index, page);
+}
+
+void CRaviraZazuDlg::PlacePage(int index, CResizablePage* page)
+{
     page->SetContext(&m_context);
-    QWidget* area = m_stack->widget(index);
+    QWidget* old = m_stack->widget(index);
     m_stack->insertWidget(index, Scrolled(page));
-    m_stack->removeWidget(area);
-    area->deleteLater();
+    m_stack->removeWidget(old);
+    old->deleteLater(); // with a page that was replaced before it was created
     m_pages[static_cast<size_t>(index)].page = page;
 }
 
@@ -445,7 +467,7 @@ bool CRaviraZazuDlg::SaveAll()
     m_context.changes = &changes;
     for (const PageEntry& entry : m_pages)
     {
-        if (!entry.page->IsCreated())
+        if (entry.page == nullptr || !entry.page->IsCreated())
             continue; // a page never opened has nothing to save
         if (!entry.page->SaveConfig())
         {
@@ -550,7 +572,9 @@ void CRaviraZazuDlg::OnCloseButton()
 
 bool CRaviraZazuDlg::CancelOpenEdit()
 {
-    CResizablePage* page = Page(m_stack->currentIndex());
+    const int index = m_stack->currentIndex();
+    CResizablePage* page =
+        index >= 0 && index < PageCount() ? m_pages[static_cast<size_t>(index)].page : nullptr;
     return page != nullptr && page->IsCreated() && page->CancelEdit();
 }
 

@@ -7,6 +7,7 @@
 
 #include <QDialog>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -85,7 +86,9 @@ public:
     // Shows the page at a tree position, creating its window the first time.
     void SelectPage(int index);
     int PageCount() const { return static_cast<int>(m_pages.size()); }
-    CResizablePage* Page(int index) const;
+    // The page at a tree position. It is built the first time it is shown or asked for;
+    // its window is created when it is first shown.
+    CResizablePage* Page(int index);
     // Replaces the page at a tree position before it is created (tests, later pages).
     void SetPage(int index, CResizablePage* page);
 
@@ -115,10 +118,15 @@ private:
     struct PageEntry
     {
         int titleTextId;
-        CResizablePage* page;
+        // Builds the page, once: when it is first shown or asked for.
+        std::function<CResizablePage*()> make;
+        CResizablePage* page = nullptr;
     };
 
+    // Lists the pages in the tree; builds none of them.
     void BuildPages();
+    // Puts a page into the page stack at a tree position, in place of what was there.
+    void PlacePage(int index, CResizablePage* page);
     // The page in a scroll area, as the page stack holds it.
     static QWidget* Scrolled(CResizablePage* page);
     void FitScreen();
