@@ -42,6 +42,7 @@ void CMessageBoxAnswerer::Check()
         return;
     m_texts.append(box->text());
     m_icons.append(box->icon());
+    m_titles.append(box->windowTitle());
     m_defaults.append(box->defaultButton() != nullptr ? box->standardButton(box->defaultButton())
                                                       : QMessageBox::NoButton);
     QStringList labels;

@@ -39,6 +39,7 @@ public:
     const QList<QMessageBox::Icon>& Icons() const { return m_icons; }
     // The labels of each box's buttons, as shown (shortcut markers removed).
     const QList<QStringList>& ButtonTexts() const { return m_buttons; }
+    const QStringList& Titles() const { return m_titles; }
     int Count() const { return static_cast<int>(m_texts.size()); }
 
 private:
@@ -52,6 +53,7 @@ private:
     QList<int> m_results;
     Qt::Key m_key = Qt::Key_unknown;
     QList<QStringList> m_buttons;
+    QStringList m_titles;
 };
 
 // Lives for the whole test program: a message box that opens while no CMessageBoxAnswerer

@@ -6,12 +6,12 @@
 #include "lang/Language.h"
 #include "logging/ToolLog.h"
 #include "pages/BaseSetDialog.h"
+#include "pages/DSSETDialog.h"
 #include "pages/DlgPageFrame.h"
 #include "pages/DlgRepeaterFrame.h"
 #include "pages/LanguageDlg.h"
 #include "pages/OtherSetDialog.h"
-#include "pages/UnavailablePage.h"
-#include "pages/UnavailableRepeaterPage.h"
+#include "pages/RepeaterDlg.h"
 #include "platform/DebugOutput.h"
 #include "platform/FileIO.h"
 #include "platform/Paths.h"
@@ -173,10 +173,8 @@ void CRaviraZazuDlg::BuildPages()
     // start nothing.
     m_pages = {
         {kBasicTitle, [] { return new CDlgPageFrame(190, new CBaseSetDialog); }},
-        {kStationTitle,
-         [] { return new CDlgPageFrame(192, new CUnavailablePage(153, kStationTitle)); }},
-        {kRepeaterTitle,
-         [] { return new CDlgRepeaterFrame([] { return new CUnavailableRepeaterPage; }); }},
+        {kStationTitle, [] { return new CDlgPageFrame(192, new CDSSETDialog); }},
+        {kRepeaterTitle, [] { return new CDlgRepeaterFrame([] { return new CRepeaterDlg; }); }},
         {kLanguageTitle, [] { return new CLanguageDlg; }},
         {kOthersTitle, [] { return new COtherSetDialog; }},
     };

@@ -102,7 +102,7 @@ public:
     StartLook CurrentStartLook() const { return m_startLook; }
     const std::wstring& ServiceName() const { return m_serviceName; }
 
-public slots:
+public Q_SLOTS:
     void OnApply();
     void OnStart();
     void OnStop();
