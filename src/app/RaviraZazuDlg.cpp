@@ -19,6 +19,7 @@
 #include "platform/TextCodec.h"
 #include "service/ServiceStateCheck.h"
 #include "service/ServiceWatch.h"
+#include "ui/DrawnIcons.h"
 #include "ui/LanguageTexts.h"
 #include "ui/MessageBox.h"
 #include "ui/QtText.h"
@@ -34,7 +35,6 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QStackedWidget>
-#include <QStyle>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -63,32 +63,21 @@ QPushButton* MakeButton(QWidget* parent, int controlId, const char* label)
     return button;
 }
 
-QIcon PageIcon(QStyle* style, int titleTextId)
+QIcon PageIcon(int titleTextId)
 {
-    QStyle::StandardPixmap pixmap = QStyle::SP_FileDialogInfoView;
     switch (titleTextId)
     {
     case kBasicTitle:
-        pixmap = QStyle::SP_FileDialogDetailedView;
-        break;
+        return MakeDrawnIcon(DrawnIcon::Settings);
     case kStationTitle:
-        pixmap = QStyle::SP_DriveNetIcon;
-        break;
+        return MakeDrawnIcon(DrawnIcon::Network);
     case kRepeaterTitle:
-        pixmap = QStyle::SP_ComputerIcon;
-        break;
+        return MakeDrawnIcon(DrawnIcon::Computer);
     case kLanguageTitle:
-        pixmap = QStyle::SP_MessageBoxQuestion;
-        break;
+        return MakeDrawnIcon(DrawnIcon::Question);
     default:
-        break;
+        return MakeDrawnIcon(DrawnIcon::Info);
     }
-    // Every tree image at the one size of the tree, whatever sizes the style has.
-    const QSize size(kIconSize, kIconSize);
-    QPixmap image = style->standardIcon(pixmap).pixmap(size);
-    if (image.size() != size)
-        image = image.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    return QIcon(image);
 }
 
 } // namespace
@@ -100,7 +89,7 @@ CRaviraZazuDlg::CRaviraZazuDlg(Options options, QWidget* parent)
       m_apply(MakeButton(this, 1, "Save")), m_close(MakeButton(this, 2, "Close"))
 {
     setObjectName("CRaviraZazuDlg");
-    setWindowIcon(style()->standardIcon(QStyle::SP_DriveNetIcon));
+    setWindowIcon(MakeDrawnIcon(DrawnIcon::Network));
     setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
     setSizeGripEnabled(true);
 
@@ -182,7 +171,7 @@ void CRaviraZazuDlg::BuildPages()
     {
         m_stack->addWidget(new QWidget); // in place of the page until it is built
         auto* item = new QTreeWidgetItem(m_tree);
-        item->setIcon(0, PageIcon(style(), entry.titleTextId));
+        item->setIcon(0, PageIcon(entry.titleTextId));
         item->setSizeHint(0, QSize(kTreeWidth - 8, kIconSize + 8));
     }
     RelabelTree();
@@ -366,7 +355,7 @@ void CRaviraZazuDlg::ShowStartAs(StartLook look)
 {
     if (look == StartLook::Pending)
     {
-        m_start->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
+        m_start->setIcon(MakeDrawnIcon(DrawnIcon::Reload));
         m_startLook = look;
         return;
     }
@@ -378,8 +367,7 @@ void CRaviraZazuDlg::ShowStartAs(StartLook look)
         return;
     if (!text.isEmpty())
         m_start->setText(ButtonText(text));
-    m_start->setIcon(style()->standardIcon(look == StartLook::Stop ? QStyle::SP_MediaStop
-                                                                   : QStyle::SP_MediaPlay));
+    m_start->setIcon(MakeDrawnIcon(look == StartLook::Stop ? DrawnIcon::Stop : DrawnIcon::Play));
     m_startLook = look;
     m_start->update();
 }
