@@ -2,15 +2,17 @@
 // platform (rz_startup_probe and rz_startup_bare, see startup_probe.cpp):
 //  - BM_StartUp: time from starting the program to its first complete picture, the CPU time
 //    it used until then, and its peak memory (the kernel's maximum resident size at its end).
-//    The two programs take turns, a pair at a time, so that both meet the same neighbours on
-//    a shared machine; each figure is the median over the pairs, each ratio the median of
-//    the pairs' ratios with the quartiles beside it.
+//    The programs take turns, a round at a time, so that all meet the same neighbours on a
+//    shared machine; each figure is the median over the rounds, each ratio the median of the
+//    rounds' ratios with the quartiles beside it. A third program, the bare window with one
+//    line of text (rz_startup_bare --text), shows what the font system's start costs any
+//    window that shows text: the "_vs_text" counters compare the tool with it.
 //  - BM_Idle: both windows open at the same time doing nothing for a while (20 s; the flag
 //    --rz_idle_seconds=N shortens it for trying): the CPU time of all their threads and how
 //    often those threads were switched in (voluntary and involuntary context switches).
 // The tool works on a copy of the sample document and tool folder, with private profile,
 // log and runtime folders, and watches the gateway unit of the systemd stand-in on a private
-// bus. --rz_startups=N sets the number of pairs (default 15); --rz_threads prints each idle
+// bus. --rz_startups=N sets the number of rounds (default 15); --rz_threads prints each idle
 // thread's switches.
 #include "PrivateBus.h"
 #include "SystemdStandIn.h"
@@ -141,15 +143,24 @@ struct CProbe
     std::string line;
 };
 
-// The main window (ours) or the bare window (the reference).
-std::vector<std::string> ProbeArguments(bool ours, bool idle, int64_t since)
+enum class Program
 {
+    Ours,     // the main window
+    Bare,     // the bare window (the reference)
+    BareText, // the bare window with one line of text
+};
+
+std::vector<std::string> ProbeArguments(Program program, bool idle, int64_t since)
+{
+    const bool ours = program == Program::Ours;
     std::vector<std::string> args;
     if (ours)
         args = {BinDir() + "/rz_startup_probe", "window", Sandbox().ToolDir(),
                 Sandbox().Document()};
     else
         args = {BinDir() + "/rz_startup_bare"};
+    if (program == Program::BareText)
+        args.push_back("--text");
     if (idle)
     {
         args.push_back("--idle");
@@ -161,7 +172,7 @@ std::vector<std::string> ProbeArguments(bool ours, bool idle, int64_t since)
     return args;
 }
 
-std::optional<CProbe> Start(bool ours, bool idle)
+std::optional<CProbe> Start(Program program, bool idle)
 {
     int pipe[2];
     if (::pipe2(pipe, O_CLOEXEC) != 0)
@@ -178,7 +189,7 @@ std::optional<CProbe> Start(bool ours, bool idle)
     CProbe probe;
     probe.output = pipe[0];
     probe.started = MonotonicNs();
-    std::vector<std::string> args = ProbeArguments(ours, idle, probe.started);
+    std::vector<std::string> args = ProbeArguments(program, idle, probe.started);
     std::vector<char*> argv;
     for (std::string& arg : args)
         argv.push_back(arg.data());
@@ -243,9 +254,9 @@ struct CStartUp
     double peakMiB = 0;
 };
 
-std::optional<CStartUp> StartOnce(bool ours)
+std::optional<CStartUp> StartOnce(Program program)
 {
-    auto probe = Start(ours, false);
+    auto probe = Start(program, false);
     if (!probe)
         return std::nullopt;
     const bool painted = WaitPainted(*probe);
@@ -269,7 +280,7 @@ double Quantile(std::vector<double> values, double q)
     return values[below] + (values[above] - values[below]) * (at - static_cast<double>(below));
 }
 
-// Median of ours and of the reference, and the median and quartiles of the pairs' ratios.
+// Median of ours and of the reference, and the median and quartiles of the rounds' ratios.
 void SetCounters(benchmark::State& state, const std::string& name, const std::vector<double>& ours,
                  const std::vector<double>& reference)
 {
@@ -301,22 +312,29 @@ void BM_StartUp(benchmark::State& state)
     {
         std::vector<CStartUp> ours;
         std::vector<CStartUp> bare;
-        // One pair first that is not counted: the first start fills the file caches.
-        for (int pair = -1; pair < g_startups; ++pair)
+        std::vector<CStartUp> text;
+        // One round first that is not counted: the first start fills the file caches.
+        for (int round = -1; round < g_startups; ++round)
         {
             // Turn about which one goes first.
-            const bool oursFirst = pair % 2 == 0;
-            const auto first = StartOnce(oursFirst);
-            const auto second = StartOnce(!oursFirst);
-            if (!first || !second)
+            Program order[] = {Program::Ours, Program::Bare, Program::BareText};
+            std::rotate(order, order + (round + 3) % 3, order + 3);
+            std::map<Program, CStartUp> results;
+            for (Program program : order)
             {
-                state.SkipWithError("a window did not paint");
-                return;
+                const auto result = StartOnce(program);
+                if (!result)
+                {
+                    state.SkipWithError("a window did not paint");
+                    return;
+                }
+                results[program] = *result;
             }
-            if (pair < 0)
+            if (round < 0)
                 continue;
-            ours.push_back(oursFirst ? *first : *second);
-            bare.push_back(oursFirst ? *second : *first);
+            ours.push_back(results[Program::Ours]);
+            bare.push_back(results[Program::Bare]);
+            text.push_back(results[Program::BareText]);
         }
         // The time that Google Benchmark reports is our median.
         state.SetIterationTime(Quantile(column(ours, &CStartUp::wallMs), 0.5) / 1000);
@@ -326,7 +344,13 @@ void BM_StartUp(benchmark::State& state)
                     column(bare, &CStartUp::cpuMs));
         SetCounters(state, "peak_MiB", column(ours, &CStartUp::peakMiB),
                     column(bare, &CStartUp::peakMiB));
-        state.counters["pairs"] = static_cast<double>(ours.size());
+        SetCounters(state, "wall_ms_vs_text", column(ours, &CStartUp::wallMs),
+                    column(text, &CStartUp::wallMs));
+        SetCounters(state, "cpu_ms_vs_text", column(ours, &CStartUp::cpuMs),
+                    column(text, &CStartUp::cpuMs));
+        SetCounters(state, "peak_MiB_vs_text", column(ours, &CStartUp::peakMiB),
+                    column(text, &CStartUp::peakMiB));
+        state.counters["rounds"] = static_cast<double>(ours.size());
     }
 }
 
@@ -429,8 +453,8 @@ void BM_Idle(benchmark::State& state)
     }
     for (auto _ : state)
     {
-        auto ours = Start(true, true);
-        auto bare = Start(false, true);
+        auto ours = Start(Program::Ours, true);
+        auto bare = Start(Program::Bare, true);
         if (!ours || !bare || !WaitPainted(*ours) || !WaitPainted(*bare))
         {
             if (ours)

@@ -2,8 +2,10 @@
 // and quits; bench_window starts it many times.
 //   rz_startup_probe window TOOLDIR DOCUMENT [--log] [--idle] [--since NS]
 //       the tool as its main() starts it (single-copy guard, main window on the document)
-//   rz_startup_bare [--idle] [--since NS]
-//       a bare QWidget of the main window's size (the same source, built without the tool)
+//   rz_startup_bare [--text] [--idle] [--since NS]
+//       a bare QWidget of the main window's size (the same source, built without the tool);
+//       with --text it shows one line of text, which is what any window with text pays
+//       for the font system's start
 // It prints one line, "painted WALL_NS CPU_NS": the time from NS (a CLOCK_MONOTONIC reading
 // taken by the starter before it started this process; without it, the process's start as
 // the kernel recorded it, to 10 ms) to the end of the first frame, and the CPU time of all
@@ -11,6 +13,7 @@
 // watching it do nothing. --log writes the tool's log (to $XDG_STATE_HOME).
 #include <QApplication>
 #include <QEvent>
+#include <QLabel>
 #include <QWidget>
 #include <QWindow>
 #include <cstdio>
@@ -119,7 +122,7 @@ private:
 int Usage()
 {
 #ifdef RZ_PROBE_BARE
-    std::fprintf(stderr, "usage: rz_startup_bare [--idle] [--since NS]\n");
+    std::fprintf(stderr, "usage: rz_startup_bare [--text] [--idle] [--since NS]\n");
 #else
     std::fprintf(stderr,
                  "usage: rz_startup_probe window TOOLDIR DOCUMENT [--log] [--idle] [--since NS]\n");
@@ -134,6 +137,7 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     bool idle = false;
     bool log = false;
+    bool text = false;
     int64_t since = 0;
     std::vector<std::string> positional;
     for (int i = 1; i < argc; ++i)
@@ -143,6 +147,8 @@ int main(int argc, char** argv)
             idle = true;
         else if (arg == "--log")
             log = true;
+        else if (arg == "--text")
+            text = true;
         else if (arg == "--since" && i + 1 < argc)
             since = std::strtoll(argv[++i], nullptr, 10);
         else if (arg.starts_with("--"))
@@ -161,10 +167,12 @@ int main(int argc, char** argv)
     window.setObjectName(QStringLiteral("bare"));
     window.setWindowTitle(QStringLiteral("bare"));
     window.resize(920, 640);
+    if (text)
+        (new QLabel(QStringLiteral("Gateway Config Tool"), &window))->move(12, 12);
     window.show();
     return application.exec();
 #else
-    if (positional.size() != 3 || positional[0] != "window")
+    if (positional.size() != 3 || positional[0] != "window" || text)
         return Usage();
     QApplication::setApplicationName("RaviraZazu");
     CFirstPaint probe(QStringLiteral("CRaviraZazuDlg"), idle, since);
