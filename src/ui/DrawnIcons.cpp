@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QPixmapCache>
 #include <cmath>
 
 namespace
@@ -58,16 +59,15 @@ void Draw(DrawnIcon which, QPainter& p)
         break;
     case DrawnIcon::Question:
     {
+        // The bubble, then its tail drawn over the bubble's edge.
         p.setPen(pen);
         p.setBrush(Qt::white);
-        QPainterPath bubble;
-        bubble.addEllipse(QRectF(2, 2, 20, 16));
-        QPainterPath tail;
-        tail.moveTo(7, 15);
-        tail.lineTo(5, 22);
-        tail.lineTo(12, 17);
-        tail.closeSubpath();
-        p.drawPath(bubble.united(tail));
+        p.drawEllipse(QRectF(2, 2, 20, 16));
+        const QPointF tail[] = {{7, 15.5}, {5, 22}, {12, 17.2}};
+        p.setPen(Qt::NoPen);
+        p.drawPolygon(tail, 3);
+        p.setPen(pen);
+        p.drawPolyline(tail, 3);
         pen.setColor(kBlue);
         pen.setWidthF(2.2);
         p.setPen(pen);
@@ -125,25 +125,37 @@ class CDrawnIconEngine : public QIconEngine
 public:
     explicit CDrawnIconEngine(DrawnIcon which) : m_which(which) {}
 
-    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) override
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
     {
-        painter->save();
-        const double side = std::min(rect.width(), rect.height());
-        painter->translate(rect.x() + (rect.width() - side) / 2,
-                           rect.y() + (rect.height() - side) / 2);
-        painter->scale(side / 24, side / 24);
-        if (mode == QIcon::Disabled)
-            painter->setOpacity(0.4);
-        Draw(m_which, *painter);
-        painter->restore();
+        const qreal ratio =
+            painter->device() != nullptr ? painter->device()->devicePixelRatioF() : 1;
+        QPixmap image = pixmap(rect.size() * ratio, mode, state);
+        image.setDevicePixelRatio(ratio);
+        painter->drawPixmap(rect, image);
     }
 
-    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    // Drawn once for each size and mode: a view paints its pictures again at every update.
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override
     {
-        QPixmap image(size);
+        const QString key = QStringLiteral("rz-drawn-%1-%2x%3-%4")
+                                .arg(static_cast<int>(m_which))
+                                .arg(size.width())
+                                .arg(size.height())
+                                .arg(mode == QIcon::Disabled ? 1 : 0);
+        QPixmap image;
+        if (QPixmapCache::find(key, &image))
+            return image;
+        image = QPixmap(size);
         image.fill(Qt::transparent);
         QPainter painter(&image);
-        paint(&painter, QRect(QPoint(0, 0), size), mode, state);
+        const double side = std::min(size.width(), size.height());
+        painter.translate((size.width() - side) / 2, (size.height() - side) / 2);
+        painter.scale(side / 24, side / 24);
+        if (mode == QIcon::Disabled)
+            painter.setOpacity(0.4);
+        Draw(m_which, painter);
+        painter.end();
+        QPixmapCache::insert(key, image);
         return image;
     }
 
