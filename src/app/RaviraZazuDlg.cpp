@@ -161,11 +161,14 @@ void CRaviraZazuDlg::BuildPages()
     // Each page is built the first time it is shown: a page that is never opened costs the
     // start nothing.
     m_pages = {
-        {kBasicTitle, [] { return new CDlgPageFrame(190, new CBaseSetDialog); }},
-        {kStationTitle, [] { return new CDlgPageFrame(192, new CDSSETDialog); }},
-        {kRepeaterTitle, [] { return new CDlgRepeaterFrame([] { return new CRepeaterDlg; }); }},
-        {kLanguageTitle, [] { return new CLanguageDlg; }},
-        {kOthersTitle, [] { return new COtherSetDialog; }},
+        {kBasicTitle, [](QWidget* parent)
+         { return new CDlgPageFrame(190, new CBaseSetDialog(parent), parent); }},
+        {kStationTitle,
+         [](QWidget* parent) { return new CDlgPageFrame(192, new CDSSETDialog(parent), parent); }},
+        {kRepeaterTitle, [](QWidget* parent)
+         { return new CDlgRepeaterFrame([] { return new CRepeaterDlg; }, parent); }},
+        {kLanguageTitle, [](QWidget* parent) { return new CLanguageDlg(parent); }},
+        {kOthersTitle, [](QWidget* parent) { return new COtherSetDialog(parent); }},
     };
     for (const PageEntry& entry : m_pages)
     {
@@ -177,11 +180,12 @@ void CRaviraZazuDlg::BuildPages()
     RelabelTree();
 }
 
-QWidget* CRaviraZazuDlg::Scrolled(CResizablePage* page)
+QWidget* CRaviraZazuDlg::Scrolled(CResizablePage* page) const
 {
     // A page scrolls when the window is smaller than the page wants to be (a small screen,
     // a large scale factor): the window never grows beyond the screen for it.
-    auto* area = new QScrollArea;
+    // In the page stack from the start, so that the page keeps the stack's font.
+    auto* area = new QScrollArea(m_stack);
     area->setWidgetResizable(true);
     area->setFrameShape(QFrame::NoFrame);
     area->setWidget(page);
@@ -194,7 +198,7 @@ CResizablePage* CRaviraZazuDlg::Page(int index)
         return nullptr;
     PageEntry& entry = m_pages[static_cast<size_t>(index)];
     if (entry.page == nullptr)
-        PlacePage(index, entry.make());
+        PlacePage(index, entry.make(m_stack)); // built in the language's font of the stack
     return entry.page;
 }
 
@@ -241,6 +245,9 @@ bool CRaviraZazuDlg::OnInitDialog()
     lang::CLanguage::Instance().LoadFile(lang::LanguageFilePath(toolDir, document), document,
                                          toolDir);
     ApplyToolkitTranslation();
+    // The pages are built in the page stack and take the language's font from it as they
+    // are built, instead of every control changing its font once it exists.
+    m_stack->setFont(LanguageFont());
     if (m_options.attachLog)
         m_log = std::make_unique<CToolLog>();
     if (!loaded)
@@ -332,6 +339,7 @@ void CRaviraZazuDlg::LoadLanguage()
     const QFont font = LanguageFont();
     for (QPushButton* button : {m_start, m_stop, m_apply, m_close})
         button->setFont(font);
+    m_stack->setFont(font);
     m_title->setFont(LanguageTitleFont());
     m_title->setText(windowTitle());
     RelabelTree();

@@ -119,7 +119,7 @@ private:
     {
         int titleTextId;
         // Builds the page, once: when it is first shown or asked for.
-        std::function<CResizablePage*()> make;
+        std::function<CResizablePage*(QWidget* parent)> make;
         CResizablePage* page = nullptr;
     };
 
@@ -128,7 +128,7 @@ private:
     // Puts a page into the page stack at a tree position, in place of what was there.
     void PlacePage(int index, CResizablePage* page);
     // The page in a scroll area, as the page stack holds it.
-    static QWidget* Scrolled(CResizablePage* page);
+    QWidget* Scrolled(CResizablePage* page) const;
     void FitScreen();
     // Cancels an entry open on the page shown; false when there was none.
     bool CancelOpenEdit();
