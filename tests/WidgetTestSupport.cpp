@@ -42,12 +42,13 @@ void CMessageBoxAnswerer::Check()
         return;
     m_texts.append(box->text());
     m_icons.append(box->icon());
+    m_titles.append(box->windowTitle());
     m_defaults.append(box->defaultButton() != nullptr ? box->standardButton(box->defaultButton())
                                                       : QMessageBox::NoButton);
-    QStringList texts;
-    for (QAbstractButton* button : box->buttons())
-        texts.append(button->text());
-    m_buttonTexts.append(texts.join('|'));
+    QStringList labels;
+    for (const QAbstractButton* button : box->buttons())
+        labels.append(QString(button->text()).remove(QLatin1Char('&')));
+    m_buttons.append(labels);
     connect(box, &QMessageBox::finished, this, [this](int result) { m_results.append(result); });
     if (m_key != Qt::Key_unknown)
         QTest::keyClick(box, m_key);

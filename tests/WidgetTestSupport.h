@@ -31,13 +31,15 @@ public:
     void SetAnswer(QMessageBox::StandardButton answer) { m_answer = answer; }
     // Answers with a key instead (Enter takes the default button), as a user at the keyboard.
     void SetAnswerKey(Qt::Key key) { m_key = key; }
-    // The default button of each box, and the texts of its buttons.
+    // The default button of each box.
     const QList<QMessageBox::StandardButton>& Defaults() const { return m_defaults; }
-    const QStringList& ButtonTexts() const { return m_buttonTexts; }
     // The button each box was left with.
     const QList<int>& Results() const { return m_results; }
     const QStringList& Texts() const { return m_texts; }
     const QList<QMessageBox::Icon>& Icons() const { return m_icons; }
+    // The labels of each box's buttons, as shown (shortcut markers removed).
+    const QList<QStringList>& ButtonTexts() const { return m_buttons; }
+    const QStringList& Titles() const { return m_titles; }
     int Count() const { return static_cast<int>(m_texts.size()); }
 
 private:
@@ -48,9 +50,10 @@ private:
     QStringList m_texts;
     QList<QMessageBox::Icon> m_icons;
     QList<QMessageBox::StandardButton> m_defaults;
-    QStringList m_buttonTexts;
     QList<int> m_results;
     Qt::Key m_key = Qt::Key_unknown;
+    QList<QStringList> m_buttons;
+    QStringList m_titles;
 };
 
 // Lives for the whole test program: a message box that opens while no CMessageBoxAnswerer

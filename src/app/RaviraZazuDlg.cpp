@@ -6,10 +6,12 @@
 #include "lang/Language.h"
 #include "logging/ToolLog.h"
 #include "pages/BaseSetDialog.h"
+#include "pages/DSSETDialog.h"
 #include "pages/DlgPageFrame.h"
 #include "pages/DlgRepeaterFrame.h"
-#include "pages/UnavailablePage.h"
-#include "pages/UnavailableRepeaterPage.h"
+#include "pages/LanguageDlg.h"
+#include "pages/OtherSetDialog.h"
+#include "pages/RepeaterDlg.h"
 #include "platform/DebugOutput.h"
 #include "platform/FileIO.h"
 #include "platform/Paths.h"
@@ -162,10 +164,10 @@ void CRaviraZazuDlg::BuildPages()
 {
     m_pages = {
         {kBasicTitle, new CDlgPageFrame(190, new CBaseSetDialog)},
-        {kStationTitle, new CDlgPageFrame(192, new CUnavailablePage(153, kStationTitle))},
-        {kRepeaterTitle, new CDlgRepeaterFrame([] { return new CUnavailableRepeaterPage; })},
-        {kLanguageTitle, new CUnavailablePage(150, kLanguageTitle)},
-        {kOthersTitle, new CUnavailablePage(133, kOthersTitle)},
+        {kStationTitle, new CDlgPageFrame(192, new CDSSETDialog)},
+        {kRepeaterTitle, new CDlgRepeaterFrame([] { return new CRepeaterDlg; })},
+        {kLanguageTitle, new CLanguageDlg},
+        {kOthersTitle, new COtherSetDialog},
     };
     for (const PageEntry& entry : m_pages)
     {
@@ -500,6 +502,16 @@ void CRaviraZazuDlg::ShowMainButtons(bool show)
 void CRaviraZazuDlg::EnablePageTree(bool enable)
 {
     m_tree->setEnabled(enable);
+}
+
+void CRaviraZazuDlg::LanguageChanged()
+{
+    setWindowTitle(ToQString(lang::LookupText(103)));
+    m_title->setText(windowTitle());
+    m_title->setFont(LanguageTitleFont());
+    RelabelTree();
+    m_tree->viewport()->update();
+    rz::WriteProfileString(kProfileSection, L"Title", ToWString(windowTitle()));
 }
 
 void CRaviraZazuDlg::OnCloseButton()

@@ -62,6 +62,9 @@ public:
 
     void ShowMainButtons(bool show) override;
     void EnablePageTree(bool enable) override;
+    // The tree's labels and the title in the new language; the title is stored in the profile
+    // again, so that a second copy still finds this window by it.
+    void LanguageChanged() override;
     // The buttons' font, the page tree's labels, and text 5 on Start while changes are pending.
     void LoadLanguage() override;
 
@@ -95,7 +98,7 @@ public:
     StartLook CurrentStartLook() const { return m_startLook; }
     const std::wstring& ServiceName() const { return m_serviceName; }
 
-public slots:
+public Q_SLOTS:
     void OnApply();
     void OnStart();
     void OnStop();

@@ -117,29 +117,9 @@ int CCliApp::TestConnection(const std::string& ip)
     MobileChannelDetector detector;
     const auto report = [this, &ip](const connection_test::CStep& step)
     {
-        using connection_test::CStep;
-        switch (step.kind)
-        {
-        case CStep::RemoteFound:
-            if (step.remote != 0)
-                m_out << "Radio " << HostDotted(step.remote) << " (subnet " << step.subnet
-                      << ") behind the adapter " << ip << "\n";
-            break;
-        case CStep::RouteSet:
-            m_out << "Route " << step.subnet << ".0.0.0/8 set\n";
-            break;
-        case CStep::PortOpened:
-            if (step.openResult == 0)
-                m_out << "Port 3005 open on " << ip << "\n";
-            else
-                m_out << "Port 3005 on " << ip << " failed with " << step.openResult << "\n";
-            break;
-        case CStep::Attempt:
-            m_out << "Attempt " << step.attempt << " of 6..." << std::endl;
-            break;
-        case CStep::Finished:
-            break;
-        }
+        const std::string text = connection_test::StepText(step, ip);
+        if (!text.empty())
+            m_out << text << std::endl; // as it happens: an attempt can take seconds
     };
     const int message = connection_test::Run(rz::Utf8ToWide(ip), detector, nullptr, report);
     const std::string text = Text(message);

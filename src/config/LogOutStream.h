@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <string>
+#include <string_view>
 
 namespace RUROR
 {
@@ -43,8 +44,8 @@ public:
     static constexpr const char* IID = "RUROR.ILogOutStream";
 
     // Takes one finished record (line break included) from the system log; source names the
-    // writer. Called from any thread.
-    virtual void Write(std::wstring source, std::wstring text) = 0;
+    // writer. Called from any thread; the texts are read during the call only.
+    virtual void Write(std::wstring_view source, std::wstring_view text) = 0;
     // Starts whatever the stream needs to deliver records; called once it is configured.
     virtual void Open() {}
     // Delivers what is pending and stops; called after the stream is detached.

@@ -30,6 +30,10 @@ bool CChangedEdit::AcceptsTyped(wchar_t) const
 
 bool CChangedEdit::Type(wchar_t typed, QKeyEvent* event)
 {
+    // A character that replaces a selection takes no more room than the selection had.
+    if (m_typedLimit != 0 && typed != fields::kBackspace &&
+        static_cast<size_t>(text().size() - selectedText().size()) >= m_typedLimit)
+        return false;
     if (!AcceptsTyped(typed))
         return false;
     QLineEdit::keyPressEvent(event);

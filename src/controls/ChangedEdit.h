@@ -16,6 +16,11 @@ public:
 
     void SetNotify(bool notify) { m_notify = notify; }
     bool Notifies() const { return m_notify; }
+    // At most this many characters can be typed or pasted (0: any number). Unlike a line
+    // edit's own maximum length it never cuts a text the program sets: a longer value from
+    // the document is shown whole and left to the page's checks.
+    void SetTypedLimit(size_t maxLength) { m_typedLimit = maxLength; }
+    size_t TypedLimit() const { return m_typedLimit; }
 
     // Inserts text at the cursor as if it were typed, each character through the filter.
     void TypeText(const QString& text);
@@ -39,4 +44,5 @@ private:
     bool Type(wchar_t typed, QKeyEvent* event);
 
     bool m_notify = true;
+    size_t m_typedLimit = 0;
 };

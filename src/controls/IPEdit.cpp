@@ -3,6 +3,8 @@
 #include "model/FieldFilters.h"
 #include "ui/QtText.h"
 
+#include <QFocusEvent>
+
 CIPEdit::CIPEdit(QWidget* parent) : CNumEdit(parent) {}
 
 bool CIPEdit::AcceptsTyped(wchar_t typed) const
@@ -21,6 +23,12 @@ void CIPEdit::AfterTyped()
 
 void CIPEdit::focusOutEvent(QFocusEvent* event)
 {
+    // A menu or the drop-down list of the field's own combo box does not leave the field.
+    if (event->reason() == Qt::PopupFocusReason)
+    {
+        CNumEdit::focusOutEvent(event);
+        return;
+    }
     if (const auto completed = fields::IpOnLeave(ToWString(text())))
         setText(ToQString(*completed));
     CNumEdit::focusOutEvent(event);

@@ -7,8 +7,11 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace MXR
 {
@@ -27,9 +30,13 @@ struct LocalTime
 };
 
 // The tool's own log files: texts from the system log are collected in memory and a writer
-// thread appends them every 100 ms to a UTF-16 LE file named after the moment it was
-// started. A new file begins every calendar day and after the size limit was passed; below
-// 200 MiB of free disk space nothing is written and the texts wait.
+// thread appends them to a UTF-16 LE file named after the moment it was started, within
+// 100 ms of a record. A new file begins every calendar day and after the size limit was
+// passed; below 200 MiB of free disk space nothing is written and the texts wait.
+//
+// Writing costs the caller no lock and, usually, no allocation: each writing thread encodes
+// its records into blocks of its own, which the writer takes over in order. The writer
+// sleeps while nothing is written.
 class CLogFileStream : public virtual RUROR::ILogOutStream, public virtual RUROR::IRunable
 {
 public:
@@ -43,8 +50,8 @@ public:
     CLogFileStream();
     ~CLogFileStream() override;
 
-    // Appends text to the buffer; source is not used. Any thread.
-    void Write(std::wstring source, std::wstring text) override;
+    // Appends text to the calling thread's buffer; source is not used. Any thread.
+    void Write(std::wstring_view source, std::wstring_view text) override;
     // Starts the writer unless it runs.
     void Open() override;
     // Stops the writer, which flushes once more on its way out. Returns within one flush.
@@ -63,7 +70,8 @@ public:
     // Free space in MiB on the folder's file system; 200 when it cannot be asked.
     uint32_t FreeDiskSpaceMiB() const;
 
-    // The writer thread's body: a flush every 100 ms until Close.
+    // The writer thread's body: after the first record since the last flush, waits up to
+    // 100 ms for more and flushes; sleeps while nothing is written; ends at Close.
     void Run() override;
 
     // Seams for tests: where the local time and the free space come from.
@@ -73,22 +81,39 @@ public:
     bool IsRunning() const { return m_running; }
 
 private:
+    struct CChunk;
+    struct CProducer;
+    // The calling thread's chain of blocks, made on its first write.
+    CProducer& ThisThreadsProducer();
+    // A block of at least capacity bytes, recycled when one is free.
+    CChunk* TakeChunk(size_t capacity);
+    void RecycleChunk(CChunk* chunk);
+    // Whether any thread has written what no flush has taken yet.
+    bool HasUnflushed();
+    // Moves everything written so far into m_batch, in each thread's order.
+    void Collect();
+
     int m_level = 4;
     uint32_t m_maxFileSize = kDefaultMaxFileSize;
     std::wstring m_folder;
     std::wstring m_currentPath;
     LocalTime m_lastFlush;
     std::atomic<bool> m_running{false};
-    // The texts written since the last flush, kept as the UTF-16 LE bytes they are written
-    // as, so a flush only hands them to the file. Under m_lock.
-    std::string m_buffer;
-    std::string m_batch; // what the running flush writes, under m_fileMutex
-    RUROR::CLock m_lock;
-    std::mutex m_fileMutex; // the current file, its size and the time of the last flush
+    // Set by the first record after a flush; the writer sleeps until then.
+    std::atomic<bool> m_pending{false};
+    // This stream's number, never used again by another: a thread's cached producer is
+    // valid only for the stream it was made for.
+    const uint64_t m_id;
+    std::mutex m_producersMutex;
+    std::vector<std::unique_ptr<CProducer>> m_producers;
+    std::mutex m_chunksMutex;
+    std::vector<CChunk*> m_freeChunks;
+    std::string m_batch;    // what the running flush writes, under m_fileMutex
+    std::mutex m_fileMutex; // the current file, its size, the time of the last flush, readers
     RUROR::Thread m_writer;
     uint32_t m_bytesWritten = 0;
 
-    // Wakes the writer at once when Close asks it to stop.
+    // Cuts the writer's wait short when Close asks it to stop.
     std::mutex m_wakeMutex;
     std::condition_variable m_wake;
 

@@ -50,10 +50,8 @@ size_t CLogSettings::LevelToShow()
     {
         m_firstDisplay = false;
         level = LevelFromFilter(m_logFilter);
-        gLOG_LEVEL = static_cast<RUROR::CSystemLog::LOG_LEVEL>(level);
-        return level;
     }
-    level = LevelFromTool(gLOG_LEVEL);
+    gLOG_LEVEL = static_cast<RUROR::CSystemLog::LOG_LEVEL>(level);
     return level;
 }
 
@@ -70,11 +68,6 @@ size_t CLogSettings::LevelFromFilter(std::wstring_view logFilter)
     if (logFilter.size() == 1 && logFilter[0] >= L'0' && logFilter[0] <= L'3')
         return static_cast<size_t>(logFilter[0] - L'0');
     return kError;
-}
-
-size_t CLogSettings::LevelFromTool(int toolLevel)
-{
-    return toolLevel >= 0 && toolLevel <= 3 ? static_cast<size_t>(toolLevel) : 0;
 }
 
 bool CLogSettings::SizeInRange(std::wstring_view text)

@@ -44,16 +44,15 @@ public:
               CFileChanges& changes) const override;
 
     // What the list selects each time the page fills itself (when it is made and after every
-    // change of language): the first time the document's LogFilter, which also becomes the
-    // tool's log level; afterwards the tool's log level, so a level chosen since is kept.
+    // change of language): the first time the document's LogFilter, afterwards the level shown
+    // or chosen since. Either becomes the tool's log level again: loading a language file sets
+    // the tool's level from the saved LogFilter, which must not undo a level chosen since.
     size_t LevelToShow();
     // A level chosen in the list: it becomes the tool's log level at once.
     void ChooseLevel(size_t index);
 
     // The level LogFilter gives: "0" to "3", anything else (empty too) Error.
     static size_t LevelFromFilter(std::wstring_view logFilter);
-    // The level the tool's log level gives: 0 to 3, anything else System.
-    static size_t LevelFromTool(int toolLevel);
     // Whether a size text, read as its leading digits, is within 1 to 100.
     static bool SizeInRange(std::wstring_view text);
     // The size text on leaving the field and on save: "10" when out of range, else as it is.

@@ -6,6 +6,7 @@
 #include "platform/TextCodec.h"
 
 #include <algorithm>
+#include <unordered_map>
 #include <utility>
 
 using docvalues::ChildText;
@@ -19,9 +20,17 @@ fields::Spec PortField(const char* key)
     return {key, fields::Kind::Fixed, fields::PortLimits(), 0};
 }
 
+// The text of a node's first child of that name as the document holds it (no copy); empty
+// when there is none.
+std::wstring_view ChildView(const XNode* node, std::wstring_view name)
+{
+    const XNode* child = node != nullptr ? node->GetChild(name) : nullptr;
+    return child != nullptr ? child->value.View() : std::wstring_view();
+}
+
 bool IsRepeaterElement(const XNode* node)
 {
-    return rz::EqualsNoCase(ChildText(node, L"Type"), std::wstring_view(L"Repeater"));
+    return rz::EqualsNoCase(ChildView(node, L"Type"), std::wstring_view(L"Repeater"));
 }
 
 // Sets the text of a node's first child of that name, appending the child when it is missing.
@@ -40,6 +49,70 @@ void AppendOnce(std::vector<std::wstring>& list, const std::wstring& value)
     if (std::find(list.begin(), list.end(), value) == list.end())
         list.push_back(value);
 }
+
+// The texts of a slot element that a load reads, found in one pass over its children: the
+// first child of each name counts, as a lookup by name finds it. A long station list loads
+// without searching every element's children once per text.
+class CSlotElementTexts
+{
+public:
+    enum Text
+    {
+        Type,
+        RepeaterGuid,
+        RadioId,
+        RepeaterAlias,
+        IpSiteId,
+        PseudoId,
+        SlotId,
+        Guid,
+        Name,
+        SubNetId,
+        Used,
+        IsData,
+        IsLocalSlot,
+        Count,
+    };
+
+    explicit CSlotElementTexts(const XNode& element)
+    {
+        static constexpr std::wstring_view kNames[Count] = {
+            L"Type",     L"RepeaterGUID", L"RadioID",    L"RepeaterAlias", L"IPSiteID",
+            L"PseudoID", L"SlotID",       L"GUID",       L"Name",          L"SubNetID",
+            L"Used",     L"IsData",       L"IsLocalSlot"};
+        const std::wstring_view rtpName = L"RTPConfig";
+        for (size_t i = 0; i < element.GetChildCount(); ++i)
+        {
+            const XNode* child = element.GetChild(i);
+            const std::wstring_view name = child->name.View();
+            if (m_rtp == nullptr && name == rtpName)
+            {
+                m_rtp = child;
+                continue;
+            }
+            for (size_t text = 0; text < Count; ++text)
+            {
+                // The first letters tell most names apart before a whole comparison.
+                if (!m_found[text] && name.size() == kNames[text].size() && !name.empty() &&
+                    name[0] == kNames[text][0] && name == kNames[text])
+                {
+                    m_texts[text] = child->value.View();
+                    m_found[text] = true;
+                    break;
+                }
+            }
+        }
+    }
+
+    std::wstring_view operator[](Text text) const { return m_texts[text]; }
+    // The RTPConfig child, or null.
+    const XNode* Rtp() const { return m_rtp; }
+
+private:
+    std::array<std::wstring_view, Count> m_texts{};
+    std::array<bool, Count> m_found{};
+    const XNode* m_rtp = nullptr;
+};
 
 // The children a slot element carries, in the order a save sets them (after Type, before
 // Volum and RTPConfig).
@@ -211,48 +284,54 @@ void CRepeaterSettings::Load(const CGatewayConfigDoc& document, const CToolFiles
 
     m_report = {};
     std::vector<RepeaterInfo> repeaters;
+    // Where each Radio ID's repeater is in the list, so that a long list loads in linear time.
+    // The texts are read in place from the document, which outlives the load.
+    std::unordered_map<std::wstring_view, size_t> rowOf;
     const XNode* stations = document.Stations();
-    for (const XNode* element : stations != nullptr ? stations->GetChilds() : std::vector<XNode*>())
+    const size_t count = stations != nullptr ? stations->GetChildCount() : 0;
+    // Two slot elements a repeater, as the tool writes them.
+    repeaters.reserve(count / 2);
+    rowOf.reserve(count / 2);
+    for (size_t i = 0; i < count; ++i)
     {
-        if (!IsRepeaterElement(element))
+        const CSlotElementTexts element(*stations->GetChild(i));
+        using T = CSlotElementTexts;
+        if (!rz::EqualsNoCase(element[T::Type], std::wstring_view(L"Repeater")))
             continue;
-        const std::wstring guid = ChildText(element, L"RepeaterGUID");
-        const std::wstring radioId = ChildText(element, L"RadioID");
+        const std::wstring_view guid = element[T::RepeaterGuid];
+        const std::wstring_view radioId = element[T::RadioId];
         if (guid.empty() || radioId.empty())
         {
             ++m_report.brokenElements;
             continue;
         }
         ++m_report.slotElements;
-        auto found =
-            std::find_if(repeaters.begin(), repeaters.end(),
-                         [&radioId](const RepeaterInfo& r) { return r.radioId == radioId; });
-        if (found == repeaters.end())
-            found = repeaters.insert(repeaters.end(), RepeaterInfo{});
-        RepeaterInfo& repeater = *found;
+        const auto [place, added] = rowOf.try_emplace(radioId, repeaters.size());
+        if (added)
+            repeaters.emplace_back();
+        RepeaterInfo& repeater = repeaters[place->second];
         // Elements of one Radio ID form one repeater, whatever their GUIDs: each later element
         // overwrites what an earlier one gave.
         if (!repeater.repeaterGuid.empty() && repeater.repeaterGuid != guid)
-            AppendOnce(m_report.mergedRadioIds, radioId);
-        repeater.repeaterGuid = guid;
-        repeater.radioId = radioId;
-        repeater.alias = ChildText(element, L"RepeaterAlias");
-        repeater.ipSiteId = ChildText(element, L"IPSiteID");
-        repeater.pseudoId = ChildText(element, L"PseudoID");
+            AppendOnce(m_report.mergedRadioIds, std::wstring(radioId));
+        repeater.repeaterGuid.assign(guid);
+        repeater.radioId.assign(radioId);
+        repeater.alias.assign(element[T::RepeaterAlias]);
+        repeater.ipSiteId.assign(element[T::IpSiteId]);
+        repeater.pseudoId.assign(element[T::PseudoId]);
 
-        const std::wstring slotId = ChildText(element, L"SlotID");
+        const std::wstring_view slotId = element[T::SlotId];
         if (slotId != L"1" && slotId != L"2")
-            AppendOnce(m_report.otherSlotIds, radioId);
+            AppendOnce(m_report.otherSlotIds, std::wstring(radioId));
         RepeaterSlot& slot = repeater.slots[slotId == L"1" ? 0 : 1];
-        const XNode* rtp = element->GetChild(L"RTPConfig");
-        slot.rtpEnable = docvalues::UnsignedValue(ChildText(rtp, L"RTPEnable"));
-        slot.rtpType = docvalues::UnsignedValue(ChildText(rtp, L"RTPType"));
-        slot.guid = ChildText(element, L"GUID");
-        slot.name = ChildText(element, L"Name");
-        slot.subNetId = ChildText(element, L"SubNetID");
-        slot.used = ChildText(element, L"Used") == L"TRUE";
-        slot.isData = docvalues::IntValue(ChildText(element, L"IsData"));
-        slot.isLocalSlot = ChildText(element, L"IsLocalSlot") == L"1";
+        slot.rtpEnable = docvalues::UnsignedValue(ChildView(element.Rtp(), L"RTPEnable"));
+        slot.rtpType = docvalues::UnsignedValue(ChildView(element.Rtp(), L"RTPType"));
+        slot.guid.assign(element[T::Guid]);
+        slot.name.assign(element[T::Name]);
+        slot.subNetId.assign(element[T::SubNetId]);
+        slot.used = element[T::Used] == L"TRUE";
+        slot.isData = docvalues::IntValue(element[T::IsData]);
+        slot.isLocalSlot = element[T::IsLocalSlot] == L"1";
     }
     m_repeaters.Assign(std::move(repeaters));
 }
@@ -331,6 +410,18 @@ RepeaterEntry CRepeaterSettings::NewEntry() const
         slot.alias = L"Slot" + std::to_wstring(i + 1);
         slot.subNetId = L"10";
         slot.rtpType = m_rtpTypes.FirstValue();
+    }
+    return entry;
+}
+
+RepeaterEntry CRepeaterSettings::NewEntry(const RepeaterEntry& shown) const
+{
+    RepeaterEntry entry = NewEntry();
+    for (size_t i = 0; i < entry.slots.size(); ++i)
+    {
+        entry.slots[i].quickGps = shown.slots[i].quickGps;
+        entry.slots[i].ipSiteChannel = shown.slots[i].ipSiteChannel;
+        entry.slots[i].rtpType = shown.slots[i].rtpType;
     }
     return entry;
 }

@@ -171,6 +171,9 @@ public:
     // The fields as Add fills them. The page keeps what its Quick GPS, IP Site Channel and RTP
     // Type controls showed; here they are unchecked and the first RTP type.
     RepeaterEntry NewEntry() const;
+    // The fields as Add fills them on the page: shown is what the fields held before, of which
+    // each slot's Quick GPS, IP Site Channel and RTP Type stay.
+    RepeaterEntry NewEntry(const RepeaterEntry& shown) const;
     // The fields as selecting a row fills them.
     RepeaterEntry EntryOf(size_t row) const;
 

@@ -173,6 +173,11 @@ CStationSettings::Kind CStationSettings::KindOf(bool quickGps, bool gps)
     return gps ? kGps : kVoice;
 }
 
+CStationSettings::CEditorFields CStationSettings::EditorFields(bool quickGps, bool gps)
+{
+    return {!quickGps, KindOf(quickGps, gps) == kVoice};
+}
+
 StationEntry CStationSettings::EntryOf(const StationInfo& record)
 {
     const CShown shown = Shown(record);

@@ -103,6 +103,17 @@ public:
     static CShown Shown(const StationInfo& record);
     // The kind the two check boxes give: quick GPS wins over GPS.
     static Kind KindOf(bool quickGps, bool gps);
+    // Which of the editor's controls fit the kind the check boxes give: "GPS Dispatch Station"
+    // only without "Quick GPS Station"; "Activate Microphone" and the speaker and microphone
+    // only for a voice station (a GPS station carries data, no sound).
+    struct CEditorFields
+    {
+        bool gpsBox = true;
+        bool audio = true;
+
+        bool operator==(const CEditorFields&) const = default;
+    };
+    static CEditorFields EditorFields(bool quickGps, bool gps);
     // The editor's values for a record, as the editor shows it for a change.
     static StationEntry EntryOf(const StationInfo& record);
     // A drop-down's entries from the devices found, and the entry of the stored name (found

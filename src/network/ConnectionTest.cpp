@@ -2,6 +2,7 @@
 
 #include "config/SystemLog.h"
 #include "events/Events.h"
+#include "network/CancelToken.h"
 #include "network/MobileChannelDetector.h"
 #include "network/QRNPSocket.h"
 #include "platform/SocketErrors.h"
@@ -9,6 +10,7 @@
 
 #include <arpa/inet.h>
 #include <memory>
+#include <optional>
 #include <thread>
 
 namespace connection_test
@@ -21,7 +23,8 @@ int CheckStationValues(const std::wstring& alias, const std::wstring& pseudoId,
 }
 
 int Run(const std::wstring& ip, MobileChannelDetector& detector, CListenerBase* listener,
-        const std::function<void(const CStep&)>& report, const COptions& options)
+        const std::function<void(const CStep&)>& report, const COptions& options,
+        CCancelToken* cancel)
 {
     auto* log = RUROR::CSystemLog::GetInstance();
     const auto finish = [&report](int messageId)
@@ -29,6 +32,15 @@ int Run(const std::wstring& ip, MobileChannelDetector& detector, CListenerBase* 
         if (report)
             report({CStep::Finished, 0, 0, 0, 0, messageId});
         return messageId;
+    };
+    const auto cancelled = [cancel] { return cancel != nullptr && cancel->IsCancelled(); };
+    // A pause between steps that a cancel ends at once; true when cancelled.
+    const auto pause = [cancel, &options]
+    {
+        if (cancel != nullptr)
+            return cancel->WaitFor(options.pause);
+        std::this_thread::sleep_for(options.pause);
+        return false;
     };
     if (ip.empty())
         return finish(kValueRequired);
@@ -43,6 +55,8 @@ int Run(const std::wstring& ip, MobileChannelDetector& detector, CListenerBase* 
         report({CStep::RemoteFound, remote, subnet});
     if (remote == 0)
         return finish(kStationNotFound);
+    if (cancelled())
+        return finish(kCancelled);
     detector.AddRoute(static_cast<uint8_t>(subnet), address);
     if (report)
         report({CStep::RouteSet, remote, subnet});
@@ -59,10 +73,15 @@ int Run(const std::wstring& ip, MobileChannelDetector& detector, CListenerBase* 
     if (opened != 0)
         return finish(kPortNotOpened);
 
+    // A cancel ends the wait the socket is in; the hook goes before the socket does.
+    std::optional<CCancelToken::CHook> hook;
+    if (cancel != nullptr)
+        hook.emplace(*cancel, [&socket] { socket->Cancel(); });
     if (listener != nullptr)
         socket->AddListener(listener, kSocketDataReceivedEvent);
     const auto release = [&]
     {
+        hook.reset();
         if (listener != nullptr)
             socket->RemoveListener(listener, kSocketDataReceivedEvent);
         socket.reset(); // ends the link: end-of-link and close
@@ -71,19 +90,51 @@ int Run(const std::wstring& ip, MobileChannelDetector& detector, CListenerBase* 
     {
         log->WriteLog(L"Connect RemoteIP:", gLOG_LEVEL, L"%u time:%d", remote, attempt);
         if (report)
-            report({CStep::Attempt, remote, subnet, 0, attempt});
-        if (socket->Connect(htonl(remote)))
+            report({CStep::Attempt, remote, subnet, 0, attempt, 0, options.attempts});
+        const bool connected = socket->Connect(htonl(remote));
+        // A cancel during the attempt or the pause after it ends the test without a message.
+        const bool stopped = cancelled() || ((connected || attempt < options.attempts) && pause());
+        if (stopped)
         {
-            std::this_thread::sleep_for(options.pause);
+            release();
+            return finish(kCancelled);
+        }
+        if (connected)
+        {
             const int message = finish(kConnected);
             release();
             return message;
         }
-        if (attempt < options.attempts)
-            std::this_thread::sleep_for(options.pause);
     }
     release();
     return finish(kConnectFailed);
+}
+
+std::string StepText(const CStep& step, const std::string& ip, uint16_t port)
+{
+    const auto dotted = [](uint32_t hostAddress)
+    { return MobileChannelDetector::Dotted(htonl(hostAddress)); };
+    switch (step.kind)
+    {
+    case CStep::RemoteFound:
+        if (step.remote == 0)
+            return {};
+        return "Radio " + dotted(step.remote) + " (subnet " + std::to_string(step.subnet) +
+               ") behind the adapter " + ip;
+    case CStep::RouteSet:
+        return "Route " + std::to_string(step.subnet) + ".0.0.0/8 set";
+    case CStep::PortOpened:
+        if (step.openResult == 0)
+            return "Port " + std::to_string(port) + " open on " + ip;
+        return "Port " + std::to_string(port) + " on " + ip + " failed with " +
+               std::to_string(step.openResult);
+    case CStep::Attempt:
+        return "Attempt " + std::to_string(step.attempt) + " of " + std::to_string(step.attempts) +
+               "...";
+    case CStep::Finished:
+        break;
+    }
+    return {};
 }
 
 } // namespace connection_test

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+class CCancelToken;
 class CListenerBase;
 class MobileChannelDetector;
 
@@ -22,6 +23,8 @@ inline constexpr int kAddressInUse = 10028;
 inline constexpr int kPortNotOpened = 10023;
 inline constexpr int kConnectFailed = 10012;
 inline constexpr int kConnected = 10024;
+// No message: the test was cancelled.
+inline constexpr int kCancelled = 0;
 
 struct CStep
 {
@@ -39,6 +42,7 @@ struct CStep
     int openResult = 0;
     int attempt = 0;
     int messageId = 0;
+    int attempts = 0; // Attempt: how many attempts the test makes in all
 };
 
 struct COptions
@@ -56,8 +60,15 @@ int CheckStationValues(const std::wstring& alias, const std::wstring& pseudoId,
                        const std::wstring& ip);
 
 // Runs the test for the station IP; listener (may be null) hears the radio's data during it.
-// Returns the text ID of the final message.
+// Returns the text ID of the final message. A cancel (may be null) from another thread ends
+// the test at once wherever it is, an attempt's waits included: the socket, when there is one,
+// still says end-of-link and close, and the result is kCancelled.
 int Run(const std::wstring& ip, MobileChannelDetector& detector, CListenerBase* listener,
-        const std::function<void(const CStep&)>& report, const COptions& options = {});
+        const std::function<void(const CStep&)>& report, const COptions& options = {},
+        CCancelToken* cancel = nullptr);
+
+// What a step means to the person watching the test (the window's progress and the command
+// line say the same); empty for a step that says nothing. ip: the station IP being tested.
+std::string StepText(const CStep& step, const std::string& ip, uint16_t port = 3005);
 
 } // namespace connection_test

@@ -71,9 +71,24 @@ bool CQRNPSocket::Exchange(const std::vector<uint8_t>& packet, bool raw, Awaitin
         SendMessage(packet);
     std::unique_lock lock(m_mutex);
     m_answer.wait_for(lock, std::chrono::milliseconds(milliseconds),
-                      [this] { return m_answered || m_stopping; });
+                      [this] { return m_answered || m_stopping || m_cancelled; });
     m_awaiting = Awaiting::Nothing;
-    return m_answered && !m_stopping;
+    return m_answered && !m_stopping && !m_cancelled;
+}
+
+void CQRNPSocket::Cancel()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_cancelled = true;
+    }
+    m_answer.notify_all();
+}
+
+bool CQRNPSocket::IsCancelled() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_cancelled;
 }
 
 void CQRNPSocket::Answer(Awaiting kind, int result, uint8_t peerId)
@@ -99,6 +114,8 @@ bool CQRNPSocket::Query()
 
 bool CQRNPSocket::Connect(uint32_t remoteAddress)
 {
+    if (IsCancelled())
+        return false;
     {
         std::lock_guard exchange(m_exchange);
         m_remoteAddress = remoteAddress;
@@ -123,14 +140,16 @@ void CQRNPSocket::KeepAlive()
         SendMessage(qrnp::KeepAliveMessage(kKeepAliveSeconds));
         {
             std::unique_lock lock(m_mutex);
-            if (m_answer.wait_for(lock, m_keepAliveInterval, [this] { return m_stopping; }))
+            if (m_answer.wait_for(lock, m_keepAliveInterval,
+                                  [this] { return m_stopping || m_cancelled; }))
                 return;
         }
-        // Until the radio confirms the link again; a destruction ends the wait at once.
+        // Until the radio confirms the link again; a destruction or a cancel ends the wait at
+        // once.
         while (!Query())
         {
             std::lock_guard lock(m_mutex);
-            if (m_stopping)
+            if (m_stopping || m_cancelled)
                 return;
         }
     }

@@ -32,6 +32,11 @@ public:
                 uint16_t remotePort) override;
     // Opens and verifies the link with the radio at remoteAddress (network byte order).
     virtual bool Connect(uint32_t remoteAddress);
+    // Ends the wait of a Connect in progress at once (it answers false), makes every later
+    // Connect answer false without sending anything, and stops keeping a link alive. Callable
+    // from any thread. Destroying the socket still says end-of-link and close.
+    void Cancel();
+    bool IsCancelled() const;
 
     uint8_t PeerId() const { return m_peerId; }
     bool IsLinked() const { return m_keepAlive.joinable(); }
@@ -53,8 +58,8 @@ private:
         ConnectAnswer, // an accept or a reject
         QueryReply,
     };
-    // Sends a request and waits for the answer it expects; false on time-out or when
-    // stopping.
+    // Sends a request and waits for the answer it expects; false on time-out, when stopping
+    // or when cancelled.
     bool Exchange(const std::vector<uint8_t>& packet, bool raw, Awaiting awaiting,
                   int milliseconds);
     // Takes an answer of the kind being waited for; anything else is ignored.
@@ -67,11 +72,12 @@ private:
     std::atomic<uint32_t> m_remoteAddress;
     // One request and its answer at a time (Connect and the keep-alive thread's queries).
     std::mutex m_exchange;
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::condition_variable m_answer;
     Awaiting m_awaiting = Awaiting::Nothing;
     bool m_answered = false;
     bool m_stopping = false;
+    bool m_cancelled = false;
     std::thread m_keepAlive;
     int m_answerWaitMs = kAnswerWaitMs;
     int m_queryWaitMs = kQueryWaitMs;

@@ -197,6 +197,14 @@ void CBaseSetDialog::LoadLanguage()
 {
     CResizablePage::LoadLanguage();
     m_list->horizontalHeader()->setFont(LanguageFont());
+    // After a change of language the lists name their entries anew; the choices stay.
+    for (auto [list, choices] : {std::pair{m_codec, &CBasicSettings::Codecs()},
+                                 std::pair{m_speedUnit, &CBasicSettings::SpeedUnits()}})
+    {
+        const int chosen = list->currentIndex();
+        FillChoices(list, *choices);
+        list->setCurrentIndex(chosen);
+    }
 }
 
 void CBaseSetDialog::FillList()

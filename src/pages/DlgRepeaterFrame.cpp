@@ -39,6 +39,7 @@ void CDlgRepeaterFrame::OnInitDialog()
         {
             m_page->setParent(this);
             m_page->SetContext(Context());
+            m_page->SetEntryButtons(m_save, m_cancel);
             m_page->OnInitDialog();
         }
     }

@@ -5,6 +5,8 @@
 #include "ui/ILoadLanguage.h"
 #include "ui/ScrollDialog.h"
 
+class QAbstractButton;
+
 // What the repeater frame hosts: a scrolling page with an edit mode whose Save and Cancel
 // buttons live on the frame. The page sends WM_REPEATER_EDIT_MODE to the frame whenever the
 // mode begins or ends.
@@ -19,6 +21,9 @@ public:
     void SetContext(CPageContext* context) { m_context = context; }
     CPageContext* Context() const { return m_context; }
 
+    // The frame's Save and Cancel, given before OnInitDialog: the buttons that Enter and
+    // Escape press while an edit mode lasts.
+    virtual void SetEntryButtons(QAbstractButton*, QAbstractButton*) {}
     // Fills the page when the frame's window is created.
     virtual void OnInitDialog() = 0;
     // True while an entry is being added or changed.

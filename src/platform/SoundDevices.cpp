@@ -47,28 +47,42 @@ std::wstring SoundDeviceName(std::string_view description)
     return name;
 }
 
-std::vector<std::wstring> SoundDeviceNames(SoundDirection direction)
+CSoundDevices SoundDevices()
 {
-    std::vector<std::wstring> names;
+    CSoundDevices devices;
     void** hints = nullptr;
     // Card -1: every card, then the devices of the configuration. ALSA reads its
     // configuration files again when they changed since the last call.
     if (snd_device_name_hint(-1, "pcm", &hints) < 0 || hints == nullptr)
-        return names;
+        return devices;
+    const auto add = [](std::vector<std::wstring>& names, const std::wstring& name)
+    {
+        if (std::find(names.begin(), names.end(), name) == names.end())
+            names.push_back(name);
+    };
     for (void** hint = hints; *hint != nullptr; ++hint)
     {
-        const HintText ioid = HintField(*hint, "IOID");
-        if (!Works(ioid.get(), direction))
-            continue;
         const HintText description = HintField(*hint, "DESC");
         if (description == nullptr)
             continue;
-        std::wstring name = SoundDeviceName(description.get());
-        if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end())
-            names.push_back(std::move(name));
+        const std::wstring name = SoundDeviceName(description.get());
+        if (name.empty())
+            continue;
+        const HintText ioid = HintField(*hint, "IOID");
+        if (Works(ioid.get(), SoundDirection::Input))
+            add(devices.inputs, name);
+        if (Works(ioid.get(), SoundDirection::Output))
+            add(devices.outputs, name);
     }
     snd_device_name_free_hint(hints);
-    return names;
+    return devices;
+}
+
+std::vector<std::wstring> SoundDeviceNames(SoundDirection direction)
+{
+    CSoundDevices devices = SoundDevices();
+    return direction == SoundDirection::Input ? std::move(devices.inputs)
+                                              : std::move(devices.outputs);
 }
 
 } // namespace rz

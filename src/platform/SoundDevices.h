@@ -22,6 +22,15 @@ enum class SoundDirection
 // description has no name and is left out, as is everything when ALSA cannot list devices.
 std::vector<std::wstring> SoundDeviceNames(SoundDirection direction);
 
+// The microphones and the speakers from one reading of ALSA's hints: a reading costs a few
+// milliseconds, so a caller that wants both asks once.
+struct CSoundDevices
+{
+    std::vector<std::wstring> inputs;  // microphones
+    std::vector<std::wstring> outputs; // speakers
+};
+CSoundDevices SoundDevices();
+
 // The name shown for a hint's description. ALSA describes a card's device in two lines (the
 // card, then what the device is: "HDA Intel PCH, ALC892 Analog" and "Front output / input");
 // both are kept, joined by " - ", since the first line alone is the same for every device of

@@ -4,18 +4,18 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QTableWidget>
+#include <QTableView>
 
 CListEditor::CListEditor(const CParts& parts) : QObject(parts.page), m_parts(parts)
 {
-    QTableWidget* list = m_parts.list;
+    QTableView* list = m_parts.list;
     list->setTabKeyNavigation(false);
     list->horizontalHeader()->setHighlightSections(false);
     list->horizontalHeader()->setStretchLastSection(true);
     // Keys the focused control leaves alone come up to the page: the rules below see them
     // before the main window would take Enter for its Save and Escape for its Close.
     m_parts.page->installEventFilter(this);
-    connect(list, &QTableWidget::itemDoubleClicked, this,
+    connect(list, &QTableView::doubleClicked, this,
             [this]
             {
                 if (!IsEditing())
@@ -43,13 +43,13 @@ bool CListEditor::CancelEdit()
 
 void CListEditor::FocusRow(int row, bool select)
 {
-    QTableWidget* list = m_parts.list;
+    QTableView* list = m_parts.list;
     list->setFocus(Qt::OtherFocusReason);
-    if (row < 0 || row >= list->rowCount())
+    if (row < 0 || row >= list->model()->rowCount())
         return;
     if (select)
     {
-        list->setCurrentCell(row, 0);
+        list->setCurrentIndex(list->model()->index(row, 0));
         list->selectRow(row);
     }
     else

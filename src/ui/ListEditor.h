@@ -4,7 +4,7 @@
 #include <QObject>
 
 class QAbstractButton;
-class QTableWidget;
+class QTableView;
 class QWidget;
 
 // The keyboard and focus rules of a list page with an entry editor (the radio servers, the
@@ -26,7 +26,7 @@ public:
     struct CParts
     {
         QWidget* page = nullptr;
-        QTableWidget* list = nullptr;
+        QTableView* list = nullptr; // a table widget, or a view on a model of the page's own
         QAbstractButton* remove = nullptr;
         QAbstractButton* change = nullptr;
         QAbstractButton* save = nullptr;   // the entry's Save, shown while an entry is open

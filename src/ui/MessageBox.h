@@ -17,3 +17,7 @@ QMessageBox::StandardButton
 ShowMessageText(QWidget* parent, QMessageBox::Icon icon, const QString& text,
                 QMessageBox::StandardButtons buttons = QMessageBox::Ok,
                 QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+
+// A message box of the application rather than of a page: the same, captioned with the
+// application's name (a failed connection test is reported so).
+QMessageBox::StandardButton ShowAppMessage(QWidget* parent, QMessageBox::Icon icon, int textId);

@@ -12,6 +12,10 @@ public:
     virtual void ShowMainButtons(bool show) = 0;
     // Disables the page tree while a page edits an entry, so that it cannot be left half done.
     virtual void EnablePageTree(bool enable) = 0;
+    // Called by the language page after it loaded another language and every registered
+    // window took its texts again: relabels the page tree and the window title in the new
+    // language.
+    virtual void LanguageChanged() = 0;
 };
 
 // The host of the page tree that widget belongs to, or null (a page shown on its own).

@@ -278,9 +278,9 @@ TEST_F(WindowUsabilityTest, AServiceManagerThatHangsNeitherBlocksTheWindowNorPas
     EXPECT_LT(click.elapsed(), 50);
 
     // When the manager does not answer in time the state is unknown: Start cannot act.
-    RZ_TRY_TRUE(!m_window->IsServiceStateKnown(), 5000);
+    RZ_TRY_TRUE(!m_window->IsServiceStateKnown(), 20000);
     EXPECT_FALSE(m_window->StartButton()->isEnabled());
     m_systemd.Freeze(false);
-    RZ_TRY_TRUE(m_window->IsServiceStateKnown(), 5000);
+    RZ_TRY_TRUE(m_window->IsServiceStateKnown(), 20000);
     EXPECT_TRUE(m_window->StartButton()->isEnabled());
 }

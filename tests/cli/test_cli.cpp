@@ -11,7 +11,9 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <sched.h>
 #include <spawn.h>
+#include <sys/mount.h>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -922,4 +924,43 @@ TEST(Cli, CheckCountsRepeatersAsThePageReadsThem)
     EXPECT_STREQ(stations[3]->GetChildValue(L"RepeaterAlias"), L"Hill");
     const auto rechecked = doc.Json({"check"});
     EXPECT_TRUE(rechecked["problems"].empty()) << rechecked.dump();
+}
+
+// Root ignores file modes, so the document's folder is made read-only by a read-only bind
+// mount in a mount namespace of a child process; the test's own mounts are untouched.
+TEST(Cli, ASaveThatFailsChangesNoOtherFile)
+{
+    CTempDir dir;
+    std::filesystem::create_directories(dir.File("data"));
+    const std::string path = dir.File("data/GatewayConfig.XML");
+    WriteBytes(path, ReadBytes(rztest::SampleDocumentPath()));
+    std::filesystem::copy(rztest::SampleToolDir(), dir.File("tool"),
+                          std::filesystem::copy_options::recursive);
+    const std::string ini = dir.File("tool/Gateway.ini");
+    const std::string document = ReadBytes(path);
+    const std::string gatewayIni = ReadBytes(ini);
+
+    const pid_t child = ::fork();
+    ASSERT_NE(child, -1);
+    if (child == 0)
+    {
+        const std::string folder = dir.File("data");
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+            ::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY,
+                    nullptr) != 0)
+            ::_exit(77);
+        const CliRun run = RunCli({"--document", path, "--tool-dir", dir.File("tool"), "basic",
+                                   "set", "speed-unit=2", "local-port=7004"});
+        ::_exit(run.status);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "no mount namespace here (needs root)";
+    EXPECT_EQ(WEXITSTATUS(status), CCliApp::kDocumentError);
+    EXPECT_EQ(ReadBytes(path), document);
+    EXPECT_EQ(ReadBytes(ini), gatewayIni); // SPEEDUNIT was not changed before the document failed
 }

@@ -17,11 +17,11 @@ class CCollectingStream : public ILogOutStream
 public:
     explicit CCollectingStream(bool* destroyed) : m_destroyed(destroyed) {}
     ~CCollectingStream() override { *m_destroyed = true; }
-    void Write(std::wstring source, std::wstring record) override
+    void Write(std::wstring_view source, std::wstring_view record) override
     {
         std::lock_guard lock(m_mutex);
-        sources.push_back(std::move(source));
-        records.push_back(std::move(record));
+        sources.emplace_back(source);
+        records.emplace_back(record);
     }
     void Flush() override { ++flushes; }
 

@@ -197,3 +197,26 @@ TEST_F(LogFileStreamTest, ManyThreadsThroughTheSystemLogLoseNothingAndInterleave
     }
     EXPECT_EQ(lines, size_t{kThreads} * kRecords);
 }
+
+TEST_F(LogFileStreamTest, ARecordReachesTheFileWithoutCloseAndEveryCharacterSurvives)
+{
+    m_stream->Open();
+    // Plain text, text with a character above U+FFFF, a long record of its own block.
+    const std::wstring plain = L"plain record\r\n";
+    const std::wstring wide = L"Stra\u00DFe \U0001F4E1 antenna\r\n";
+    const std::wstring longOne = std::wstring(40000, L'\u00E9') + L"\r\n";
+    m_stream->Write(L"", plain);
+    m_stream->Write(L"", wide);
+    m_stream->Write(L"", longOne);
+    // The writer wakes for the records on its own: no Close needed.
+    const std::wstring expected = plain + wide + longOne;
+    std::wstring written;
+    for (int i = 0; i < 500 && written != expected; ++i)
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const auto files = Files();
+        written = files.empty() ? std::wstring() : files.begin()->second;
+    }
+    EXPECT_EQ(written, expected);
+    m_stream->Close();
+}

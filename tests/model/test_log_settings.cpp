@@ -149,13 +149,26 @@ TEST_F(LogSettingsTest, ChoosingALevelSetsTheToolsLevelAtOnceAndLaterDisplaysKee
     Save(settings);
     EXPECT_EQ(Setting(L"LogFilter"), L"2");
 
-    // Later displays follow the tool's level; one outside 0 to 3 shows System.
-    gLOG_LEVEL = CSystemLog::LOG_DEBUG;
+    // Loading a language file sets the tool's level from the saved LogFilter; the next display
+    // keeps the page's level and makes it the tool's level again.
+    settings.ChooseLevel(0);
+    m_document.SetSetting(L"LogFilter", L"4");
+    lang::CLanguage language;
+    language.LoadFile(m_dir.File("none.xml"), m_document, m_dir.Path());
+    EXPECT_EQ(gLOG_LEVEL, CSystemLog::LOG_DEBUG);
     EXPECT_EQ(settings.LevelToShow(), 0u);
-    gLOG_LEVEL = CSystemLog::LOG_ERROR;
-    EXPECT_EQ(settings.LevelToShow(), 1u);
+    EXPECT_EQ(gLOG_LEVEL, CSystemLog::LOG_SYSTEM);
     settings.ChooseLevel(4);
-    EXPECT_EQ(settings.level, 1u);
+    EXPECT_EQ(settings.level, 0u);
+    EXPECT_EQ(gLOG_LEVEL, CSystemLog::LOG_SYSTEM);
+
+    // Without a choice the level the document gave stays too, also where the language load
+    // reads LogFilter differently ("4" is Error here, the tool's level 4 there).
+    CLogSettings unchosen = Loaded();
+    EXPECT_EQ(unchosen.LevelToShow(), 1u);
+    language.LoadFile(m_dir.File("none.xml"), m_document, m_dir.Path());
+    EXPECT_EQ(gLOG_LEVEL, CSystemLog::LOG_DEBUG);
+    EXPECT_EQ(unchosen.LevelToShow(), 1u);
     EXPECT_EQ(gLOG_LEVEL, CSystemLog::LOG_ERROR);
 }
 

@@ -394,6 +394,20 @@ TEST_F(RepeaterSettingsTest, TheEntryEditorsRules)
     EXPECT_EQ(proposed.slots[1],
               (RepeaterEntry::Slot{true, L"Slot2", L"10", false, false, false, false, 0}));
 
+    // On the page, Add keeps what Quick GPS, IP Site Channel and RTP Type showed, and only
+    // those.
+    RepeaterEntry shown = settings.EntryOf(1);
+    shown.radioId = L"77";
+    shown.slots[0] = {false, L"x", L"7", true, true, true, true, 3};
+    shown.slots[1] = {false, L"y", L"8", false, true, true, false, CRtpTypeList::kNone};
+    RepeaterEntry kept = proposed;
+    kept.slots[0].quickGps = true;
+    kept.slots[0].ipSiteChannel = true;
+    kept.slots[0].rtpType = 3;
+    kept.slots[1].ipSiteChannel = true;
+    kept.slots[1].rtpType = CRtpTypeList::kNone;
+    EXPECT_EQ(settings.NewEntry(shown), kept);
+
     // The required values in the page's order; the Radio ID check comes after them.
     const CRepeaterSettings before = settings;
     const auto refusal = [&settings](RepeaterEntry entry) { return settings.AddRepeater(entry); };

@@ -271,6 +271,13 @@ TEST_F(StationSettingsTest, TheCheckBoxesAndTheStoredKindAgree)
     ASSERT_EQ(settings.ChangeStation(3, both), CEntryResult{});
     EXPECT_EQ(rows.back().isData, L"0");
     EXPECT_EQ(CStationSettings::KindOf(true, true), CStationSettings::kQuickGps);
+
+    // Only a voice station has sound; quick GPS also takes the GPS box away.
+    using Fields = CStationSettings::CEditorFields;
+    EXPECT_EQ(CStationSettings::EditorFields(false, false), (Fields{true, true}));
+    EXPECT_EQ(CStationSettings::EditorFields(false, true), (Fields{true, false}));
+    EXPECT_EQ(CStationSettings::EditorFields(true, false), (Fields{false, false}));
+    EXPECT_EQ(CStationSettings::EditorFields(true, true), (Fields{false, false}));
 }
 
 TEST_F(StationSettingsTest, TheEditorsSaveChecksRunInOrderAndChangeNothingWhenRefused)

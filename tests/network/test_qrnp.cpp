@@ -20,6 +20,7 @@
 #include <optional>
 #include <poll.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 using Bytes = std::vector<uint8_t>;
@@ -318,6 +319,46 @@ TEST_F(QrnpLinkTest, AQueryReplyWithResultOneOrARejectGivesNoLink)
     // Even without a link, destruction says end-of-link and close, to the node last accepted.
     Close();
     EXPECT_EQ(m_radio->ReceiveSkippingAcks(), Hex(wire::kEndOfLinkTo31));
+    EXPECT_EQ(m_radio->Receive(), Hex(wire::kCloseTo31));
+}
+
+TEST_F(QrnpLinkTest, ACancelEndsTheWaitAtOnceAndTheLinkIsStillClosed)
+{
+    // With an answer wait far longer than any delay of a busy machine, only the cancel can
+    // end Connect before that wait is over.
+    constexpr auto kAnswerWait = std::chrono::seconds(20);
+    m_socket->SetTimings(static_cast<int>(std::chrono::milliseconds(kAnswerWait).count()), 300,
+                         std::chrono::seconds(120));
+    auto connected = ConnectAsync();
+    ASSERT_EQ(m_radio->Receive(), Hex(wire::kConnectRequest));
+    const auto before = std::chrono::steady_clock::now();
+    std::thread([this] { m_socket->Cancel(); }).join();
+    EXPECT_FALSE(connected.get());
+    EXPECT_LT(std::chrono::steady_clock::now() - before, kAnswerWait);
+    EXPECT_TRUE(m_socket->IsCancelled());
+
+    // A late accept changes nothing, and a cancelled socket sends no further request.
+    RadioSends(wire::kAccept31);
+    EXPECT_FALSE(m_socket->Connect(Address("127.0.0.2")));
+    EXPECT_FALSE(m_socket->IsLinked());
+    Close();
+    EXPECT_EQ(m_radio->Receive(), Hex(wire::kEndOfLinkTo20));
+    EXPECT_EQ(m_radio->Receive(), Hex(wire::kCloseTo20));
+    EXPECT_EQ(m_radio->Receive(std::chrono::milliseconds(50)), std::nullopt);
+}
+
+TEST_F(QrnpLinkTest, ACancelStopsKeepingTheLinkAlive)
+{
+    // The keep-alive's query would wait 5 s for its reply: anything the radio gets soon after
+    // the cancel comes from a socket that goes on.
+    m_socket->SetTimings(300, 5000, std::chrono::milliseconds(100));
+    ASSERT_NO_FATAL_FAILURE(Link());
+    ASSERT_EQ(m_radio->Receive(), Hex(wire::kQueryTo31)); // the keep-alive's query
+    m_socket->Cancel();
+    // The query in progress ends; no further keep-alive or query follows.
+    EXPECT_EQ(m_radio->Receive(std::chrono::milliseconds(400)), std::nullopt);
+    Close();
+    EXPECT_EQ(m_radio->Receive(), Hex(wire::kEndOfLinkTo31));
     EXPECT_EQ(m_radio->Receive(), Hex(wire::kCloseTo31));
 }
 

@@ -3,6 +3,7 @@
 #include "config/GatewayConfigDoc.h"
 #include "controls/IPEdit.h"
 #include "controls/PortEdit.h"
+#include "lang/Language.h"
 #include "pages/BaseSetDialog.h"
 #include "pages/DlgPageFrame.h"
 #include "ui/LanguageTexts.h"
@@ -101,6 +102,15 @@ TEST_F(BaseSetDialogTest, FieldsShowTheSampleDocument)
     EXPECT_EQ(List()->columnWidth(1), 120);
     EXPECT_EQ(Control<QLabel>(1084)->text(), "Server List:");
     EXPECT_EQ(ListButtons(), "100");
+
+    // Another language names the speed units anew; the chosen one stays chosen.
+    units->setCurrentIndex(2);
+    lang::CLanguage::Instance().LoadFile(m_dir.File("tool/language/Deutsch.xml"),
+                                         CGatewayConfigDoc::Instance(), ToolDir());
+    ReapplyLanguageTexts();
+    EXPECT_EQ(units->itemText(2), "Knoten");
+    EXPECT_EQ(units->currentIndex(), 2);
+    EXPECT_EQ(Control<QLabel>(1084)->text(), "Serverliste:");
 }
 
 TEST_F(BaseSetDialogTest, AddChangeRemoveAndCancelWalkTheEntryEditMode)

@@ -99,6 +99,10 @@ TEST_F(SoundDevicesTest, MicrophonesRecordSpeakersPlayAndBothWaysIsInBoth)
                                      return name.empty() || name.find(L'\n') != std::wstring::npos;
                                  }));
     }
+    // Both directions from one reading are the same lists.
+    const rz::CSoundDevices both = rz::SoundDevices();
+    EXPECT_EQ(both.inputs, microphones);
+    EXPECT_EQ(both.outputs, speakers);
 }
 
 TEST_F(SoundDevicesTest, EachCallReadsTheDevicesAgain)
