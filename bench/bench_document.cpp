@@ -4,6 +4,7 @@
 // by Qt's QDomDocument. The generator writes the text by hand, not with the tool's writer.
 // After the runs a table gives each row's ratio, "ours / reference", of the CPU times (the
 // machines this runs on are shared, so the wall clock says more about the neighbours).
+#include "RatioReporter.h"
 #include "config/GatewayConfigDoc.h"
 
 #include <QByteArray>
@@ -16,9 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <map>
 #include <pugixml.hpp>
-#include <set>
 #include <string>
 
 namespace
@@ -310,62 +309,6 @@ void BM_QDomLoadSave(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * int64_t(Files().bytes.size()));
 }
 
-// Passes every run on to the console and keeps its real time per iteration for the summary.
-class CRatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        // With repetitions, the mean of them; otherwise the one run.
-        for (const Run& run : runs)
-        {
-            if (run.error_occurred)
-                continue;
-            const std::string& name = run.run_name.function_name;
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "mean")
-            {
-                m_times[name] = run.GetAdjustedCPUTime();
-                m_fromMean.insert(name);
-            }
-            else if (run.run_type == Run::RT_Iteration && m_fromMean.count(name) == 0)
-            {
-                m_times[name] = run.GetAdjustedCPUTime();
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    void PrintRatios() const
-    {
-        struct Row
-        {
-            const char* what;
-            const char* ours;
-            const char* reference;
-            const char* target;
-        };
-        const Row rows[] = {
-            {"load+save / pugixml load+save", "BM_OursLoadSave", "BM_PugixmlLoadSave", "<= 1.0"},
-            {"load / pugixml load", "BM_OursLoad", "BM_PugixmlLoad", "<= 2.0"},
-            {"save / pugixml save", "BM_OursSave", "BM_PugixmlSave", ""},
-            {"QDomDocument load+save / load+save", "BM_QDomLoadSave", "BM_OursLoadSave", ">= 4.0"},
-        };
-        std::printf("\n%-40s %10s %8s\n", "ratio", "value", "target");
-        for (const Row& row : rows)
-        {
-            const auto a = m_times.find(row.ours);
-            const auto b = m_times.find(row.reference);
-            if (a == m_times.end() || b == m_times.end() || b->second <= 0)
-                continue;
-            std::printf("%-40s %10.2f %8s\n", row.what, a->second / b->second, row.target);
-        }
-    }
-
-private:
-    std::map<std::string, double> m_times;
-    std::set<std::string> m_fromMean;
-};
-
 } // namespace
 
 BENCHMARK(BM_OursLoad)->Unit(benchmark::kMillisecond);
@@ -383,7 +326,12 @@ int main(int argc, char** argv)
         return 1;
     std::printf("document: %zu bytes, %d stations, %d repeaters\n", Files().bytes.size(), kStations,
                 kRepeaters);
-    CRatioReporter reporter;
+    rzbench::CRatioReporter reporter({
+        {"load+save / pugixml load+save", "BM_OursLoadSave", "BM_PugixmlLoadSave", "<= 1.0"},
+        {"load / pugixml load", "BM_OursLoad", "BM_PugixmlLoad", "<= 2.0"},
+        {"save / pugixml save", "BM_OursSave", "BM_PugixmlSave", ""},
+        {"QDomDocument load+save / load+save", "BM_QDomLoadSave", "BM_OursLoadSave", ">= 4.0"},
+    });
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.PrintRatios();
     benchmark::Shutdown();

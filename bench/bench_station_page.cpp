@@ -4,6 +4,7 @@
 // made and filled with the same 1,000 rows of three columns, in the same run. Both run on
 // Qt's offscreen platform; taking each widget down again is not timed. After the runs the
 // ratio of the CPU times is printed with its target.
+#include "RatioReporter.h"
 #include "config/GatewayConfigDoc.h"
 #include "pages/DSSETDialog.h"
 #include "pages/PageContext.h"
@@ -15,8 +16,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -129,47 +128,6 @@ void BM_FillPlainTable(benchmark::State& state)
     }
 }
 
-// Passes every run on to the console and keeps its CPU time per iteration for the summary.
-class CRatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        // With repetitions, the mean of them; otherwise the one run.
-        for (const Run& run : runs)
-        {
-            if (run.error_occurred)
-                continue;
-            const std::string& name = run.run_name.function_name;
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "mean")
-            {
-                m_times[name] = run.GetAdjustedCPUTime();
-                m_fromMean.insert(name);
-            }
-            else if (run.run_type == Run::RT_Iteration && m_fromMean.count(name) == 0)
-            {
-                m_times[name] = run.GetAdjustedCPUTime();
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    void PrintRatio() const
-    {
-        const auto page = m_times.find("BM_OpenStationPage");
-        const auto plain = m_times.find("BM_FillPlainTable");
-        if (page == m_times.end() || plain == m_times.end() || plain->second <= 0)
-            return;
-        std::printf("\n%-40s %10s %8s\n", "ratio", "value", "target");
-        std::printf("%-40s %10.2f %8s\n", "open the page / fill a plain table",
-                    page->second / plain->second, "<= 2.0");
-    }
-
-private:
-    std::map<std::string, double> m_times;
-    std::set<std::string> m_fromMean;
-};
-
 } // namespace
 
 BENCHMARK(BM_OpenStationPage)->Unit(benchmark::kMillisecond);
@@ -184,9 +142,11 @@ int main(int argc, char** argv)
         return 1;
     std::printf("document: %d dispatch stations\n", kStations);
     Document();
-    CRatioReporter reporter;
+    rzbench::CRatioReporter reporter({
+        {"open the page / fill a plain table", "BM_OpenStationPage", "BM_FillPlainTable", "<= 2.0"},
+    });
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintRatio();
+    reporter.PrintRatios();
     benchmark::Shutdown();
     return 0;
 }

@@ -50,57 +50,74 @@ void AppendOnce(std::vector<std::wstring>& list, const std::wstring& value)
         list.push_back(value);
 }
 
+// Whether two element names are equal; names are short, so a plain loop beats a call.
+bool SameName(std::wstring_view a, std::wstring_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+    {
+        if (a[i] != b[i])
+            return false;
+    }
+    return true;
+}
+
 // The texts of a slot element that a load reads, found in one pass over its children: the
-// first child of each name counts, as a lookup by name finds it. A long station list loads
-// without searching every element's children once per text.
+// first child of each name counts, as a lookup by name finds it. The names are listed in the
+// order a save writes them, and each child is first compared with the name after the last one
+// found, so that an element the tool wrote costs one comparison a child.
 class CSlotElementTexts
 {
 public:
     enum Text
     {
         Type,
-        RepeaterGuid,
+        Used,
+        Guid,
+        SlotId,
         RadioId,
+        RepeaterGuid,
         RepeaterAlias,
         IpSiteId,
-        PseudoId,
-        SlotId,
-        Guid,
         Name,
         SubNetId,
-        Used,
+        PseudoId,
         IsData,
         IsLocalSlot,
+        Volum,     // not read; listed to keep the order
+        RtpConfig, // an element: see Rtp()
         Count,
     };
 
     explicit CSlotElementTexts(const XNode& element)
     {
         static constexpr std::wstring_view kNames[Count] = {
-            L"Type",     L"RepeaterGUID", L"RadioID",    L"RepeaterAlias", L"IPSiteID",
-            L"PseudoID", L"SlotID",       L"GUID",       L"Name",          L"SubNetID",
-            L"Used",     L"IsData",       L"IsLocalSlot"};
-        const std::wstring_view rtpName = L"RTPConfig";
+            L"Type",         L"Used",          L"GUID",        L"SlotID", L"RadioID",
+            L"RepeaterGUID", L"RepeaterAlias", L"IPSiteID",    L"Name",   L"SubNetID",
+            L"PseudoID",     L"IsData",        L"IsLocalSlot", L"Volum",  L"RTPConfig"};
+        size_t next = 0;
         for (size_t i = 0; i < element.GetChildCount(); ++i)
         {
             const XNode* child = element.GetChild(i);
             const std::wstring_view name = child->name.View();
-            if (m_rtp == nullptr && name == rtpName)
+            size_t text = next;
+            if (text == Count || !SameName(name, kNames[text]))
             {
-                m_rtp = child;
+                text = 0;
+                while (text < Count && !SameName(name, kNames[text]))
+                    ++text;
+                if (text == Count)
+                    continue;
+            }
+            next = text + 1;
+            if (m_found[text])
                 continue;
-            }
-            for (size_t text = 0; text < Count; ++text)
-            {
-                // The first letters tell most names apart before a whole comparison.
-                if (!m_found[text] && name.size() == kNames[text].size() && !name.empty() &&
-                    name[0] == kNames[text][0] && name == kNames[text])
-                {
-                    m_texts[text] = child->value.View();
-                    m_found[text] = true;
-                    break;
-                }
-            }
+            m_found[text] = true;
+            if (text == RtpConfig)
+                m_rtp = child;
+            else
+                m_texts[text] = child->value.View();
         }
     }
 

@@ -238,10 +238,13 @@ void CRepeaterDlg::LoadLanguage()
     const QFont font = LanguageFont();
     for (QObject* child : children())
     {
-        if (auto* widget = qobject_cast<QWidget*>(child))
+        // A font that is already there costs a resolution pass through the widget's children.
+        if (auto* widget = qobject_cast<QWidget*>(child);
+            widget != nullptr && widget->font() != font)
             widget->setFont(font);
     }
-    m_list->horizontalHeader()->setFont(font);
+    if (m_list->horizontalHeader()->font() != font)
+        m_list->horizontalHeader()->setFont(font);
     // The RTP types are text IDs: their labels follow the language.
     for (SlotControls& controls : m_slots)
         RelabelRtpTypes(controls.rtpType);

@@ -195,6 +195,30 @@ TEST_F(RepeaterSettingsTest, SlotElementsOfOneRadioIdFormOneRepeater)
     EXPECT_EQ(settings.Repeaters().Rows()[0].slots[0].rtpType, 0u);
 }
 
+TEST_F(RepeaterSettingsTest, ASlotElementWrittenByHandIsReadInAnyOrderAndItsFirstChildCounts)
+{
+    // Children in another order than the tool writes them, unknown ones between them, and a
+    // second child of some names, which a lookup by name never finds.
+    WriteDocument(L"", L"<Station><RTPConfig><RTPType>3</RTPType><RTPEnable>1</RTPEnable>"
+                       L"</RTPConfig><Note>x</Note><RadioID>77</RadioID><Name>Valley</Name>"
+                       L"<IsLocalSlot>1</IsLocalSlot><SlotID>2</SlotID><Type>Repeater</Type>"
+                       L"<RepeaterGUID>R-77</RepeaterGUID><RadioID>78</RadioID><Used>TRUE</Used>"
+                       L"<IPSiteID>4</IPSiteID><PseudoID>9</PseudoID><RepeaterAlias>North"
+                       L"</RepeaterAlias><GUID>S-77</GUID><Name>Second</Name><IsData>1</IsData>"
+                       L"<SubNetID>12</SubNetID><RTPConfig><RTPType>1</RTPType></RTPConfig>"
+                       L"<Type>Station</Type></Station>");
+    CRepeaterSettings settings;
+    Load(settings);
+    ASSERT_EQ(settings.Repeaters().Count(), 1u);
+    const RepeaterInfo& repeater = settings.Repeaters().Rows()[0];
+    EXPECT_EQ(repeater.radioId, L"77");
+    EXPECT_EQ(repeater.repeaterGuid, L"R-77");
+    EXPECT_EQ(repeater.alias, L"North");
+    EXPECT_EQ(repeater.ipSiteId, L"4");
+    EXPECT_EQ(repeater.pseudoId, L"9");
+    EXPECT_EQ(repeater.slots[1], (RepeaterSlot{true, L"S-77", L"Valley", L"12", 1, true, 1, 3}));
+}
+
 TEST_F(RepeaterSettingsTest, ASaveWritesTwoElementsPerRepeaterInRadioIdOrder)
 {
     WriteDocument(L"", kDispatchStation);
