@@ -19,6 +19,7 @@
 #include "platform/TextCodec.h"
 #include "service/ServiceStateCheck.h"
 #include "service/ServiceWatch.h"
+#include "ui/DrawnIcons.h"
 #include "ui/LanguageTexts.h"
 #include "ui/MessageBox.h"
 #include "ui/QtText.h"
@@ -29,11 +30,11 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPalette>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStackedWidget>
-#include <QStyle>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -62,32 +63,21 @@ QPushButton* MakeButton(QWidget* parent, int controlId, const char* label)
     return button;
 }
 
-QIcon PageIcon(QStyle* style, int titleTextId)
+QIcon PageIcon(int titleTextId)
 {
-    QStyle::StandardPixmap pixmap = QStyle::SP_FileDialogInfoView;
     switch (titleTextId)
     {
     case kBasicTitle:
-        pixmap = QStyle::SP_FileDialogDetailedView;
-        break;
+        return MakeDrawnIcon(DrawnIcon::Settings);
     case kStationTitle:
-        pixmap = QStyle::SP_DriveNetIcon;
-        break;
+        return MakeDrawnIcon(DrawnIcon::Network);
     case kRepeaterTitle:
-        pixmap = QStyle::SP_ComputerIcon;
-        break;
+        return MakeDrawnIcon(DrawnIcon::Computer);
     case kLanguageTitle:
-        pixmap = QStyle::SP_MessageBoxQuestion;
-        break;
+        return MakeDrawnIcon(DrawnIcon::Question);
     default:
-        break;
+        return MakeDrawnIcon(DrawnIcon::Info);
     }
-    // Every tree image at the one size of the tree, whatever sizes the style has.
-    const QSize size(kIconSize, kIconSize);
-    QPixmap image = style->standardIcon(pixmap).pixmap(size);
-    if (image.size() != size)
-        image = image.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    return QIcon(image);
 }
 
 } // namespace
@@ -99,13 +89,19 @@ CRaviraZazuDlg::CRaviraZazuDlg(Options options, QWidget* parent)
       m_apply(MakeButton(this, 1, "Save")), m_close(MakeButton(this, 2, "Close"))
 {
     setObjectName("CRaviraZazuDlg");
-    setWindowIcon(style()->standardIcon(QStyle::SP_DriveNetIcon));
+    setWindowIcon(MakeDrawnIcon(DrawnIcon::Network));
     setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
     setSizeGripEnabled(true);
 
     m_title->setObjectName("titleBar");
-    m_title->setStyleSheet(
-        QStringLiteral("#titleBar { background: #1f4e79; color: white; padding: 8px 12px; }"));
+    // Colours and margins by palette: a style sheet would load the style sheet machinery at
+    // every start, for this one label.
+    QPalette titleColours = m_title->palette();
+    titleColours.setColor(QPalette::Window, QColor(0x1f, 0x4e, 0x79));
+    titleColours.setColor(QPalette::WindowText, Qt::white);
+    m_title->setPalette(titleColours);
+    m_title->setAutoFillBackground(true);
+    m_title->setContentsMargins(12, 8, 12, 8);
     m_tree->setObjectName("pageTree");
     m_tree->setHeaderHidden(true);
     m_tree->setRootIsDecorated(false);
@@ -162,50 +158,67 @@ CRaviraZazuDlg::~CRaviraZazuDlg()
 
 void CRaviraZazuDlg::BuildPages()
 {
+    // Each page is built the first time it is shown: a page that is never opened costs the
+    // start nothing.
     m_pages = {
-        {kBasicTitle, new CDlgPageFrame(190, new CBaseSetDialog)},
-        {kStationTitle, new CDlgPageFrame(192, new CDSSETDialog)},
-        {kRepeaterTitle, new CDlgRepeaterFrame([] { return new CRepeaterDlg; })},
-        {kLanguageTitle, new CLanguageDlg},
-        {kOthersTitle, new COtherSetDialog},
+        {kBasicTitle, [](QWidget* parent)
+         { return new CDlgPageFrame(190, new CBaseSetDialog(parent), parent); }},
+        {kStationTitle,
+         [](QWidget* parent) { return new CDlgPageFrame(192, new CDSSETDialog(parent), parent); }},
+        {kRepeaterTitle, [](QWidget* parent)
+         { return new CDlgRepeaterFrame([] { return new CRepeaterDlg; }, parent); }},
+        {kLanguageTitle, [](QWidget* parent) { return new CLanguageDlg(parent); }},
+        {kOthersTitle, [](QWidget* parent) { return new COtherSetDialog(parent); }},
     };
     for (const PageEntry& entry : m_pages)
     {
-        entry.page->SetContext(&m_context);
-        m_stack->addWidget(Scrolled(entry.page));
+        m_stack->addWidget(new QWidget); // in place of the page until it is built
         auto* item = new QTreeWidgetItem(m_tree);
-        item->setIcon(0, PageIcon(style(), entry.titleTextId));
+        item->setIcon(0, PageIcon(entry.titleTextId));
         item->setSizeHint(0, QSize(kTreeWidth - 8, kIconSize + 8));
     }
     RelabelTree();
 }
 
-QWidget* CRaviraZazuDlg::Scrolled(CResizablePage* page)
+QWidget* CRaviraZazuDlg::Scrolled(CResizablePage* page) const
 {
     // A page scrolls when the window is smaller than the page wants to be (a small screen,
     // a large scale factor): the window never grows beyond the screen for it.
-    auto* area = new QScrollArea;
+    // In the page stack from the start, so that the page keeps the stack's font.
+    auto* area = new QScrollArea(m_stack);
     area->setWidgetResizable(true);
     area->setFrameShape(QFrame::NoFrame);
     area->setWidget(page);
     return area;
 }
 
-CResizablePage* CRaviraZazuDlg::Page(int index) const
+CResizablePage* CRaviraZazuDlg::Page(int index)
 {
-    return index >= 0 && index < PageCount() ? m_pages[static_cast<size_t>(index)].page : nullptr;
+    if (index < 0 || index >= PageCount())
+        return nullptr;
+    PageEntry& entry = m_pages[static_cast<size_t>(index)];
+    if (entry.page == nullptr)
+        PlacePage(index, entry.make(m_stack)); // built in the language's font of the stack
+    return entry.page;
 }
 
 void CRaviraZazuDlg::SetPage(int index, CResizablePage* page)
 {
-    CResizablePage* old = Page(index);
-    if (old == nullptr || page == nullptr || old->IsCreated())
+    if (index < 0 || index >= PageCount() || page == nullptr)
         return;
+    const CResizablePage* old = m_pages[static_cast<size_t>(index)].page;
+    if (old != nullptr && old->IsCreated())
+        return;
+    PlacePage(index, page);
+}
+
+void CRaviraZazuDlg::PlacePage(int index, CResizablePage* page)
+{
     page->SetContext(&m_context);
-    QWidget* area = m_stack->widget(index);
+    QWidget* old = m_stack->widget(index);
     m_stack->insertWidget(index, Scrolled(page));
-    m_stack->removeWidget(area);
-    area->deleteLater();
+    m_stack->removeWidget(old);
+    old->deleteLater(); // with a page that was replaced before it was created
     m_pages[static_cast<size_t>(index)].page = page;
 }
 
@@ -232,6 +245,9 @@ bool CRaviraZazuDlg::OnInitDialog()
     lang::CLanguage::Instance().LoadFile(lang::LanguageFilePath(toolDir, document), document,
                                          toolDir);
     ApplyToolkitTranslation();
+    // The pages are built in the page stack and take the language's font from it as they
+    // are built, instead of every control changing its font once it exists.
+    m_stack->setFont(LanguageFont());
     if (m_options.attachLog)
         m_log = std::make_unique<CToolLog>();
     if (!loaded)
@@ -262,10 +278,29 @@ bool CRaviraZazuDlg::OnInitDialog()
 
     // The service is watched on a thread of its own: the window never waits for the
     // service manager. Until the watch reports, Start shows as it does for a stopped service.
-    if (!m_watcher)
-        m_watcher = std::make_unique<CServiceWatch>(m_serviceName, m_options.serviceSafetyPoll);
-    m_watcher->AddListener(this, kServiceStateCheckEvent);
+    // The watch begins once the window has painted its first picture, which does not need
+    // it (or at a request that comes before): its bus connection would only compete with
+    // that picture for the processor.
+    m_watchWanted = true;
     return true;
+}
+
+void CRaviraZazuDlg::StartWatch()
+{
+    if (m_watcher || !m_watchWanted)
+        return;
+    m_watcher = std::make_unique<CServiceWatch>(m_serviceName, m_options.serviceSafetyPoll);
+    m_watcher->AddListener(this, kServiceStateCheckEvent);
+}
+
+void CRaviraZazuDlg::paintEvent(QPaintEvent* event)
+{
+    QDialog::paintEvent(event);
+    if (m_painted)
+        return;
+    // After the rest of this picture is painted.
+    m_painted = true;
+    QMetaObject::invokeMethod(this, &CRaviraZazuDlg::StartWatch, Qt::QueuedConnection);
 }
 
 void CRaviraZazuDlg::OnEvent(CEventBase* event)
@@ -280,6 +315,7 @@ void CRaviraZazuDlg::OnEvent(CEventBase* event)
 
 void CRaviraZazuDlg::DeleteWatcher()
 {
+    m_watchWanted = false;
     if (!m_watcher)
         return;
     m_watcher->RemoveListener(this, kServiceStateCheckEvent);
@@ -303,6 +339,7 @@ void CRaviraZazuDlg::LoadLanguage()
     const QFont font = LanguageFont();
     for (QPushButton* button : {m_start, m_stop, m_apply, m_close})
         button->setFont(font);
+    m_stack->setFont(font);
     m_title->setFont(LanguageTitleFont());
     m_title->setText(windowTitle());
     RelabelTree();
@@ -326,7 +363,7 @@ void CRaviraZazuDlg::ShowStartAs(StartLook look)
 {
     if (look == StartLook::Pending)
     {
-        m_start->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
+        m_start->setIcon(MakeDrawnIcon(DrawnIcon::Reload));
         m_startLook = look;
         return;
     }
@@ -338,8 +375,7 @@ void CRaviraZazuDlg::ShowStartAs(StartLook look)
         return;
     if (!text.isEmpty())
         m_start->setText(ButtonText(text));
-    m_start->setIcon(style()->standardIcon(look == StartLook::Stop ? QStyle::SP_MediaStop
-                                                                   : QStyle::SP_MediaPlay));
+    m_start->setIcon(MakeDrawnIcon(look == StartLook::Stop ? DrawnIcon::Stop : DrawnIcon::Play));
     m_startLook = look;
     m_start->update();
 }
@@ -425,7 +461,7 @@ bool CRaviraZazuDlg::SaveAll()
     m_context.changes = &changes;
     for (const PageEntry& entry : m_pages)
     {
-        if (!entry.page->IsCreated())
+        if (entry.page == nullptr || !entry.page->IsCreated())
             continue; // a page never opened has nothing to save
         if (!entry.page->SaveConfig())
         {
@@ -464,6 +500,7 @@ void CRaviraZazuDlg::OnApply()
 
 void CRaviraZazuDlg::OnStart()
 {
+    StartWatch();
     if (!m_watcher)
         return;
     if (m_pending)
@@ -488,6 +525,7 @@ void CRaviraZazuDlg::OnStart()
 
 void CRaviraZazuDlg::OnStop()
 {
+    StartWatch();
     if (m_watcher)
         m_watcher->Stop();
 }
@@ -528,7 +566,9 @@ void CRaviraZazuDlg::OnCloseButton()
 
 bool CRaviraZazuDlg::CancelOpenEdit()
 {
-    CResizablePage* page = Page(m_stack->currentIndex());
+    const int index = m_stack->currentIndex();
+    CResizablePage* page =
+        index >= 0 && index < PageCount() ? m_pages[static_cast<size_t>(index)].page : nullptr;
     return page != nullptr && page->IsCreated() && page->CancelEdit();
 }
 

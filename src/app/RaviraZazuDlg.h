@@ -7,6 +7,7 @@
 
 #include <QDialog>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -74,6 +75,7 @@ public:
     void OnServiceState(uint32_t state);
     // Service state events (type 1124) from the watcher.
     void OnEvent(CEventBase* event) override;
+    // The watch; none before the first picture or request, and none without a service.
     CServiceWatch* Watcher() const { return m_watcher.get(); }
 
     // Brings the window to the front when its title ends with title (a second copy asks).
@@ -84,7 +86,9 @@ public:
     // Shows the page at a tree position, creating its window the first time.
     void SelectPage(int index);
     int PageCount() const { return static_cast<int>(m_pages.size()); }
-    CResizablePage* Page(int index) const;
+    // The page at a tree position. It is built the first time it is shown or asked for;
+    // its window is created when it is first shown.
+    CResizablePage* Page(int index);
     // Replaces the page at a tree position before it is created (tests, later pages).
     void SetPage(int index, CResizablePage* page);
 
@@ -106,6 +110,7 @@ public Q_SLOTS:
 
 protected:
     bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void reject() override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -113,18 +118,25 @@ private:
     struct PageEntry
     {
         int titleTextId;
-        CResizablePage* page;
+        // Builds the page, once: when it is first shown or asked for.
+        std::function<CResizablePage*(QWidget* parent)> make;
+        CResizablePage* page = nullptr;
     };
 
+    // Lists the pages in the tree; builds none of them.
     void BuildPages();
+    // Puts a page into the page stack at a tree position, in place of what was there.
+    void PlacePage(int index, CResizablePage* page);
     // The page in a scroll area, as the page stack holds it.
-    static QWidget* Scrolled(CResizablePage* page);
+    QWidget* Scrolled(CResizablePage* page) const;
     void FitScreen();
     // Cancels an entry open on the page shown; false when there was none.
     bool CancelOpenEdit();
     void RelabelTree();
     void EnterPending();
     void ShowStartAs(StartLook look);
+    // Starts watching the service, once OnInitDialog has found its name.
+    void StartWatch();
     void DeleteWatcher();
 
     Options m_options;
@@ -147,5 +159,7 @@ private:
     bool m_stateKnown = true;
     bool m_serviceSeen = false; // the watch has found the service once
     bool m_closing = false;
+    bool m_watchWanted = false; // a service to watch was configured, and the window is open
+    bool m_painted = false;     // the first picture has been painted
     StartLook m_startLook = StartLook::Start;
 };

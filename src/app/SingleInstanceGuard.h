@@ -3,15 +3,17 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <memory>
+#include <vector>
 
-class QLocalServer;
-class QLocalSocket;
+class QSocketNotifier;
 
 // Makes sure one copy of the tool runs per user: the first copy holds a lock file and
 // listens on a local socket named "GatewayConfig" in the user's runtime folder; a later copy
 // finds the lock taken and asks the first, over the socket, to bring its window to the front.
 // The socket also takes "reload", which reads the configuration document again. Only the
-// same user can reach it.
+// same user can reach it. It is a plain Unix socket watched by the event loop (the toolkit's
+// network module would cost every start its libraries).
 class CSingleInstanceGuard : public QObject
 {
     Q_OBJECT
@@ -46,12 +48,21 @@ public:
     static QString Request(const QString& socketPath, const QString& request, int timeoutMs = 2000);
 
 private:
+    struct CConnection;
+
+    // Listens on the socket path, which only this user may reach. False when it cannot.
+    bool Listen();
     void OnConnection();
-    void Answer(QLocalSocket* socket);
+    // Reads what a connection sent and answers each whole line; closes it at its end.
+    void OnReadable(CConnection* connection);
+    QString AnswerTo(const QString& line);
+    void Drop(CConnection* connection);
 
     QString m_folder;
     int m_lockFd = -1;
-    QLocalServer* m_server = nullptr;
+    int m_serverFd = -1;
+    QSocketNotifier* m_serverNotifier = nullptr;
+    std::vector<std::unique_ptr<CConnection>> m_connections;
     std::function<bool(const QString&)> m_raise;
     std::function<bool()> m_reload;
 };

@@ -196,7 +196,8 @@ void CBaseSetDialog::OnInitDialog()
 void CBaseSetDialog::LoadLanguage()
 {
     CResizablePage::LoadLanguage();
-    m_list->horizontalHeader()->setFont(LanguageFont());
+    if (m_list->horizontalHeader()->font() != LanguageFont())
+        m_list->horizontalHeader()->setFont(LanguageFont());
     // After a change of language the lists name their entries anew; the choices stay.
     for (auto [list, choices] : {std::pair{m_codec, &CBasicSettings::Codecs()},
                                  std::pair{m_speedUnit, &CBasicSettings::SpeedUnits()}})

@@ -181,7 +181,8 @@ void CDSSETDialog::OnInitDialog()
 void CDSSETDialog::LoadLanguage()
 {
     CResizablePage::LoadLanguage();
-    m_list->horizontalHeader()->setFont(LanguageFont());
+    if (m_list->horizontalHeader()->font() != LanguageFont())
+        m_list->horizontalHeader()->setFont(LanguageFont());
     // The entry's buttons have texts of their own; English where the language has none.
     const lang::CLanguage& language = lang::CLanguage::Instance();
     m_entrySave->setText(ButtonText(ToQString(language.LookupOrBuiltin(L"1111"))));

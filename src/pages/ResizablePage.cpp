@@ -25,7 +25,10 @@ void CResizablePage::LoadLanguage()
     const QFont font = LanguageFont();
     for (QObject* child : children())
     {
-        if (auto* widget = qobject_cast<QWidget*>(child))
+        // A control that shows the font already (from the page stack) is left alone: a change
+        // of font makes it lay itself out anew.
+        auto* widget = qobject_cast<QWidget*>(child);
+        if (widget != nullptr && widget->font() != font)
             widget->setFont(font);
     }
 }

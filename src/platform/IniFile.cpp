@@ -280,6 +280,11 @@ bool WritePrivateProfileString(const std::wstring& section, const std::wstring& 
     CIniFile ini;
     if (ini.Load(path) != 0)
         return false;
+    // A value the file already holds is not written again: a save syncs the disk, which can
+    // take longer than everything else the caller does (the window stores its title at
+    // every start).
+    if (ini.Get(section, key) == value)
+        return true;
     ini.Set(section, key, value);
     return ini.Save(path) == 0;
 }

@@ -1,6 +1,7 @@
 #include "service/ServiceWatch.h"
 
 #include "events/Events.h"
+#include "events/ListenerBase.h"
 #include "platform/WakeFd.h"
 #include "service/ServiceStateCheck.h"
 
@@ -49,10 +50,13 @@ struct CServiceWatch::CShared
     // Deliveries go through the watch while it exists; the lock keeps it from going mid-way.
     std::mutex deliver;
     CServiceWatch* owner = nullptr;
+    // The state reported last, for a listener that comes after it (under deliver).
+    uint32_t last = kNothingYet;
 
     void Report(uint32_t state)
     {
         std::lock_guard lock(deliver);
+        last = state;
         if (owner == nullptr)
             return;
         ServiceStateCheckEvent event(state);
@@ -171,6 +175,21 @@ CServiceWatch::~CServiceWatch()
         lock.unlock();
         m_thread.detach();
     }
+}
+
+bool CServiceWatch::AddListener(CListenerBase* listener, uint32_t type)
+{
+    // Under the delivery lock: a report either reaches the new listener as it is made or
+    // came before, and is then handed over here; never both, never neither.
+    std::lock_guard lock(m_shared->deliver);
+    if (!CNotifierBase::AddListener(listener, type))
+        return false;
+    if (type == kServiceStateCheckEvent && m_shared->last != kNothingYet)
+    {
+        ServiceStateCheckEvent event(m_shared->last);
+        listener->OnEvent(&event);
+    }
+    return true;
 }
 
 void CServiceWatch::Queue(int request)

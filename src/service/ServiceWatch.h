@@ -19,7 +19,9 @@
 //   - a state 1 to 7 as ServiceStateCheck reports them;
 //   - kNotInstalled when no unit matches the name;
 //   - kUnknown when the bus or the manager does not answer.
-// Start, Stop and Restart are queued and carried out in order; they return at once.
+// A listener added after the first report gets the state reported last at once, as the
+// watch's thread may report before anyone listens. Start, Stop and Restart are queued and
+// carried out in order; they return at once.
 class CServiceWatch : public CNotifierBase
 {
 public:
@@ -33,6 +35,9 @@ public:
     ~CServiceWatch() override;
     CServiceWatch(const CServiceWatch&) = delete;
     CServiceWatch& operator=(const CServiceWatch&) = delete;
+
+    // Adds a listener; one for the state gets the state reported last at once, if any.
+    bool AddListener(CListenerBase* listener, uint32_t type) override;
 
     void Start();
     void Stop();

@@ -79,6 +79,33 @@ TEST(IniFile, WritingOneKeyKeepsEveryOtherByte)
     EXPECT_EQ(ReadBytes(path), expected);
 }
 
+TEST(IniFile, AValueTheFileHoldsIsNotWrittenAgain)
+{
+    CTempDir dir;
+    const std::string path = dir.File("profile.ini");
+    WriteBytes(path, kGatewayIni);
+    // A save replaces the file by a new one; an unchanged file keeps its inode.
+    const auto inode = [&]
+    {
+        struct stat st
+        {
+        };
+        return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+    };
+    const auto before = inode();
+
+    ASSERT_TRUE(WritePrivateProfileString(L"general", L"HeartbeatSeconds", L"30", path));
+    EXPECT_EQ(inode(), before);
+    EXPECT_EQ(ReadBytes(path), kGatewayIni);
+
+    // Another value, or the same value for a key that is missing, is written.
+    ASSERT_TRUE(WritePrivateProfileString(L"General", L"HeartbeatSeconds", L"31", path));
+    EXPECT_NE(inode(), before);
+    EXPECT_EQ(GetPrivateProfileString(L"General", L"HeartbeatSeconds", L"", path), L"31");
+    ASSERT_TRUE(WritePrivateProfileString(L"General", L"Other", L"", path));
+    EXPECT_TRUE(GetPrivateProfileString(L"General", L"Other", L"none", path).empty());
+}
+
 TEST(IniFile, KeepsEncodingAndCreatesMissingFiles)
 {
     CTempDir dir;

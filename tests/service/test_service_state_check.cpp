@@ -438,3 +438,19 @@ TEST_F(ServiceStateCheckTest, TheWatchFollowsChangeSignalsAndCarriesRequestsOut)
     EXPECT_TRUE(missing.WaitFor(CServiceWatch::kNotInstalled));
     other.RemoveListener(&missing, kServiceStateCheckEvent);
 }
+
+TEST_F(ServiceStateCheckTest, AListenerThatComesAfterTheFirstReportGetsTheState)
+{
+    // The watch's thread may report before anyone listens (the window adds itself after
+    // making the watch); with a safety read once a minute and no change, nothing else
+    // would tell a late listener the state.
+    CServiceWatch watch(L"Quorix MXR Gateway", std::chrono::minutes(1));
+    CWatchListener first;
+    watch.AddListener(&first, kServiceStateCheckEvent);
+    ASSERT_TRUE(first.WaitFor(ServiceStateCheck::kRunning));
+    CWatchListener late;
+    watch.AddListener(&late, kServiceStateCheckEvent);
+    EXPECT_TRUE(late.WaitFor(ServiceStateCheck::kRunning, std::chrono::seconds(1)));
+    watch.RemoveListener(&first, kServiceStateCheckEvent);
+    watch.RemoveListener(&late, kServiceStateCheckEvent);
+}
