@@ -116,7 +116,9 @@ CGatewayConfigDoc::LoadResult CGatewayConfigDoc::Load(const std::string& path)
     if (early)
     {
         bodyUnits = declEnd;
-        m_header = head.substr(0, declEnd);
+        // Only a declaration is kept; a byte-order mark alone gets the usual header, as a
+        // document without either does, so that the next load finds the same header.
+        m_header = declEnd > 0 && head[declEnd - 1] == L'>' ? head.substr(0, declEnd) : L"";
     }
 
     RUROR::PARSEINFO parseInfo = RUROR::piDefault;

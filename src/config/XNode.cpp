@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <cwchar>
+#include <iterator>
 #include <ostream>
 #include <type_traits>
 
@@ -755,6 +757,32 @@ private:
 // ---------------------------------------------------------------------------------------
 // Writing
 
+// A surrogate code unit in a text is one that was read without its partner (broken UTF-16, or
+// a character reference). Written as it is, a high one followed by a low one would read back
+// as one character; the low one is then written as a reference, which reads back as itself.
+constexpr bool SplitsPair(wchar_t previous, wchar_t c)
+{
+    return static_cast<char32_t>(previous) >= 0xD800 && static_cast<char32_t>(previous) <= 0xDBFF &&
+           static_cast<char32_t>(c) >= 0xDC00 && static_cast<char32_t>(c) <= 0xDFFF;
+}
+
+constexpr size_t kSurrogateRefLength = 8; // &#xDC00;
+
+// The reference "&#xHHHH;" of a code unit, written to buffer (kSurrogateRefLength + 1 units).
+const wchar_t* SurrogateReference(wchar_t c, wchar_t* buffer)
+{
+    constexpr wchar_t kHex[] = L"0123456789ABCDEF";
+    const auto unit = static_cast<unsigned>(c);
+    buffer[0] = L'&';
+    buffer[1] = L'#';
+    buffer[2] = L'x';
+    for (int i = 0; i < 4; ++i)
+        buffer[3 + i] = kHex[(unit >> (12 - 4 * i)) & 0xF];
+    buffer[7] = L';';
+    buffer[8] = L'\0';
+    return buffer;
+}
+
 // Wide text.
 class CWideOut
 {
@@ -763,17 +791,24 @@ public:
     void Put(wchar_t c) { m_out.push_back(c); }
     void Repeat(wchar_t c, size_t count) { m_out.append(count, c); }
     void Text(std::wstring_view text) { m_out.append(text); }
-    // Text with the references of refs (by ASCII character) in place of their characters.
-    void Escaped(std::wstring_view text, const wchar_t* const* refs)
+    // Text with the references of refs (by ASCII character) in place of their characters, and
+    // a low surrogate that follows a high one as a character reference (see SplitsPair).
+    void Escaped(std::wstring_view text, const wchar_t* const* refs, size_t)
     {
         size_t run = 0;
         for (size_t i = 0; i < text.size(); ++i)
         {
             const auto c = static_cast<unsigned>(text[i]);
-            if (c >= 128 || refs[c] == nullptr)
+            const wchar_t* ref = nullptr;
+            wchar_t pairRef[kSurrogateRefLength + 1];
+            if (c < 128)
+                ref = refs[c];
+            else if (i > 0 && SplitsPair(text[i - 1], text[i]))
+                ref = SurrogateReference(text[i], pairRef);
+            if (ref == nullptr)
                 continue;
             m_out.append(text.substr(run, i - run));
-            m_out.append(refs[c]);
+            m_out.append(ref);
             run = i + 1;
         }
         m_out.append(text.substr(run));
@@ -817,11 +852,12 @@ public:
             w = Unit(w, wc);
         m_used += static_cast<size_t>(w - start);
     }
-    void Escaped(std::wstring_view text, const wchar_t* const* refs)
+    // longest: the length of the longest reference in refs or of a surrogate's reference.
+    void Escaped(std::wstring_view text, const wchar_t* const* refs, size_t longest)
     {
-        // A reference is at most 6 characters long.
-        char* const start = Need(text.size() * 12);
+        char* const start = Need(text.size() * std::max<size_t>(longest, 2) * 2);
         char* w = start;
+        wchar_t previous = 0;
         for (const wchar_t wc : text)
         {
             const auto c = static_cast<unsigned>(wc);
@@ -830,10 +866,17 @@ public:
                 for (const wchar_t* r = refs[c]; *r != 0; ++r)
                     w = Unit(w, *r);
             }
+            else if (c >= 0xDC00 && SplitsPair(previous, wc)) [[unlikely]]
+            {
+                wchar_t pairRef[kSurrogateRefLength + 1];
+                for (const wchar_t* r = SurrogateReference(wc, pairRef); *r != 0; ++r)
+                    w = Unit(w, *r);
+            }
             else
             {
                 w = Unit(w, wc);
             }
+            previous = wc;
         }
         m_used += static_cast<size_t>(w - start);
     }
@@ -879,7 +922,9 @@ private:
 };
 
 // Writes text with the references of the entity table in place of their characters; the
-// runs between them go out in one piece.
+// runs between them go out in one piece. Characters that the reader would not give back as
+// they are also go out as references: a carriage return (read as a line feed) and, in
+// attribute values, tabs and line breaks (read as blanks).
 class CEscaper
 {
 public:
@@ -893,32 +938,51 @@ public:
             const XENTITY& e = m_table->entries[i];
             if (static_cast<unsigned>(e.entity) < 128)
             {
-                if (m_ascii[e.entity] == nullptr)
-                    m_ascii[e.entity] = e.ref;
+                if (m_text[e.entity] == nullptr)
+                    m_text[e.entity] = e.ref;
             }
             else
             {
                 m_beyondAscii = true;
             }
         }
+        std::copy(std::begin(m_text), std::end(m_text), std::begin(m_attribute));
+        if (m_text[L'\r'] == nullptr)
+            m_text[L'\r'] = L"&#13;";
+        constexpr std::pair<wchar_t, const wchar_t*> kAttribute[] = {
+            {L'\t', L"&#9;"}, {L'\n', L"&#10;"}, {L'\r', L"&#13;"}};
+        for (const auto& [c, ref] : kAttribute)
+        {
+            if (m_attribute[c] == nullptr)
+                m_attribute[c] = ref;
+        }
+        m_longest = kSurrogateRefLength;
+        for (const wchar_t* ref : m_attribute)
+            m_longest = std::max(m_longest, ref != nullptr ? std::wcslen(ref) : 0);
+        for (const wchar_t* ref : m_text)
+            m_longest = std::max(m_longest, ref != nullptr ? std::wcslen(ref) : 0);
     }
 
-    template <typename Out> void Write(Out& out, std::wstring_view text) const
+    template <typename Out> void Write(Out& out, std::wstring_view text, bool attribute) const
     {
         if (m_table == nullptr)
         {
             out.Text(text);
             return;
         }
+        const wchar_t* const* refs = attribute ? m_attribute : m_text;
         if (!m_beyondAscii)
         {
-            out.Escaped(text, m_ascii);
+            out.Escaped(text, refs, m_longest);
             return;
         }
         size_t run = 0;
         for (size_t i = 0; i < text.size(); ++i)
         {
-            const wchar_t* ref = Reference(text[i]);
+            wchar_t pairRef[kSurrogateRefLength + 1];
+            const wchar_t* ref = Reference(text[i], refs);
+            if (ref == nullptr && i > 0 && SplitsPair(text[i - 1], text[i]))
+                ref = SurrogateReference(text[i], pairRef);
             if (ref == nullptr)
                 continue;
             out.Text(text.substr(run, i - run));
@@ -928,13 +992,25 @@ public:
         out.Text(text.substr(run));
     }
 
+    // The text of an element with child elements. Blanks alone there read as layout between
+    // the elements, so the first of them goes out as a character reference.
+    template <typename Out> void WriteBesideChildren(Out& out, std::wstring_view text) const
+    {
+        const bool blank = !text.empty() && text.find_first_not_of(L" \t\n") == text.npos;
+        if (m_table == nullptr || !blank)
+        {
+            Write(out, text, false);
+            return;
+        }
+        out.Text(text[0] == L' ' ? L"&#32;" : text[0] == L'\t' ? L"&#9;" : L"&#10;");
+        Write(out, text.substr(1), false);
+    }
+
 private:
-    const wchar_t* Reference(wchar_t c) const
+    const wchar_t* Reference(wchar_t c, const wchar_t* const* refs) const
     {
         if (static_cast<unsigned>(c) < 128)
-            return m_ascii[c];
-        if (!m_beyondAscii)
-            return nullptr;
+            return refs[c];
         for (size_t i = 0; i < m_table->count; ++i)
         {
             if (m_table->entries[i].entity == c)
@@ -944,7 +1020,9 @@ private:
     }
 
     const XENTITYS* m_table = nullptr;
-    const wchar_t* m_ascii[128] = {};
+    const wchar_t* m_text[128] = {};
+    const wchar_t* m_attribute[128] = {};
+    size_t m_longest = 0;
     bool m_beyondAscii = false;
 };
 
@@ -978,7 +1056,7 @@ public:
                 m_out.Text(attrName);
                 m_out.Put(L'=');
                 m_out.Put(m_opt.value_quotation_mark);
-                m_escaper.Write(m_out, attrValue);
+                m_escaper.Write(m_out, attrValue, true);
                 m_out.Put(m_opt.value_quotation_mark);
             }
             const auto& children = XNodeAccess::Children(node);
@@ -991,7 +1069,10 @@ public:
                 return;
             }
             m_out.Put(L'>');
-            m_escaper.Write(m_out, node.value);
+            if (children.empty())
+                m_escaper.Write(m_out, node.value, false);
+            else
+                m_escaper.WriteBesideChildren(m_out, node.value);
             if (children.empty())
             {
                 CloseTag(node, newline);

@@ -329,7 +329,11 @@ public:
     XNode* GetParent() const { return m_parent; }
 
     // The node and its subtree as text, without an XML declaration. Indentation stops
-    // growing below kMaxIndent levels, so that the text grows linearly with the depth.
+    // growing below kMaxIndent levels, so that the text grows linearly with the depth. With
+    // references on, what reading would change goes out as a character reference (a carriage
+    // return; tabs and line breaks in attribute values; blanks that are the only text beside
+    // child elements; a low surrogate after a high one), so that the text reads back as the
+    // same tree.
     std::wstring GetXML(const DISP_OPT& opt = optDefault) const;
     // The same text appended to out as UTF-16 LE bytes, without a byte-order mark.
     void AppendXMLUtf16Le(std::string& out, const DISP_OPT& opt = optDefault) const;

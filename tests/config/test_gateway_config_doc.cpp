@@ -196,6 +196,25 @@ TEST(GatewayConfigDoc, RootBeforeCodeUnit41IsReadAndRewrittenInTheUsualLayout)
     CGatewayConfigDoc again;
     ASSERT_TRUE(again.Load(path));
     EXPECT_TRUE(again.Root() == doc.Root());
+
+    // Without a declaration (a byte-order mark alone, or nothing at all) the usual header is
+    // written, and the next save writes the very same bytes.
+    for (const wchar_t* start : {L"\uFEFF", L""})
+    {
+        WriteBytes(path, Utf16(std::wstring(start) + L"<MXRGateways><GatewayConfig><Language>"
+                                                     L"English</Language></GatewayConfig>"
+                                                     L"</MXRGateways>"));
+        CGatewayConfigDoc bare;
+        ASSERT_TRUE(bare.Load(path));
+        ASSERT_EQ(bare.Save(), 1);
+        const std::string first = ReadBytes(path);
+        EXPECT_EQ(first.substr(0, 2 * (kHeader.size() + 2)), Utf16(kHeader + L"\r\n"));
+        CGatewayConfigDoc reread;
+        ASSERT_TRUE(reread.Load(path));
+        EXPECT_TRUE(reread.Root() == bare.Root());
+        ASSERT_EQ(reread.Save(), 1);
+        EXPECT_EQ(ReadBytes(path), first);
+    }
 }
 
 TEST(GatewayConfigDoc, SaveKeepsPermissionsAndLeavesNoTemporaryFiles)

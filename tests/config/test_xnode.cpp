@@ -113,6 +113,41 @@ TEST(XNode, GetXmlWritesReferencesIndentationAndLineBreaks)
     EXPECT_STREQ(copyOfAttr.GetChild(L"Station")->GetAttrValue(L"kind"), L"x");
 }
 
+// Texts that reading would change if they were written as they are: each goes out as a
+// reference, and the written document reads back as the tree it came from.
+TEST(XNode, WhatIsWrittenReadsBackAsTheSameTree)
+{
+    const struct
+    {
+        const wchar_t* read;
+        const wchar_t* written;
+    } cases[] = {
+        // A carriage return in text, tabs and line breaks in attribute values.
+        {L"<a>x&#13;&#13;&#10;y</a>", L"<a>x&#13;&#13;\ny</a>\r\n"},
+        {L"<a v=\"&#9;1&#10;2&#13;\"/>", L"<a v=\"&#9;1&#10;2&#13;\"/>\r\n"},
+        // Blanks alone beside child elements.
+        {L"<a><![CDATA[  ]]><b/></a>", L"<a>&#32; <b/></a>\r\n"},
+        {L"<a>&#10;<b/></a>", L"<a>&#10;<b/></a>\r\n"},
+        // Two halves of a surrogate pair that were read apart.
+        {L"<a>&#xD800;&#xDC00;</a>", L"<a>\xD800&#xDC00;</a>\r\n"},
+    };
+    for (const auto& c : cases)
+    {
+        XNode first;
+        ASSERT_TRUE(first.LoadUtf16Le(rz::WideToUtf16Le(c.read))) << rz::WideToUtf8(c.read);
+        EXPECT_EQ(first.GetXML(), c.written) << rz::WideToUtf8(c.read);
+        std::string bytes;
+        first.AppendXMLUtf16Le(bytes);
+        EXPECT_EQ(bytes, rz::WideToUtf16Le(c.written)) << rz::WideToUtf8(c.read);
+        XNode again;
+        ASSERT_TRUE(again.LoadUtf16Le(bytes)) << rz::WideToUtf8(c.read);
+        EXPECT_TRUE(again == first) << rz::WideToUtf8(c.read);
+        XNode wide;
+        ASSERT_TRUE(wide.Load(first.GetXML())) << rz::WideToUtf8(c.read);
+        EXPECT_TRUE(wide == first) << rz::WideToUtf8(c.read);
+    }
+}
+
 namespace
 {
 
