@@ -2,10 +2,15 @@
 
 #include "platform/TextCodec.h"
 
+#include <array>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace rztest
 {
@@ -78,6 +83,68 @@ CScopedEnv::~CScopedEnv()
         ::setenv(m_name.c_str(), m_old.c_str(), 1);
     else
         ::unsetenv(m_name.c_str());
+}
+
+CProgramRun RunProgramCaptured(const std::vector<std::string>& args)
+{
+    if (args.empty())
+        return {};
+    std::vector<std::string> copies = args;
+    std::vector<char*> argv;
+    for (auto& arg : copies)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+
+    std::array<int, 2> out{};
+    std::array<int, 2> err{};
+    if (::pipe(out.data()) != 0)
+        return {};
+    if (::pipe(err.data()) != 0)
+    {
+        ::close(out[0]);
+        ::close(out[1]);
+        return {};
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    posix_spawn_file_actions_addclose(&actions, err[0]);
+    pid_t pid = 0;
+    const int spawned = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    ::close(err[1]);
+
+    // Both pipes are read together, so that a program filling one never waits on the other.
+    CProgramRun run;
+    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    for (int open = 2; open > 0 && ::poll(fds, 2, -1) > 0;)
+    {
+        for (int i = 0; i < 2; ++i)
+        {
+            if (fds[i].revents == 0)
+                continue;
+            char buffer[4096];
+            const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+            if (n <= 0)
+            {
+                fds[i].fd = -1;
+                --open;
+                continue;
+            }
+            (i == 0 ? run.out : run.err).append(buffer, static_cast<size_t>(n));
+        }
+    }
+    ::close(out[0]);
+    ::close(err[0]);
+    if (spawned != 0)
+        return run;
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
 }
 
 } // namespace rztest

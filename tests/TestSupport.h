@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace rztest
 {
@@ -37,6 +38,17 @@ std::string Utf16(std::wstring_view text);
 std::string SampleDocumentPath();
 // The sample tool folder (ini files, language files) shipped in examples/.
 std::string SampleToolDir();
+
+// What a program that ran printed and how it ended.
+struct CProgramRun
+{
+    int status = -1; // its exit status; -1 when it did not start or did not exit
+    std::string out;
+    std::string err;
+};
+// Starts a program with an argument vector (argv[0] a path or a name looked up in PATH),
+// collects its standard output and error and waits for it.
+CProgramRun RunProgramCaptured(const std::vector<std::string>& argv);
 
 // Sets an environment variable for the life of the object and restores it afterwards.
 class CScopedEnv

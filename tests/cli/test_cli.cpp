@@ -12,9 +12,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
-#include <poll.h>
 #include <sched.h>
-#include <spawn.h>
 #include <sstream>
 #include <sys/mount.h>
 #include <sys/wait.h>
@@ -23,8 +21,6 @@
 using rztest::CTempDir;
 using rztest::ReadBytes;
 using rztest::WriteBytes;
-
-extern char** environ;
 
 namespace
 {
@@ -48,57 +44,10 @@ CliRun RunCli(std::vector<std::string> args)
 // Runs the real executable with an argument vector and collects its standard output and error.
 CliRun RunExecutable(const std::vector<std::string>& args)
 {
-    std::vector<char*> argv;
-    std::string program = RZ_CLI_PATH;
-    argv.push_back(program.data());
-    std::vector<std::string> copies = args;
-    for (auto& arg : copies)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-
-    std::array<int, 2> out{};
-    std::array<int, 2> err{};
-    if (::pipe(out.data()) != 0 || ::pipe(err.data()) != 0)
-        return {-1, {}, {}};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    posix_spawn_file_actions_addclose(&actions, err[0]);
-    pid_t pid = 0;
-    const int spawned =
-        ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    ::close(err[1]);
-    CliRun run{-1, {}, {}};
-    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-    for (int open = 2; open > 0 && ::poll(fds, 2, -1) > 0;)
-    {
-        for (int i = 0; i < 2; ++i)
-        {
-            if (fds[i].revents == 0)
-                continue;
-            char buffer[4096];
-            const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
-            if (n <= 0)
-            {
-                fds[i].fd = -1;
-                --open;
-                continue;
-            }
-            (i == 0 ? run.out : run.err).append(buffer, static_cast<size_t>(n));
-        }
-    }
-    ::close(out[0]);
-    ::close(err[0]);
-    if (spawned != 0)
-        return run;
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    std::vector<std::string> argv{RZ_CLI_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const rztest::CProgramRun run = rztest::RunProgramCaptured(argv);
+    return {run.status, run.out, run.err};
 }
 
 } // namespace

@@ -58,64 +58,12 @@ Bytes Hex(const char* text)
     return bytes;
 }
 
-struct CRun
-{
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using CRun = rztest::CProgramRun;
 
 // Runs a program with an argument vector and collects its output.
 CRun Capture(const std::vector<std::string>& args)
 {
-    std::vector<std::string> copies = args;
-    std::vector<char*> argv;
-    for (auto& arg : copies)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    int out[2];
-    int err[2];
-    if (::pipe(out) != 0 || ::pipe(err) != 0)
-        return {};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    posix_spawn_file_actions_addclose(&actions, err[0]);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-    pid_t pid = 0;
-    const int spawned = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    ::close(err[1]);
-    CRun run;
-    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-    int open = 2;
-    while (open > 0 && ::poll(fds, 2, -1) > 0)
-    {
-        for (int i = 0; i < 2; ++i)
-        {
-            if (fds[i].revents == 0)
-                continue;
-            char buffer[4096];
-            const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
-            if (n <= 0)
-            {
-                fds[i].fd = -1;
-                --open;
-                continue;
-            }
-            (i == 0 ? run.out : run.err).append(buffer, static_cast<size_t>(n));
-        }
-    }
-    ::close(out[0]);
-    ::close(err[0]);
-    if (spawned != 0)
-        return run;
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return rztest::RunProgramCaptured(args);
 }
 
 // Runs work on a thread of its own that has entered a named network namespace: sockets it
