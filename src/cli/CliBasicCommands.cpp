@@ -16,7 +16,6 @@ std::string Utf8(const std::wstring& text)
     return rz::WideToUtf8(text);
 }
 
-
 const char* const kBasicKeys =
     "local-ip local-port voip-port codec speed-unit gps-tracking rrs-disabled";
 

@@ -1,8 +1,8 @@
 #include "LanguageFiles.h"
 #include "TestSupport.h"
 #include "config/GatewayConfigDoc.h"
-#include "ui/ILoadLanguage.h"
 #include "lang/Language.h"
+#include "ui/ILoadLanguage.h"
 #include "ui/LanguageTexts.h"
 
 #include <QApplication>
