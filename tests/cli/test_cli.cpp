@@ -15,6 +15,7 @@
 #include <sched.h>
 #include <sstream>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -1353,4 +1354,82 @@ TEST(Cli, ASaveThatFailsChangesNoOtherFile)
     EXPECT_EQ(WEXITSTATUS(status), CCliApp::kDocumentError);
     EXPECT_EQ(ReadBytes(path), document);
     EXPECT_EQ(ReadBytes(ini), gatewayIni); // SPEEDUNIT was not changed before the document failed
+}
+
+// Hostile documents through the real executable: each ends with a status and a message, never
+// a crash or a hang; a document that did not read completely is never changed, and content
+// after the root stays through a change.
+TEST(Cli, HostileDocumentsEndWithAStatusAndAreNeverDamaged)
+{
+    CTempDir dir;
+    const std::wstring header = L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n";
+    std::wstring deep = header + L"<MXRGateways><GatewayConfig>";
+    for (int i = 0; i < 40000; ++i)
+        deep += L"<d>";
+    for (int i = 0; i < 40000; ++i)
+        deep += L"</d>";
+    deep += L"</GatewayConfig></MXRGateways>";
+    const std::string sample = ReadBytes(rztest::SampleDocumentPath());
+    std::string randomBytes = rztest::Utf16(header);
+    for (unsigned i = 0; i < 4000; ++i)
+        randomBytes.push_back(static_cast<char>((i * 2654435761u) >> 24));
+
+    struct Case
+    {
+        const char* name;
+        std::string bytes;
+        int checkStatus;
+        const char* checkSays;
+        bool changeable;
+        std::string kept = {}; // bytes a change keeps
+    };
+    const Case cases[] = {
+        {"deep", rztest::Utf16(deep), CCliApp::kDocumentError, "nested deeper than 256 levels",
+         false},
+        {"after the root",
+         rztest::Utf16(header + L"<MXRGateways><GatewayConfig><Language>English</Language>"
+                                L"</GatewayConfig></MXRGateways><Extra>keep me</Extra>"),
+         CCliApp::kRefused, "content after the root element", true,
+         rztest::Utf16(L"</MXRGateways><Extra>keep me</Extra>")},
+        {"lone surrogate",
+         rztest::Utf16(header + L"<MXRGateways><GatewayConfig><Language>Ma") +
+             std::string("\x00\xD8", 2) +
+             rztest::Utf16(L"n</Language></GatewayConfig></MXRGateways>"),
+         CCliApp::kRefused, "lone surrogates", true, std::string("a\0\x00\xD8n\0", 6)},
+        {"truncated", sample.substr(0, sample.size() / 2), CCliApp::kDocumentError, "", false},
+        {"random", randomBytes, CCliApp::kDocumentError, "", false},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.File(std::string(c.name) + ".XML");
+        WriteBytes(path, c.bytes);
+        const CliRun check = RunExecutable({"--document", path, "check"});
+        EXPECT_EQ(check.status, c.checkStatus) << check.err;
+        EXPECT_NE(check.out.find(c.checkSays), std::string::npos) << check.out;
+
+        const CliRun set = RunExecutable({"--document", path, "basic", "set", "local-port=7003"});
+        if (c.changeable)
+        {
+            EXPECT_EQ(set.status, CCliApp::kDone) << set.err;
+            // What followed the root, or the broken character, is still there.
+            EXPECT_NE(ReadBytes(path).find(c.kept), std::string::npos);
+        }
+        else
+        {
+            EXPECT_EQ(set.status, CCliApp::kDocumentError) << set.err;
+            EXPECT_EQ(ReadBytes(path), c.bytes);
+        }
+    }
+
+    // Files that are not documents: refused at once with a reason, no waiting on a pipe and no
+    // reading without end.
+    const std::string fifo = dir.File("fifo.XML");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& special : {fifo, std::string("/dev/zero")})
+    {
+        const CliRun run = RunExecutable({"--document", special, "check"});
+        EXPECT_EQ(run.status, CCliApp::kDocumentError) << special;
+        EXPECT_FALSE(run.err.empty()) << special;
+    }
 }
