@@ -463,3 +463,42 @@ TEST_F(MainWindowTest, ReloadReadsTheDocumentAgain)
     QCoreApplication::processEvents();
     EXPECT_STREQ(CGatewayConfigDoc::Instance().GetSetting(L"LocalPort"), L"4999");
 }
+
+// A document the tool cannot read completely opens with one warning that says why, every page
+// opens on what was read, and nothing is written until the user saves.
+TEST_F(MainWindowTest, AHostileDocumentOpensWithAWarningAndEveryPageStaysUsable)
+{
+    std::wstring deep = L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<MXRGateways>"
+                        L"<GatewayConfig><LocalPort>3003</LocalPort>";
+    for (int i = 0; i < 40000; ++i)
+        deep += L"<d>";
+    const std::string sample = rztest::ReadBytes(rztest::SampleDocumentPath());
+    const struct
+    {
+        const char* name;
+        std::string bytes;
+        const char* says;
+    } cases[] = {
+        {"deep", rztest::Utf16(deep), "nested deeper than 256 levels"},
+        {"cut", sample.substr(0, sample.size() / 3), "character"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        rztest::WriteBytes(DocumentPath(), c.bytes);
+        CMessageBoxAnswerer answerer;
+        CRaviraZazuDlg dialog(Options());
+        ASSERT_TRUE(dialog.OnInitDialog());
+        ASSERT_EQ(answerer.Count(), 1);
+        EXPECT_EQ(answerer.Icons()[0], QMessageBox::Warning);
+        EXPECT_TRUE(answerer.Texts()[0].contains(QString::fromUtf8(c.says)))
+            << answerer.Texts()[0].toStdString();
+        for (int page = 0; page < dialog.PageTree()->topLevelItemCount(); ++page)
+        {
+            dialog.PageTree()->setCurrentItem(dialog.PageTree()->topLevelItem(page));
+            QCoreApplication::processEvents();
+        }
+        EXPECT_EQ(answerer.Count(), 1);
+        EXPECT_EQ(rztest::ReadBytes(DocumentPath()), c.bytes);
+    }
+}
