@@ -303,16 +303,16 @@ int CCliApp::SaveModel(const ISettingsModel& model, CFileChanges& changes)
     return kDone;
 }
 
-std::optional<std::wstring> CCliApp::Typed(const fields::Spec& spec, const std::string& value)
+std::optional<std::wstring> CCliApp::Typed(const fields::Rule& rule, const std::string& value)
 {
-    auto typed = fields::TypeInto(spec, rz::Utf8ToWide(value));
+    auto typed = fields::TypeInto(rule, rz::Utf8ToWide(value));
     if (!typed)
     {
-        Usage(std::string(spec.key) + ": the field does not take " + value);
+        Usage(std::string(rule.key) + ": the field does not take " + value);
         return std::nullopt;
     }
     if (rz::WideToUtf8(*typed) != value)
-        m_out << spec.key << ": " << value << " -> " << rz::WideToUtf8(*typed) << "\n";
+        m_out << rule.key << ": " << value << " -> " << rz::WideToUtf8(*typed) << "\n";
     return typed;
 }
 

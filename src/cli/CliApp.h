@@ -124,7 +124,7 @@ private:
     int SaveModel(const ISettingsModel& model, CFileChanges& changes);
     // What typing value into a field gives, printing "key: value -> corrected" when the field
     // corrects it; nothing (a usage error printed) when the field would drop a character.
-    std::optional<std::wstring> Typed(const fields::Spec& spec, const std::string& value);
+    std::optional<std::wstring> Typed(const fields::Rule& rule, const std::string& value);
     // "on"/"off" and their usual spellings; nothing for anything else.
     static std::optional<bool> ParseSwitch(const std::string& value);
     // Loads the document's language, for messages in the same texts as the window.

@@ -198,12 +198,12 @@ int CCliApp::RepeaterList()
 int CCliApp::EditRepeater(const CRepeaterSettings& settings, const CRepeaterArgs& args,
                           RepeaterEntry& entry)
 {
-    const auto text = [this](const fields::Spec& spec, const std::optional<std::string>& value,
+    const auto text = [this](const fields::Rule& rule, const std::optional<std::string>& value,
                              std::wstring& into)
     {
         if (!value)
             return kDone;
-        const auto typed = Typed(spec, *value);
+        const auto typed = Typed(rule, *value);
         if (!typed)
             return kUsage;
         into = *typed;

@@ -191,7 +191,7 @@ int CCliApp::StationList()
 
 int CCliApp::ApplyStationOptions(const CStationOptions& options, StationEntry& entry)
 {
-    const std::pair<const std::optional<std::string>*, const fields::Spec*> texts[] = {
+    const std::pair<const std::optional<std::string>*, const fields::Rule*> texts[] = {
         {&options.alias, &CStationSettings::AliasField()},
         {&options.pseudoId, &CStationSettings::PseudoIdField()},
         {&options.ip, &CStationSettings::IpField()},
@@ -202,10 +202,10 @@ int CCliApp::ApplyStationOptions(const CStationOptions& options, StationEntry& e
                                      &entry.speaker, &entry.microphone};
     for (size_t i = 0; i < std::size(texts); ++i)
     {
-        const auto& [value, spec] = texts[i];
+        const auto& [value, rule] = texts[i];
         if (!*value)
             continue;
-        const auto typed = Typed(*spec, **value);
+        const auto typed = Typed(*rule, **value);
         if (!typed)
             return kUsage;
         *targets[i] = *typed;

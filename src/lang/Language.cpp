@@ -14,14 +14,14 @@ namespace
 
 constexpr size_t kSkippedBytes = 82; // byte-order mark and declaration: 41 code units
 
-CFontSpec MakeFont(const std::map<std::wstring, std::wstring>& table, const wchar_t* heightKey)
+CFontChoice MakeFont(const std::map<std::wstring, std::wstring>& table, const wchar_t* heightKey)
 {
     const auto get = [&table](const wchar_t* key)
     {
         const auto it = table.find(key);
         return it != table.end() ? it->second : std::wstring();
     };
-    CFontSpec font;
+    CFontChoice font;
     font.faceName = get(L"FontName");
     font.height = SettingNumber(get(heightKey));
     font.charset = SettingNumber(get(L"Charset"));

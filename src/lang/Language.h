@@ -11,13 +11,13 @@ namespace lang
 {
 
 // A language font as the language file describes it; the window turns it into a real font.
-struct CFontSpec
+struct CFontChoice
 {
     std::wstring faceName; // empty: the platform's default face
     int height = 0;        // character height in pixels; 0: the default size
     int charset = 0;       // the platform character-set number (0 is the Western set)
 
-    bool operator==(const CFontSpec&) const = default;
+    bool operator==(const CFontChoice&) const = default;
 };
 
 // The current language: the text table read from a language file, with the built-in English
@@ -48,8 +48,8 @@ public:
     const std::map<std::wstring, std::wstring>& Table() const { return m_table; }
     // The built-in English texts, for the few callers that want them when a text is empty.
     const std::map<std::wstring, std::wstring>& BuiltinMap() const { return m_builtin; }
-    const CFontSpec& NormalFont() const { return m_normalFont; }
-    const CFontSpec& TitleFont() const { return m_titleFont; }
+    const CFontChoice& NormalFont() const { return m_normalFont; }
+    const CFontChoice& TitleFont() const { return m_titleFont; }
 
     // The file that was read by the last load (after the fall-back), and how its parse went.
     const std::string& LoadedPath() const { return m_loadedPath; }
@@ -64,8 +64,8 @@ private:
     RUROR::XNode m_document;
     std::map<std::wstring, std::wstring> m_table;
     std::map<std::wstring, std::wstring> m_builtin;
-    CFontSpec m_normalFont;
-    CFontSpec m_titleFont;
+    CFontChoice m_normalFont;
+    CFontChoice m_titleFont;
     std::string m_loadedPath;
     RUROR::XParseResult m_lastParse;
 };

@@ -35,45 +35,45 @@ bool SwitchOn(const wchar_t* value)
     return text == L"1";
 }
 
-fields::Spec PortSpec(const char* key, bool defaultZero)
+fields::Rule PortRule(const char* key, bool defaultZero)
 {
-    fields::Spec spec{key, fields::Kind::Fixed, fields::PortLimits(), 0};
-    spec.limits.hasDefault = defaultZero;
-    spec.limits.defaultValue = 0;
-    return spec;
+    fields::Rule rule{key, fields::Kind::Fixed, fields::PortLimits(), 0};
+    rule.limits.hasDefault = defaultZero;
+    rule.limits.defaultValue = 0;
+    return rule;
 }
 
 } // namespace
 
-const fields::Spec& CBasicSettings::LocalIpField()
+const fields::Rule& CBasicSettings::LocalIpField()
 {
-    static const fields::Spec spec{"local-ip", fields::Kind::Ip, {}, 0};
-    return spec;
+    static const fields::Rule rule{"local-ip", fields::Kind::Ip, {}, 0};
+    return rule;
 }
 
-const fields::Spec& CBasicSettings::LocalPortField()
+const fields::Rule& CBasicSettings::LocalPortField()
 {
     // An empty Local Port becomes 0 when the field is left.
-    static const fields::Spec spec = PortSpec("local-port", true);
-    return spec;
+    static const fields::Rule rule = PortRule("local-port", true);
+    return rule;
 }
 
-const fields::Spec& CBasicSettings::VoipPortField()
+const fields::Rule& CBasicSettings::VoipPortField()
 {
-    static const fields::Spec spec = PortSpec("voip-port", false);
-    return spec;
+    static const fields::Rule rule = PortRule("voip-port", false);
+    return rule;
 }
 
-const fields::Spec& CBasicSettings::ServerIpField()
+const fields::Rule& CBasicSettings::ServerIpField()
 {
-    static const fields::Spec spec{"server-ip", fields::Kind::Ip, {}, 0};
-    return spec;
+    static const fields::Rule rule{"server-ip", fields::Kind::Ip, {}, 0};
+    return rule;
 }
 
-const fields::Spec& CBasicSettings::ServerPortField()
+const fields::Rule& CBasicSettings::ServerPortField()
 {
-    static const fields::Spec spec = PortSpec("server-port", false);
-    return spec;
+    static const fields::Rule rule = PortRule("server-port", false);
+    return rule;
 }
 
 const CChoiceTable& CBasicSettings::Codecs()
@@ -156,10 +156,10 @@ std::vector<CHint> CBasicSettings::Hints() const
 std::vector<CRefusal> CBasicSettings::Validate() const
 {
     std::vector<CRefusal> refusals;
-    const auto check = [&refusals](const fields::Spec& spec, const std::wstring& value, int textId)
+    const auto check = [&refusals](const fields::Rule& rule, const std::wstring& value, int textId)
     {
-        if (!fields::Accepts(spec, value))
-            refusals.push_back({textId, value, spec.key});
+        if (!fields::Accepts(rule, value))
+            refusals.push_back({textId, value, rule.key});
     };
     check(LocalIpField(), localIp, kIpRequired);
     check(LocalPortField(), localPort, kPortRange);

@@ -35,11 +35,11 @@ public:
     static constexpr int kMinRows = 6;
 
     // The page's fields; their keys are the command line's names.
-    static const fields::Spec& LocalIpField();
-    static const fields::Spec& LocalPortField();
-    static const fields::Spec& VoipPortField();
-    static const fields::Spec& ServerIpField();
-    static const fields::Spec& ServerPortField();
+    static const fields::Rule& LocalIpField();
+    static const fields::Rule& LocalPortField();
+    static const fields::Rule& VoipPortField();
+    static const fields::Rule& ServerIpField();
+    static const fields::Rule& ServerPortField();
     // The codecs (VocCodec values) and the speed units (SPEEDUNIT values, texts 10211-10213).
     static const CChoiceTable& Codecs();
     static const CChoiceTable& SpeedUnits();

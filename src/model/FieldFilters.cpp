@@ -177,42 +177,42 @@ std::optional<std::wstring> TypeIntoTextField(std::wstring_view value, size_t ma
     return std::wstring(value);
 }
 
-std::optional<std::wstring> TypeInto(const Spec& spec, std::wstring_view value)
+std::optional<std::wstring> TypeInto(const Rule& rule, std::wstring_view value)
 {
-    switch (spec.kind)
+    switch (rule.kind)
     {
     case Kind::Ip:
         return TypeIntoIpField(value);
     case Kind::Fixed:
-        return TypeIntoFixedField(value, spec.limits);
+        return TypeIntoFixedField(value, rule.limits);
     case Kind::Digits:
     case Kind::Decimal:
-        return TypeNumber(value, spec.kind == Kind::Decimal, spec.maxLength);
+        return TypeNumber(value, rule.kind == Kind::Decimal, rule.maxLength);
     case Kind::Text:
         break;
     }
-    return TypeIntoTextField(value, spec.maxLength);
+    return TypeIntoTextField(value, rule.maxLength);
 }
 
-bool Accepts(const Spec& spec, std::wstring_view value)
+bool Accepts(const Rule& rule, std::wstring_view value)
 {
     // Typing the value must give the value itself, nothing dropped and nothing corrected; a
     // field may hold it before it is left (an empty Local IP, a half-typed address).
     std::optional<std::wstring> typed;
-    switch (spec.kind)
+    switch (rule.kind)
     {
     case Kind::Ip:
         typed = TypeIp(value);
         break;
     case Kind::Fixed:
-        typed = TypeFixed(value, spec.limits);
+        typed = TypeFixed(value, rule.limits);
         break;
     case Kind::Digits:
     case Kind::Decimal:
-        typed = TypeNumber(value, spec.kind == Kind::Decimal, spec.maxLength);
+        typed = TypeNumber(value, rule.kind == Kind::Decimal, rule.maxLength);
         break;
     case Kind::Text:
-        typed = TypeIntoTextField(value, spec.maxLength);
+        typed = TypeIntoTextField(value, rule.maxLength);
         break;
     }
     return typed && *typed == value;

@@ -72,7 +72,7 @@ enum class Kind
 
 // A field as the page builds it: its kind, its limits, and the command line's name for it.
 // maxLength (0: none) applies to the number and text kinds.
-struct Spec
+struct Rule
 {
     const char* key = "";
     Kind kind = Kind::Text;
@@ -80,12 +80,12 @@ struct Spec
     size_t maxLength = 0;
 };
 
-// What the field of the spec shows after value was typed into it and the field was left;
+// What the field of the rule shows after value was typed into it and the field was left;
 // nothing when the field would have dropped a character.
-std::optional<std::wstring> TypeInto(const Spec& spec, std::wstring_view value);
+std::optional<std::wstring> TypeInto(const Rule& rule, std::wstring_view value);
 
 // Whether a value, as the document or a paste gives it, is one the field could show while
 // it is typed into: the check a save makes before it writes what no field would produce.
-bool Accepts(const Spec& spec, std::wstring_view value);
+bool Accepts(const Rule& rule, std::wstring_view value);
 
 } // namespace fields

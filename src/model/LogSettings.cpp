@@ -5,10 +5,10 @@
 
 #include <algorithm>
 
-const fields::Spec& CLogSettings::SizeField()
+const fields::Rule& CLogSettings::SizeField()
 {
-    static const fields::Spec spec{"size", fields::Kind::Digits, {}, 0};
-    return spec;
+    static const fields::Rule rule{"size", fields::Kind::Digits, {}, 0};
+    return rule;
 }
 
 const CChoiceTable& CLogSettings::Levels()

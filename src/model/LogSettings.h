@@ -23,7 +23,7 @@ public:
     static constexpr const wchar_t* kDefaultSize = L"10";
 
     // The size field: a number field without a decimal point.
-    static const fields::Spec& SizeField();
+    static const fields::Rule& SizeField();
     // The levels in the list's order: System, Error, Warning, Info, stored as "0" to "3"; the
     // index of an entry is also the tool's log level it sets.
     static const CChoiceTable& Levels();

@@ -15,7 +15,7 @@ using RUROR::XNode;
 namespace
 {
 
-fields::Spec PortField(const char* key)
+fields::Rule PortField(const char* key)
 {
     return {key, fields::Kind::Fixed, fields::PortLimits(), 0};
 }
@@ -232,43 +232,43 @@ std::optional<size_t> CRepeaterSettings::PortIndex(std::string_view element)
     return std::nullopt;
 }
 
-const fields::Spec& CRepeaterSettings::RadioIdField()
+const fields::Rule& CRepeaterSettings::RadioIdField()
 {
-    static const fields::Spec spec{"radio-id", fields::Kind::Digits, {}, 0};
-    return spec;
+    static const fields::Rule rule{"radio-id", fields::Kind::Digits, {}, 0};
+    return rule;
 }
 
-const fields::Spec& CRepeaterSettings::AliasField()
+const fields::Rule& CRepeaterSettings::AliasField()
 {
-    static const fields::Spec spec{"alias", fields::Kind::Text, {}, 32};
-    return spec;
+    static const fields::Rule rule{"alias", fields::Kind::Text, {}, 32};
+    return rule;
 }
 
-const fields::Spec& CRepeaterSettings::IpSiteIdField()
+const fields::Rule& CRepeaterSettings::IpSiteIdField()
 {
-    static const fields::Spec spec{"ip-site-id", fields::Kind::Digits, {}, 0};
-    return spec;
+    static const fields::Rule rule{"ip-site-id", fields::Kind::Digits, {}, 0};
+    return rule;
 }
 
-const fields::Spec& CRepeaterSettings::PseudoIdField()
+const fields::Rule& CRepeaterSettings::PseudoIdField()
 {
-    static const fields::Spec spec{"pseudo-id", fields::Kind::Text, {}, 16};
-    return spec;
+    static const fields::Rule rule{"pseudo-id", fields::Kind::Text, {}, 16};
+    return rule;
 }
 
-const fields::Spec& CRepeaterSettings::SlotAliasField(int slot)
+const fields::Rule& CRepeaterSettings::SlotAliasField(int slot)
 {
-    static const fields::Spec specs[2] = {{"slot1.alias", fields::Kind::Text, {}, 32},
+    static const fields::Rule rules[2] = {{"slot1.alias", fields::Kind::Text, {}, 32},
                                           {"slot2.alias", fields::Kind::Text, {}, 32}};
-    return specs[slot == 1 ? 0 : 1];
+    return rules[slot == 1 ? 0 : 1];
 }
 
-const fields::Spec& CRepeaterSettings::SlotSubNetIdField(int slot)
+const fields::Rule& CRepeaterSettings::SlotSubNetIdField(int slot)
 {
     // Number fields that keep their decimal point; only slot 2's has a length limit.
-    static const fields::Spec specs[2] = {{"slot1.subnet", fields::Kind::Decimal, {}, 0},
+    static const fields::Rule rules[2] = {{"slot1.subnet", fields::Kind::Decimal, {}, 0},
                                           {"slot2.subnet", fields::Kind::Decimal, {}, 16}};
-    return specs[slot == 1 ? 0 : 1];
+    return rules[slot == 1 ? 0 : 1];
 }
 
 const CChoiceTable& CRepeaterSettings::SlotKinds()

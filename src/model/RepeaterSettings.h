@@ -122,7 +122,7 @@ public:
         int labelId;
         int fieldId;
         const wchar_t* defaultValue;
-        fields::Spec field;
+        fields::Rule field;
     };
     // The fifteen settings in the order they are read and written.
     static const std::array<CPortSetting, kPortCount>& PortSettings();
@@ -131,12 +131,12 @@ public:
 
     // The repeater fields; their keys are the command line's names. The slot fields are the
     // same for both slots except the subnet ID, which holds 16 characters in slot 2 only.
-    static const fields::Spec& RadioIdField();
-    static const fields::Spec& AliasField();
-    static const fields::Spec& IpSiteIdField();
-    static const fields::Spec& PseudoIdField();
-    static const fields::Spec& SlotAliasField(int slot);
-    static const fields::Spec& SlotSubNetIdField(int slot);
+    static const fields::Rule& RadioIdField();
+    static const fields::Rule& AliasField();
+    static const fields::Rule& IpSiteIdField();
+    static const fields::Rule& PseudoIdField();
+    static const fields::Rule& SlotAliasField(int slot);
+    static const fields::Rule& SlotSubNetIdField(int slot);
     // What a slot carries, by its check boxes: "0" voice only, "1" GPS data repeater, "2"
     // quick GPS (the IsData values).
     static const CChoiceTable& SlotKinds();

@@ -79,14 +79,14 @@ bool IsRepeaterSlot(const XNode* child)
 // The editor's checks that do not depend on the list.
 CRefusal CheckEntry(const StationEntry& entry)
 {
-    const std::pair<const std::wstring*, const fields::Spec*> required[] = {
+    const std::pair<const std::wstring*, const fields::Rule*> required[] = {
         {&entry.alias, &CStationSettings::AliasField()},
         {&entry.pseudoId, &CStationSettings::PseudoIdField()},
         {&entry.ipAddress, &CStationSettings::IpField()},
     };
-    for (const auto& [value, spec] : required)
+    for (const auto& [value, rule] : required)
         if (value->empty())
-            return {CStationSettings::kValueRequired, {}, spec->key};
+            return {CStationSettings::kValueRequired, {}, rule->key};
     if (entry.alias.size() >= CStationSettings::kAliasRefused)
         return {CStationSettings::kValueRequired, entry.alias, CStationSettings::AliasField().key};
     return {};
@@ -118,34 +118,34 @@ const CChoiceTable& CStationSettings::Kinds()
     return table;
 }
 
-const fields::Spec& CStationSettings::AliasField()
+const fields::Rule& CStationSettings::AliasField()
 {
-    static const fields::Spec spec{"alias", fields::Kind::Text, {}, kAliasTyped};
-    return spec;
+    static const fields::Rule rule{"alias", fields::Kind::Text, {}, kAliasTyped};
+    return rule;
 }
 
-const fields::Spec& CStationSettings::PseudoIdField()
+const fields::Rule& CStationSettings::PseudoIdField()
 {
-    static const fields::Spec spec{"pseudo-id", fields::Kind::Digits, {}, 0};
-    return spec;
+    static const fields::Rule rule{"pseudo-id", fields::Kind::Digits, {}, 0};
+    return rule;
 }
 
-const fields::Spec& CStationSettings::IpField()
+const fields::Rule& CStationSettings::IpField()
 {
-    static const fields::Spec spec{"ip", fields::Kind::Ip, {}, 0};
-    return spec;
+    static const fields::Rule rule{"ip", fields::Kind::Ip, {}, 0};
+    return rule;
 }
 
-const fields::Spec& CStationSettings::SpeakerField()
+const fields::Rule& CStationSettings::SpeakerField()
 {
-    static const fields::Spec spec{"speaker", fields::Kind::Text, {}, 0};
-    return spec;
+    static const fields::Rule rule{"speaker", fields::Kind::Text, {}, 0};
+    return rule;
 }
 
-const fields::Spec& CStationSettings::MicrophoneField()
+const fields::Rule& CStationSettings::MicrophoneField()
 {
-    static const fields::Spec spec{"microphone", fields::Kind::Text, {}, 0};
-    return spec;
+    static const fields::Rule rule{"microphone", fields::Kind::Text, {}, 0};
+    return rule;
 }
 
 CStationSettings::CShown CStationSettings::Shown(const StationInfo& record)

@@ -81,11 +81,11 @@ public:
     static const CChoiceTable& Kinds();
 
     // The editor's fields; their keys are the command line's names.
-    static const fields::Spec& AliasField();
-    static const fields::Spec& PseudoIdField();
-    static const fields::Spec& IpField();
-    static const fields::Spec& SpeakerField();
-    static const fields::Spec& MicrophoneField();
+    static const fields::Rule& AliasField();
+    static const fields::Rule& PseudoIdField();
+    static const fields::Rule& IpField();
+    static const fields::Rule& SpeakerField();
+    static const fields::Rule& MicrophoneField();
 
     // How a record shows in the editor: the kind its check boxes tick, whether "Activate
     // Microphone" is ticked, and the values the record holds once shown (an empty IsData

@@ -57,36 +57,36 @@ QCheckBox* CheckBox(QWidget* parent, int id, const char* text)
 }
 
 // A number or port field as the model describes it.
-CChangedEdit* NumberField(QWidget* parent, const fields::Spec& spec)
+CChangedEdit* NumberField(QWidget* parent, const fields::Rule& rule)
 {
     CNumEdit* field = nullptr;
-    if (spec.kind == fields::Kind::Fixed)
+    if (rule.kind == fields::Kind::Fixed)
     {
         auto* port = new CPortEdit(parent);
-        port->SetLimits(spec.limits);
+        port->SetLimits(rule.limits);
         field = port;
     }
     else
     {
         field = new CNumEdit(parent);
-        field->SetDecimalPoint(spec.kind == fields::Kind::Decimal);
+        field->SetDecimalPoint(rule.kind == fields::Kind::Decimal);
     }
-    if (spec.maxLength != 0)
-        field->setMaxLength(static_cast<int>(spec.maxLength));
+    if (rule.maxLength != 0)
+        field->setMaxLength(static_cast<int>(rule.maxLength));
     return field;
 }
 
-CNumEdit* NumEditField(QWidget* parent, const fields::Spec& spec)
+CNumEdit* NumEditField(QWidget* parent, const fields::Rule& rule)
 {
-    return static_cast<CNumEdit*>(NumberField(parent, spec));
+    return static_cast<CNumEdit*>(NumberField(parent, rule));
 }
 
 // A plain text field with the model's length limit.
-QLineEdit* TextField(QWidget* parent, const fields::Spec& spec)
+QLineEdit* TextField(QWidget* parent, const fields::Rule& rule)
 {
     auto* field = new QLineEdit(parent);
-    if (spec.maxLength != 0)
-        field->setMaxLength(static_cast<int>(spec.maxLength));
+    if (rule.maxLength != 0)
+        field->setMaxLength(static_cast<int>(rule.maxLength));
     return field;
 }
 

@@ -48,7 +48,7 @@ QTranslator& ToolkitTranslator()
     return translator;
 }
 
-QFont MakeFont(const lang::CFontSpec& wanted)
+QFont MakeFont(const lang::CFontChoice& wanted)
 {
     QFont font = QApplication::font();
     if (!wanted.faceName.empty())

@@ -248,8 +248,8 @@ TEST_F(LanguageTest, FontsAndLogLevelFollowEachLoad)
                                                       {L"TitleFontSize", L"x17"}}}});
     LoadDocument(L"Deutsch", L"3");
     Load(LanguageFile("Deutsch.xml"));
-    EXPECT_EQ(m_language.NormalFont(), (lang::CFontSpec{L"DejaVu Serif", -13, 238}));
-    EXPECT_EQ(m_language.TitleFont(), (lang::CFontSpec{L"DejaVu Serif", 0, 238}));
+    EXPECT_EQ(m_language.NormalFont(), (lang::CFontChoice{L"DejaVu Serif", -13, 238}));
+    EXPECT_EQ(m_language.TitleFont(), (lang::CFontChoice{L"DejaVu Serif", 0, 238}));
     EXPECT_EQ(gLOG_LEVEL, RUROR::CSystemLog::LOG_INFO);
 
     // A size too big for a number is the biggest one.
@@ -260,7 +260,7 @@ TEST_F(LanguageTest, FontsAndLogLevelFollowEachLoad)
     LoadDocument(L"Deutsch", L"7");
     WriteLanguageFile(LanguageFile("Plain.xml"), {{L"Main", {{L"1", L"x"}}}});
     Load(LanguageFile("Plain.xml"));
-    EXPECT_EQ(m_language.NormalFont(), lang::CFontSpec{});
+    EXPECT_EQ(m_language.NormalFont(), lang::CFontChoice{});
     EXPECT_EQ(gLOG_LEVEL, RUROR::CSystemLog::LOG_SYSTEM);
 
     // Nothing happens while no document is loaded.

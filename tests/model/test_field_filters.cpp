@@ -66,7 +66,7 @@ TEST(FieldFilters, TypedCharactersAndLeavingTheField)
 
 TEST(FieldFilters, NumberFieldsTakeTheirLengthAndAtMostOneDecimalPoint)
 {
-    const Spec subnet{"subnet", Kind::Decimal, {}, 16};
+    const Rule subnet{"subnet", Kind::Decimal, {}, 16};
     EXPECT_EQ(TypeInto(subnet, L"10.5"), L"10.5");
     EXPECT_FALSE(TypeInto(subnet, L"10.5.1")); // a second point is dropped
     EXPECT_FALSE(TypeInto(subnet, L"-1"));
@@ -74,7 +74,7 @@ TEST(FieldFilters, NumberFieldsTakeTheirLengthAndAtMostOneDecimalPoint)
     EXPECT_FALSE(TypeInto(subnet, L"12345678901234567"));
     EXPECT_TRUE(Accepts(subnet, L""));
 
-    const Spec digits{"radio-id", Kind::Digits, {}, 0};
+    const Rule digits{"radio-id", Kind::Digits, {}, 0};
     EXPECT_EQ(TypeInto(digits, L"123456789012345678901234567890"),
               L"123456789012345678901234567890");
     EXPECT_FALSE(TypeInto(digits, L"1.5"));
