@@ -69,6 +69,7 @@ TEST(Cli, CheckCountsTheSampleDocument)
     EXPECT_EQ(json.status, CCliApp::kDone);
     const auto parsed = nlohmann::json::parse(json.out);
     EXPECT_EQ(parsed["radioServers"], (nlohmann::json{{"total", 2}, {"active", 1}}));
+    EXPECT_EQ(parsed["dispatchStations"], (nlohmann::json{{"total", 3}, {"active", 2}}));
     EXPECT_EQ(parsed["repeaters"], (nlohmann::json{{"total", 2}, {"slots", 4}}));
     EXPECT_TRUE(parsed["problems"].empty());
     EXPECT_EQ(parsed["document"], sample);
@@ -266,6 +267,11 @@ TEST(Cli, LanguagesAreListedShownAndChosen)
     EXPECT_EQ(list.status, CCliApp::kDone);
     EXPECT_NE(list.out.find("  Deutsch (German)  Deutsch\n"), std::string::npos) << list.out;
     EXPECT_NE(list.out.find("* English           English\n"), std::string::npos) << list.out;
+    const auto initially = nlohmann::json::parse(
+        RunCli({"--json", "--document", path, "--tool-dir", tool, "language", "list"}).out);
+    ASSERT_EQ(initially["languages"].size(), 2u);
+    EXPECT_EQ(initially["languages"][0]["current"], false);
+    EXPECT_EQ(initially["languages"][1]["current"], true);
 
     const CliRun english =
         RunCli({"--document", path, "--tool-dir", tool, "language", "text", "10030"});
@@ -489,16 +495,16 @@ TEST(Cli, BasicSettingsAreShownAsThePageShowsThem)
 {
     CTempDir dir;
     const std::string path = dir.File("GatewayConfig.XML");
-    WriteBytes(path,
-               rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
-                             L"<MXRGateways><GatewayConfig><Language>English</Language>"
-                             L"<LocalIP>10.1.2.3</LocalIP><LocalPort>3003</LocalPort>"
-                             L"<VOIPBeginPort>4000</VOIPBeginPort><VocCodec>8:G.711a</VocCodec>"
-                             L"<KeepUnsubscribedGPSData>1</KeepUnsubscribedGPSData>"
-                             L"<KeepRRSRetryTime>0</KeepRRSRetryTime><RadioServers>"
-                             L"<RadioServer><Used>TRUE</Used><IPAddress>10.0.0.7</IPAddress>"
-                             L"<IPPort>4001</IPPort></RadioServer></RadioServers>"
-                             L"</GatewayConfig></MXRGateways>"));
+    std::wstring original = L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
+                            L"<MXRGateways><GatewayConfig><Language>English</Language>"
+                            L"<LocalIP>10.1.2.3</LocalIP><LocalPort>3003</LocalPort>"
+                            L"<VOIPBeginPort>4000</VOIPBeginPort><VocCodec>8:G.711a</VocCodec>"
+                            L"<KeepUnsubscribedGPSData>1</KeepUnsubscribedGPSData>"
+                            L"<KeepRRSRetryTime>0</KeepRRSRetryTime><RadioServers>"
+                            L"<RadioServer><Used>TRUE</Used><IPAddress>10.0.0.7</IPAddress>"
+                            L"<IPPort>4001</IPPort></RadioServer></RadioServers>"
+                            L"</GatewayConfig></MXRGateways>";
+    WriteBytes(path, rztest::Utf16(original));
     std::filesystem::copy(rztest::SampleToolDir(), dir.File("tool"),
                           std::filesystem::copy_options::recursive);
     const std::vector<std::string> base = {"--document", path, "--tool-dir", dir.File("tool")};
@@ -530,6 +536,22 @@ TEST(Cli, BasicSettingsAreShownAsThePageShowsThem)
     EXPECT_EQ(shown["rrs-disabled"], true);
     EXPECT_EQ(shown["gps-tracking"], true);
     EXPECT_EQ(shown["codec"], "G.729a");
+
+    // An odd VoIP port is saved with the page's hint, which goes to stderr only.
+    const CliRun odd = run({"basic", "set", "voip-port=4003"});
+    EXPECT_EQ(odd.status, CCliApp::kDone);
+    EXPECT_EQ(odd.out, "");
+    EXPECT_EQ(odd.err, "ravirazazu-cli: voip-port: Should be even numbers!\n");
+
+    // A value the document already holds and no field would accept refuses any save through
+    // the page, also of another setting.
+    original.replace(original.find(L"3003"), 4, L"70000");
+    WriteBytes(path, rztest::Utf16(original));
+    const std::string stored = ReadBytes(path);
+    const CliRun refused = run({"basic", "set", "voip-port=4000"});
+    EXPECT_EQ(refused.status, CCliApp::kRefused);
+    EXPECT_EQ(refused.err, "ravirazazu-cli: local-port=70000: Range: 1-65535\n");
+    EXPECT_EQ(ReadBytes(path), stored);
 }
 
 TEST(Cli, RadioServersFollowThePagesRules)
