@@ -68,7 +68,7 @@ struct XNodeAccess
 {
     static void Refer(XString& text, const wchar_t* ref, size_t size)
     {
-        text.m_own.clear();
+        text.m_own.reset();
         text.m_ref = ref;
         text.m_size = size;
     }
@@ -1165,11 +1165,10 @@ XNode::~XNode()
 
 bool XNode::HoldsNothing() const
 {
-    // Texts in the block or short enough for the string itself, no attribute and no child
-    // list: the destructor would free nothing.
-    static const size_t kInline = std::wstring().capacity();
-    return name.m_own.capacity() == kInline && value.m_own.capacity() == kInline &&
-           m_attrs.capacity() == 0 && m_children.capacity() == 0 && !m_arena;
+    // Texts in the block or empty, no attribute and no child list: the destructor would free
+    // nothing.
+    return !name.m_own && !value.m_own && m_attrs.capacity() == 0 && m_children.capacity() == 0 &&
+           !m_arena;
 }
 
 XNode::XNode(const XNode& other) : name(other.name), value(other.value), m_attrs(other.m_attrs)

@@ -73,7 +73,8 @@ struct XParseResult
 // document keeps its texts in one block that the root node owns, and a text refers to its
 // place there until it is changed, or until a caller needs a std::wstring of it (which is
 // then made once). Copies and moves always own their text. Like the tree, not for use from
-// two threads at once.
+// two threads at once. Three words: a tree of many small nodes stays small, and reading a
+// text never branches on where it lies.
 class XString
 {
 public:
@@ -84,14 +85,11 @@ public:
     using iterator = const wchar_t*;
 
     XString() = default;
-    XString(const wchar_t* text) : m_own(text) {}
-    explicit XString(std::wstring text) : m_own(std::move(text)) {}
-    explicit XString(std::wstring_view text) : m_own(text) {}
-    XString(const XString& other) : m_own(other.View()) {}
-    XString(XString&& other) noexcept
-        : m_own(other.m_ref != nullptr ? std::wstring(other.View()) : std::move(other.m_own))
-    {
-    }
+    XString(const wchar_t* text) { Set(std::wstring(text)); }
+    explicit XString(std::wstring text) { Set(std::move(text)); }
+    explicit XString(std::wstring_view text) { Set(std::wstring(text)); }
+    XString(const XString& other) { Set(std::wstring(other.View())); }
+    XString(XString&& other) noexcept { TakeFrom(other); }
     ~XString() = default;
 
     XString& operator=(const XString& other)
@@ -103,7 +101,7 @@ public:
     XString& operator=(XString&& other) noexcept
     {
         if (this != &other)
-            Set(other.m_ref != nullptr ? std::wstring(other.View()) : std::move(other.m_own));
+            TakeFrom(other);
         return *this;
     }
     XString& operator=(const std::wstring& text) { return Set(std::wstring(text)); }
@@ -117,21 +115,18 @@ public:
     operator std::wstring_view() const { return View(); }
     const std::wstring& str() const
     {
-        if (m_ref != nullptr)
+        if (!m_own)
         {
-            m_own.assign(m_ref, m_size);
-            m_ref = nullptr;
+            m_own = std::make_unique<std::wstring>(View());
+            m_ref = m_own->c_str();
         }
-        return m_own;
+        return *m_own;
     }
-    std::wstring_view View() const
-    {
-        return m_ref != nullptr ? std::wstring_view(m_ref, m_size) : std::wstring_view(m_own);
-    }
+    std::wstring_view View() const { return std::wstring_view(m_ref, m_size); }
 
-    const wchar_t* c_str() const { return m_ref != nullptr ? m_ref : m_own.c_str(); }
+    const wchar_t* c_str() const { return m_ref != nullptr ? m_ref : L""; }
     const wchar_t* data() const { return c_str(); }
-    size_t size() const { return m_ref != nullptr ? m_size : m_own.size(); }
+    size_t size() const { return m_size; }
     size_t length() const { return size(); }
     bool empty() const { return size() == 0; }
     const wchar_t* begin() const { return c_str(); }
@@ -254,20 +249,48 @@ private:
     }
     XString& Set(std::wstring&& text)
     {
-        m_own = std::move(text);
-        m_ref = nullptr;
+        if (text.empty())
+        {
+            m_own.reset();
+            m_ref = nullptr;
+        }
+        else
+        {
+            if (m_own)
+                *m_own = std::move(text);
+            else
+                m_own = std::make_unique<std::wstring>(std::move(text));
+            m_ref = m_own->c_str();
+        }
+        m_size = m_own ? m_own->size() : 0;
         return *this;
     }
+    // An owned text changes hands as it is; a text of the block is copied.
+    void TakeFrom(XString& other)
+    {
+        if (!other.m_own)
+        {
+            Set(std::wstring(other.View()));
+            return;
+        }
+        m_own = std::move(other.m_own);
+        m_ref = other.m_ref;
+        m_size = other.m_size;
+        other.m_ref = nullptr;
+        other.m_size = 0;
+    }
+    // Characters changed through the result stay where m_ref points: it is never resized.
     std::wstring& Own()
     {
         str();
-        return m_own;
+        return *m_own;
     }
 
-    mutable std::wstring m_own;
-    // The text in the document's block (zero-terminated), or null when m_own holds it.
+    // The text: in the document's block (zero-terminated) while m_own is null, else m_own's.
+    // Null with a size of 0 for an empty text.
     mutable const wchar_t* m_ref = nullptr;
     size_t m_size = 0;
+    mutable std::unique_ptr<std::wstring> m_own;
 };
 
 class XArena;
