@@ -6,9 +6,11 @@
 #include "platform/TextCodec.h"
 
 #include <algorithm>
-#include <unordered_map>
+#include <bit>
+#include <cstring>
 #include <utility>
 
+using namespace std::string_view_literals;
 using docvalues::ChildText;
 using RUROR::XNode;
 
@@ -50,8 +52,9 @@ void AppendOnce(std::vector<std::wstring>& list, const std::wstring& value)
         list.push_back(value);
 }
 
-// Whether two element names are equal; names are short, so a plain loop beats a call.
-bool SameName(std::wstring_view a, std::wstring_view b)
+// Whether two short texts (element names, values such as "1" or "TRUE") are equal: a plain
+// loop beats a call.
+bool SameText(std::wstring_view a, std::wstring_view b)
 {
     if (a.size() != b.size())
         return false;
@@ -92,20 +95,16 @@ public:
 
     explicit CSlotElementTexts(const XNode& element)
     {
-        static constexpr std::wstring_view kNames[Count] = {
-            L"Type",         L"Used",          L"GUID",        L"SlotID", L"RadioID",
-            L"RepeaterGUID", L"RepeaterAlias", L"IPSiteID",    L"Name",   L"SubNetID",
-            L"PseudoID",     L"IsData",        L"IsLocalSlot", L"Volum",  L"RTPConfig"};
         size_t next = 0;
         for (size_t i = 0; i < element.GetChildCount(); ++i)
         {
             const XNode* child = element.GetChild(i);
             const std::wstring_view name = child->name.View();
             size_t text = next;
-            if (text == Count || !SameName(name, kNames[text]))
+            if (text == Count || !IsNameOf(text, name))
             {
                 text = 0;
-                while (text < Count && !SameName(name, kNames[text]))
+                while (text < Count && !IsNameOf(text, name))
                     ++text;
                 if (text == Count)
                     continue;
@@ -126,9 +125,82 @@ public:
     const XNode* Rtp() const { return m_rtp; }
 
 private:
+    // Whether an element name is that of a text. Each name is compared as a block of its known
+    // size: a loop over characters stops at a different place for every name, and the
+    // mispredicted end costs more than the comparison.
+    static bool IsNameOf(size_t text, std::wstring_view name)
+    {
+        switch (text)
+        {
+        case Type:
+            return Is(name, L"Type");
+        case Used:
+            return Is(name, L"Used");
+        case Guid:
+            return Is(name, L"GUID");
+        case SlotId:
+            return Is(name, L"SlotID");
+        case RadioId:
+            return Is(name, L"RadioID");
+        case RepeaterGuid:
+            return Is(name, L"RepeaterGUID");
+        case RepeaterAlias:
+            return Is(name, L"RepeaterAlias");
+        case IpSiteId:
+            return Is(name, L"IPSiteID");
+        case Name:
+            return Is(name, L"Name");
+        case SubNetId:
+            return Is(name, L"SubNetID");
+        case PseudoId:
+            return Is(name, L"PseudoID");
+        case IsData:
+            return Is(name, L"IsData");
+        case IsLocalSlot:
+            return Is(name, L"IsLocalSlot");
+        case Volum:
+            return Is(name, L"Volum");
+        case RtpConfig:
+            return Is(name, L"RTPConfig");
+        default:
+            return false;
+        }
+    }
+    template <size_t N> static bool Is(std::wstring_view name, const wchar_t (&expected)[N])
+    {
+        return name.size() == N - 1 &&
+               std::memcmp(name.data(), expected, (N - 1) * sizeof(wchar_t)) == 0;
+    }
+
     std::array<std::wstring_view, Count> m_texts{};
     std::array<bool, Count> m_found{};
     const XNode* m_rtp = nullptr;
+};
+
+// Where each Radio ID's repeater is in the list while a load builds it, so that a long list
+// loads in linear time: open addressing over row numbers, without an allocation per entry.
+class CRowIndex
+{
+public:
+    static constexpr size_t kNone = static_cast<size_t>(-1);
+
+    // Room for up to `entries` Radio IDs at less than half load.
+    explicit CRowIndex(size_t entries) : m_slots(std::bit_ceil(2 * entries + 2), kNone) {}
+
+    // The row of radioId among rows, or a kNone place to store a new row's number in.
+    size_t& Find(std::wstring_view radioId, const std::vector<RepeaterInfo>& rows)
+    {
+        const size_t mask = m_slots.size() - 1;
+        for (size_t i = std::hash<std::wstring_view>()(radioId) & mask;; i = (i + 1) & mask)
+        {
+            size_t& slot = m_slots[i];
+            if (slot == kNone || SameText(rows[slot].radioId, radioId))
+                return slot;
+        }
+    }
+
+private:
+    std::vector<size_t> m_slots;
 };
 
 // The children a slot element carries, in the order a save sets them (after Type, before
@@ -301,19 +373,16 @@ void CRepeaterSettings::Load(const CGatewayConfigDoc& document, const CToolFiles
 
     m_report = {};
     std::vector<RepeaterInfo> repeaters;
-    // Where each Radio ID's repeater is in the list, so that a long list loads in linear time.
-    // The texts are read in place from the document, which outlives the load.
-    std::unordered_map<std::wstring_view, size_t> rowOf;
     const XNode* stations = document.Stations();
     const size_t count = stations != nullptr ? stations->GetChildCount() : 0;
     // Two slot elements a repeater, as the tool writes them.
     repeaters.reserve(count / 2);
-    rowOf.reserve(count / 2);
+    CRowIndex rowOf(count);
     for (size_t i = 0; i < count; ++i)
     {
         const CSlotElementTexts element(*stations->GetChild(i));
         using T = CSlotElementTexts;
-        if (!rz::EqualsNoCase(element[T::Type], std::wstring_view(L"Repeater")))
+        if (!rz::EqualsNoCase(element[T::Type], L"Repeater"sv))
             continue;
         const std::wstring_view guid = element[T::RepeaterGuid];
         const std::wstring_view radioId = element[T::RadioId];
@@ -323,10 +392,13 @@ void CRepeaterSettings::Load(const CGatewayConfigDoc& document, const CToolFiles
             continue;
         }
         ++m_report.slotElements;
-        const auto [place, added] = rowOf.try_emplace(radioId, repeaters.size());
-        if (added)
+        size_t& row = rowOf.Find(radioId, repeaters);
+        if (row == CRowIndex::kNone)
+        {
+            row = repeaters.size();
             repeaters.emplace_back();
-        RepeaterInfo& repeater = repeaters[place->second];
+        }
+        RepeaterInfo& repeater = repeaters[row];
         // Elements of one Radio ID form one repeater, whatever their GUIDs: each later element
         // overwrites what an earlier one gave.
         if (!repeater.repeaterGuid.empty() && repeater.repeaterGuid != guid)
@@ -338,17 +410,18 @@ void CRepeaterSettings::Load(const CGatewayConfigDoc& document, const CToolFiles
         repeater.pseudoId.assign(element[T::PseudoId]);
 
         const std::wstring_view slotId = element[T::SlotId];
-        if (slotId != L"1" && slotId != L"2")
+        const bool slot1 = SameText(slotId, L"1"sv);
+        if (!slot1 && !SameText(slotId, L"2"sv))
             AppendOnce(m_report.otherSlotIds, std::wstring(radioId));
-        RepeaterSlot& slot = repeater.slots[slotId == L"1" ? 0 : 1];
-        slot.rtpEnable = docvalues::UnsignedValue(ChildView(element.Rtp(), L"RTPEnable"));
-        slot.rtpType = docvalues::UnsignedValue(ChildView(element.Rtp(), L"RTPType"));
+        RepeaterSlot& slot = repeater.slots[slot1 ? 0 : 1];
+        slot.rtpEnable = docvalues::UnsignedValue(ChildView(element.Rtp(), L"RTPEnable"sv));
+        slot.rtpType = docvalues::UnsignedValue(ChildView(element.Rtp(), L"RTPType"sv));
         slot.guid.assign(element[T::Guid]);
         slot.name.assign(element[T::Name]);
         slot.subNetId.assign(element[T::SubNetId]);
-        slot.used = element[T::Used] == L"TRUE";
+        slot.used = SameText(element[T::Used], L"TRUE"sv);
         slot.isData = docvalues::IntValue(element[T::IsData]);
-        slot.isLocalSlot = element[T::IsLocalSlot] == L"1";
+        slot.isLocalSlot = SameText(element[T::IsLocalSlot], L"1"sv);
     }
     m_repeaters.Assign(std::move(repeaters));
 }
