@@ -241,8 +241,9 @@ TEST_F(SingleCopyTest, AnotherUserNeitherReachesTheSocketNorGetsAnAnswer)
         [&path]
         {
             const int fd = Connect(path);
-            if (fd < 0 || !Send(fd, "reload\n"))
+            if (fd < 0)
                 return 2;
+            Send(fd, "reload\n"); // the copy may have hung up already
             const Received answer = Receive(fd, 5000);
             return answer.ended && answer.bytes.empty() ? 0 : 1;
         });
