@@ -82,6 +82,9 @@ protected:
 
 TEST_F(BaseSetDialogTest, FieldsShowTheSampleDocument)
 {
+    // Filling the fields and lists is no change of the user's.
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(m_window->IsPending());
     EXPECT_EQ(Control<QLineEdit>(CBaseSetDialog::kLocalIpEdit)->text(), "192.168.10.20");
     EXPECT_EQ(Control<QLineEdit>(CBaseSetDialog::kLocalPortEdit)->text(), "3003");
     EXPECT_EQ(Control<QLineEdit>(CBaseSetDialog::kVoipPortEdit)->text(), "19000");
@@ -111,6 +114,8 @@ TEST_F(BaseSetDialogTest, FieldsShowTheSampleDocument)
     EXPECT_EQ(units->itemText(2), "Knoten");
     EXPECT_EQ(units->currentIndex(), 2);
     EXPECT_EQ(Control<QLabel>(1084)->text(), "Serverliste:");
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(m_window->IsPending());
 }
 
 TEST_F(BaseSetDialogTest, AddChangeRemoveAndCancelWalkTheEntryEditMode)
@@ -142,6 +147,19 @@ TEST_F(BaseSetDialogTest, AddChangeRemoveAndCancelWalkTheEntryEditMode)
     EXPECT_TRUE(MainButtonsShown());
     QCoreApplication::processEvents(); // the notification is posted, not sent
     EXPECT_TRUE(m_window->IsPending());
+
+    // The next Add starts empty, whatever the fields showed; a click on the page's background
+    // leaves the entry open; Cancel of a new entry gives Add back.
+    QTest::mouseClick(Button(CBaseSetDialog::kAddButton), Qt::LeftButton);
+    EXPECT_EQ(Control<QLineEdit>(CBaseSetDialog::kServerIpEdit)->text(), "");
+    EXPECT_EQ(Control<QLineEdit>(CBaseSetDialog::kServerPortEdit)->text(), "");
+    const QPoint background(m_page->width() - 3, 3);
+    ASSERT_EQ(m_page->childAt(background), nullptr);
+    QTest::mouseClick(m_page, Qt::LeftButton, {}, background);
+    EXPECT_TRUE(m_page->IsEditingEntry());
+    EXPECT_TRUE(Button(CBaseSetDialog::kEntrySaveButton)->isVisible());
+    QTest::mouseClick(Button(CBaseSetDialog::kEntryCancelButton), Qt::LeftButton);
+    EXPECT_EQ(ListButtons(), "100");
 
     // Change: only a new address is taken; the same one is refused with 10006.
     ClickRow(1);
@@ -187,6 +205,38 @@ TEST_F(BaseSetDialogTest, AddChangeRemoveAndCancelWalkTheEntryEditMode)
     ASSERT_TRUE(m_page->SaveConfig());
     EXPECT_EQ(CGatewayConfigDoc::Instance().RadioServers()->GetChildCount(),
               1u); // the inactive one
+}
+
+TEST_F(BaseSetDialogTest, SwitchesSpeedUnitAndRemoveMarkAChangeAndApplyWritesThemToTheirFiles)
+{
+    // A click on a switch is a change: Start offers to save.
+    QTest::mouseClick(Control<QCheckBox>(CBaseSetDialog::kRrsDisabledCheck), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(m_window->IsPending());
+    QTest::mouseClick(Control<QCheckBox>(CBaseSetDialog::kGpsTrackingCheck), Qt::LeftButton);
+    auto* units = Control<QComboBox>(CBaseSetDialog::kSpeedUnitList);
+    units->setFocus();
+    QTest::keyClick(units, Qt::Key_End); // knots
+    ASSERT_EQ(units->currentIndex(), 2);
+    {
+        CMessageBoxAnswerer answerer;
+        QTest::mouseClick(Button(1), Qt::LeftButton); // Save
+        ASSERT_EQ(answerer.Count(), 1);
+        EXPECT_EQ(answerer.Texts()[0], "Save Successful!");
+    }
+    EXPECT_FALSE(m_window->IsPending());
+    const std::string ini = rztest::ReadBytes(ToolDir() + "Gateway.ini");
+    EXPECT_NE(ini.find("\r\nSPEEDUNIT=2\r\n"), std::string::npos) << ini;
+    CGatewayConfigDoc saved;
+    ASSERT_TRUE(saved.Load(DocumentPath()));
+    EXPECT_STREQ(saved.GetSetting(L"KeepUnsubscribedGPSData"), L"0");
+    EXPECT_STREQ(saved.GetSetting(L"KeepRRSRetryTime"), L"1");
+
+    // Removing a server is a change too.
+    ClickRow(0);
+    QTest::mouseClick(Button(CBaseSetDialog::kRemoveButton), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(m_window->IsPending());
 }
 
 TEST_F(BaseSetDialogTest, AFullListRefusesAddAndTipsDoNotBlockSaving)
@@ -258,4 +308,43 @@ TEST_F(BaseSetDuplicatesTest, TheSecondEntryOfAnAddressIsChangedAndRemovedByItsR
     QTest::mouseClick(Button(CBaseSetDialog::kRemoveButton), Qt::LeftButton);
     ASSERT_EQ(m_page->Settings().Servers().Count(), 1u);
     EXPECT_EQ(m_page->Settings().Servers().Rows()[0].ipPort, L"1");
+}
+
+namespace
+{
+
+// Gateway.ini with a speed unit beyond the list, and a server address no field would take.
+class BaseSetOddFilesTest : public BaseSetDialogTest
+{
+protected:
+    void SetUp() override
+    {
+        rztest::WriteBytes(ToolDir() + "Gateway.ini",
+                           "[TELEMETRYGPSFLAGSTRINGS]\r\nSPEEDUNIT=3\r\n");
+        rztest::WriteBytes(
+            DocumentPath(),
+            rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<MXRGateways>"
+                          L"<GatewayConfig><Language>English</Language><RadioServers>"
+                          L"<RadioServer><Used>TRUE</Used><IPAddress>radio-1</IPAddress>"
+                          L"<IPPort>1</IPPort></RadioServer>"
+                          L"</RadioServers></GatewayConfig></MXRGateways>"));
+        BaseSetDialogTest::SetUp();
+    }
+};
+
+} // namespace
+
+TEST_F(BaseSetOddFilesTest, AnUnusableSpeedUnitIsRewrittenAndARefusedServerStopsTheSave)
+{
+    EXPECT_EQ(Control<QComboBox>(CBaseSetDialog::kSpeedUnitList)->currentIndex(), 0);
+    EXPECT_EQ(rztest::ReadBytes(ToolDir() + "Gateway.ini"),
+              "[TELEMETRYGPSFLAGSTRINGS]\r\nSPEEDUNIT=0\r\n");
+
+    // The page says which value it refuses and leaves the document as it was.
+    CMessageBoxAnswerer answerer;
+    EXPECT_FALSE(m_page->SaveConfig());
+    ASSERT_EQ(answerer.Count(), 1);
+    EXPECT_TRUE(answerer.Texts()[0].endsWith("\nserver-ip: radio-1"))
+        << answerer.Texts()[0].toStdString();
+    EXPECT_EQ(CGatewayConfigDoc::Instance().GetSetting(L"LocalIP"), nullptr);
 }
