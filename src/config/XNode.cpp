@@ -640,16 +640,27 @@ private:
         if (m_open.empty())
             return Fail(ParseError::Mismatch, mark);
         const Open& open = m_open.back();
-        size_t i = 0;
-        while (m_p < m_end && IsSymbol(U(*m_p)))
+        // The usual case, the start tag's name and then no further name character, is compared
+        // as one block: a loop would end at a different place for every name.
+        if (static_cast<size_t>(m_end - m_p) > open.nameLength &&
+            std::memcmp(m_p, open.name, open.nameLength * sizeof(Char)) == 0 &&
+            !IsSymbol(U(m_p[open.nameLength])))
         {
-            if (i >= open.nameLength || *m_p != open.name[i])
-                return Fail(ParseError::Mismatch, mark);
-            ++m_p;
-            ++i;
+            m_p += open.nameLength;
         }
-        if (i != open.nameLength)
-            return Fail(ParseError::Mismatch, mark);
+        else
+        {
+            size_t i = 0;
+            while (m_p < m_end && IsSymbol(U(*m_p)))
+            {
+                if (i >= open.nameLength || *m_p != open.name[i])
+                    return Fail(ParseError::Mismatch, mark);
+                ++m_p;
+                ++i;
+            }
+            if (i != open.nameLength)
+                return Fail(ParseError::Mismatch, mark);
+        }
         Close();
         SkipSpace();
         if (At(0) != '>')
