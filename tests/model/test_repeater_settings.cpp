@@ -193,6 +193,33 @@ TEST_F(RepeaterSettingsTest, SlotElementsOfOneRadioIdFormOneRepeater)
     Load(settings);
     EXPECT_EQ(settings.Repeaters().Rows()[0].slots[0].rtpEnable, 0u);
     EXPECT_EQ(settings.Repeaters().Rows()[0].slots[0].rtpType, 0u);
+
+    // A long list: every slot 1 element first, then the slot 2 elements in the opposite
+    // order; each pair still forms its own repeater, in the order of first appearance.
+    std::wstring many;
+    for (int pass = 0; pass < 2; ++pass)
+    {
+        for (int n = 0; n < 300; ++n)
+        {
+            const int id = pass == 0 ? n : 299 - n;
+            Slot slot;
+            slot.slotId = pass == 0 ? L"1" : L"2";
+            slot.radioId = std::to_wstring(5000 + id);
+            slot.repeaterGuid = L"R" + std::to_wstring(id);
+            slot.name = L"S" + std::to_wstring(pass + 1) + L"-" + std::to_wstring(id);
+            many += slot.Xml();
+        }
+    }
+    WriteDocument(L"", many);
+    Load(settings);
+    ASSERT_EQ(settings.Repeaters().Count(), 300u);
+    for (int id = 0; id < 300; ++id)
+    {
+        const RepeaterInfo& row = settings.Repeaters().Rows()[static_cast<size_t>(id)];
+        EXPECT_EQ(row.radioId, std::to_wstring(5000 + id));
+        EXPECT_EQ(row.slots[1].name, L"S2-" + std::to_wstring(id));
+    }
+    EXPECT_TRUE(settings.LoadReport().mergedRadioIds.empty());
 }
 
 TEST_F(RepeaterSettingsTest, ASlotElementWrittenByHandIsReadInAnyOrderAndItsFirstChildCounts)
