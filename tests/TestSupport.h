@@ -31,6 +31,8 @@ private:
 std::string ReadBytes(const std::string& path);
 // Writes bytes to a file, replacing it.
 void WriteBytes(const std::string& path, std::string_view bytes);
+// The names in a folder, sorted.
+std::vector<std::string> Entries(const std::string& folder);
 // UTF-16 LE bytes of a wide text (no byte-order mark).
 std::string Utf16(std::wstring_view text);
 

@@ -23,19 +23,10 @@
 #include <unistd.h>
 
 using rztest::CTempDir;
+using rztest::Entries;
 
 namespace
 {
-
-// The names in a folder, sorted.
-std::vector<std::string> Entries(const std::string& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 // A client of the running copy's socket, byte by byte as another program would talk to it.
 int Connect(const std::string& path)

@@ -16,6 +16,7 @@
 
 using RUROR::XNode;
 using rztest::CTempDir;
+using rztest::Entries;
 using rztest::ReadBytes;
 using rztest::Utf16;
 using rztest::WriteBytes;
@@ -29,15 +30,6 @@ const std::wstring kHeader = L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>
 std::string Document(const std::wstring& body)
 {
     return Utf16(kHeader + L"\r\n" + body);
-}
-
-std::vector<std::string> Entries(const std::string& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 // A nesting of depth elements <a> inside the root.

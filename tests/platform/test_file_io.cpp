@@ -16,6 +16,7 @@
 
 using namespace rz;
 using rztest::CTempDir;
+using rztest::Entries;
 using rztest::ReadBytes;
 using rztest::WriteBytes;
 
@@ -23,15 +24,6 @@ namespace
 {
 
 constexpr uid_t kNobody = 65534;
-
-std::vector<std::string> Entries(const std::string& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 struct stat Stat(const std::string& path)
 {
