@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QTest>
+#include <QTreeWidget>
 #include <filesystem>
 
 namespace rztest
@@ -99,7 +100,36 @@ WindowTest::WindowTest()
 
 WindowTest::~WindowTest()
 {
+    m_window.reset();
     ClearLanguageRegistry();
+}
+
+void WindowTest::ReplaceInDocument(const std::wstring& from, const std::wstring& to)
+{
+    std::string bytes = ReadBytes(DocumentPath());
+    const std::string old = Utf16(from);
+    const size_t at = bytes.find(old);
+    ASSERT_NE(at, std::string::npos);
+    bytes.replace(at, old.size(), Utf16(to));
+    WriteBytes(DocumentPath(), bytes);
+}
+
+void WindowTest::OpenWindow(QSize size)
+{
+    m_window = std::make_unique<CRaviraZazuDlg>(Options());
+    ASSERT_TRUE(m_window->OnInitDialog());
+    if (size.isValid())
+        m_window->resize(size);
+    m_window->show();
+    m_window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+}
+
+void WindowTest::ClickPage(int index)
+{
+    QTreeWidget* tree = m_window->PageTree();
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                      tree->visualItemRect(tree->topLevelItem(index)).center());
 }
 
 bool WaitUntil(const std::function<bool()>& condition, int milliseconds)

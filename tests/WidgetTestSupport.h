@@ -4,9 +4,11 @@
 #include "SystemdStandIn.h"
 #include "TestSupport.h"
 #include "app/RaviraZazuDlg.h"
+#include "ui/LanguageTexts.h"
 
 #include <QMessageBox>
 #include <QObject>
+#include <QSize>
 #include <QString>
 #include <QTimer>
 #include <functional>
@@ -82,11 +84,24 @@ protected:
     ~WindowTest() override;
 
     std::string DocumentPath() const { return m_dir.File("data/GatewayConfig.XML"); }
+    // Replaces a part of the sample document (given as text) before the window reads it.
+    void ReplaceInDocument(const std::wstring& from, const std::wstring& to);
     std::string ToolDir() const { return m_dir.File("tool/"); }
     // The window's options: these files, no log, the service read again every 200 ms.
     CRaviraZazuDlg::Options Options() const
     {
         return {ToolDir(), DocumentPath(), false, std::chrono::milliseconds(200)};
+    }
+
+    // Opens the real main window on these files (at that size, when one is given) and waits
+    // until it is the active window.
+    void OpenWindow(QSize size = {});
+    // Chooses a page with a click on its entry in the tree, as a user does.
+    void ClickPage(int index);
+    // A control of the window, by its ID.
+    template <typename T = QWidget> T* Control(int id) const
+    {
+        return qobject_cast<T*>(FindControl(m_window.get(), id));
     }
 
     CTempDir m_dir;
@@ -96,6 +111,8 @@ protected:
     CSystemdStandIn m_systemd;
     std::unique_ptr<CScopedEnv> m_busKind;
     std::unique_ptr<CScopedEnv> m_busAddress;
+    // Last: the window goes before the bus and the files it uses.
+    std::unique_ptr<CRaviraZazuDlg> m_window;
 };
 
 // Waits, handling the application's events, until a condition holds or the time is up;

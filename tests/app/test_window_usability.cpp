@@ -33,19 +33,11 @@ class WindowUsabilityTest : public rztest::WindowTest
 protected:
     void SetUp() override
     {
-        m_window = std::make_unique<CRaviraZazuDlg>(Options());
-        ASSERT_TRUE(m_window->OnInitDialog());
-        m_window->show();
-        m_window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+        ASSERT_NO_FATAL_FAILURE(OpenWindow());
         auto* frame = static_cast<CDlgPageFrame*>(m_window->Page(0));
         m_page = static_cast<CBaseSetDialog*>(frame->HostedPage());
     }
 
-    template <typename T = QWidget> T* Control(int id) const
-    {
-        return qobject_cast<T*>(FindControl(m_window.get(), id));
-    }
     QPushButton* Button(int id) const { return Control<QPushButton>(id); }
     QLineEdit* Field(int id) const { return Control<QLineEdit>(id); }
     QTableWidget* List() const { return Control<QTableWidget>(CBaseSetDialog::kServerList); }
@@ -66,7 +58,6 @@ protected:
         QCoreApplication::processEvents(); // the notification is posted
     }
 
-    std::unique_ptr<CRaviraZazuDlg> m_window;
     CBaseSetDialog* m_page = nullptr;
 };
 

@@ -28,20 +28,12 @@ class BaseSetDialogTest : public rztest::WindowTest
 protected:
     void SetUp() override
     {
-        m_window = std::make_unique<CRaviraZazuDlg>(Options());
-        ASSERT_TRUE(m_window->OnInitDialog());
-        m_window->show();
-        m_window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+        ASSERT_NO_FATAL_FAILURE(OpenWindow());
         auto* frame = static_cast<CDlgPageFrame*>(m_window->Page(0));
         m_page = static_cast<CBaseSetDialog*>(frame->HostedPage());
         ASSERT_TRUE(m_page->IsCreated());
     }
 
-    template <typename T = QWidget> T* Control(int id) const
-    {
-        return qobject_cast<T*>(FindControl(m_window.get(), id));
-    }
     QPushButton* Button(int id) const { return Control<QPushButton>(id); }
     QTableWidget* List() const { return Control<QTableWidget>(CBaseSetDialog::kServerList); }
 
@@ -74,7 +66,6 @@ protected:
         QTest::keyClicks(field, text);
     }
 
-    std::unique_ptr<CRaviraZazuDlg> m_window;
     CBaseSetDialog* m_page = nullptr;
 };
 

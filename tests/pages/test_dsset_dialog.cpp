@@ -94,11 +94,7 @@ protected:
     {
         if (!m_stations.empty())
             rztest::WriteBytes(DocumentPath(), Document(m_stations));
-        m_window = std::make_unique<CRaviraZazuDlg>(Options());
-        ASSERT_TRUE(m_window->OnInitDialog());
-        m_window->show();
-        m_window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+        ASSERT_NO_FATAL_FAILURE(OpenWindow());
         m_window->SelectPage(1);
         auto* frame = static_cast<CDlgPageFrame*>(m_window->Page(1));
         m_page = static_cast<Page*>(frame->HostedPage());
@@ -187,7 +183,6 @@ protected:
     }
 
     std::wstring m_stations; // the document's stations; empty: the sample document
-    std::unique_ptr<CRaviraZazuDlg> m_window;
     Page* m_page = nullptr;
 };
 

@@ -28,39 +28,13 @@ constexpr int kLanguagePage = 3;
 class LanguageDlgTest : public rztest::WindowTest
 {
 protected:
-    void TearDown() override { m_window.reset(); }
-
-    void SetDocumentLanguage(const std::wstring& language)
-    {
-        std::string bytes = rztest::ReadBytes(DocumentPath());
-        const std::string old = rztest::Utf16(L"<Language>English</Language>");
-        const size_t at = bytes.find(old);
-        ASSERT_NE(at, std::string::npos);
-        bytes.replace(at, old.size(), rztest::Utf16(L"<Language>" + language + L"</Language>"));
-        rztest::WriteBytes(DocumentPath(), bytes);
-    }
-
     void Open()
     {
-        m_window = std::make_unique<CRaviraZazuDlg>(Options());
-        ASSERT_TRUE(m_window->OnInitDialog());
-        m_window->show();
-        m_window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
-        ChoosePage(kLanguagePage);
+        ASSERT_NO_FATAL_FAILURE(OpenWindow());
+        ClickPage(kLanguagePage);
         ASSERT_TRUE(m_window->Page(kLanguagePage)->IsCreated());
     }
-    void ChoosePage(int index)
-    {
-        QTreeWidget* tree = m_window->PageTree();
-        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
-                          tree->visualItemRect(tree->topLevelItem(index)).center());
-    }
 
-    template <typename T = QWidget> T* Control(int id) const
-    {
-        return qobject_cast<T*>(FindControl(m_window.get(), id));
-    }
     QComboBox* List() const { return Control<QComboBox>(CLanguageDlg::kLanguageList); }
     QStringList Names() const
     {
@@ -108,8 +82,6 @@ protected:
         }
         return texts;
     }
-
-    std::unique_ptr<CRaviraZazuDlg> m_window;
 };
 
 } // namespace
@@ -169,7 +141,7 @@ TEST_F(LanguageDlgTest, WithoutLanguageFilesOrWithoutTheCurrentOneNothingIsSelec
     // A language that no file names exactly ("english" is not "English"): the files are
     // listed, none is selected, and the texts stay those loaded at the start.
     std::filesystem::copy(rztest::SampleToolDir() + "/language", m_dir.File("tool/language"));
-    SetDocumentLanguage(L"english");
+    ReplaceInDocument(L"<Language>English</Language>", L"<Language>english</Language>");
     Open();
     EXPECT_EQ(Names(), QStringList({"Deutsch (German)", "English"}));
     EXPECT_EQ(List()->currentIndex(), -1);
@@ -183,8 +155,8 @@ TEST_F(LanguageDlgTest, ASwitchChangesEveryWindowAtOnceAndASwitchBackRestoresIt)
 {
     Open();
     for (int page = 0; page < m_window->PageCount(); ++page)
-        ChoosePage(page); // every page shows its texts
-    ChoosePage(kLanguagePage);
+        ClickPage(page); // every page shows its texts
+    ClickPage(kLanguagePage);
     PostWindowMessage(m_window.get(), WM_CONFIG_MODIFIED);
     QCoreApplication::processEvents();
     const QStringList english = AllTexts();

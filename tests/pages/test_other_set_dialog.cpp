@@ -35,39 +35,14 @@ protected:
         gLOG_LEVEL = m_savedLevel;
     }
 
-    // Replaces a part of the sample document before the window reads it.
-    void ChangeDocument(const std::wstring& from, const std::wstring& to)
-    {
-        std::string bytes = rztest::ReadBytes(DocumentPath());
-        const std::string old = rztest::Utf16(from);
-        const size_t at = bytes.find(old);
-        ASSERT_NE(at, std::string::npos);
-        bytes.replace(at, old.size(), rztest::Utf16(to));
-        rztest::WriteBytes(DocumentPath(), bytes);
-    }
-
     void Open()
     {
-        m_window = std::make_unique<CRaviraZazuDlg>(Options());
-        ASSERT_TRUE(m_window->OnInitDialog());
-        m_window->show();
-        m_window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
-        ChoosePage(kOthersPage);
+        ASSERT_NO_FATAL_FAILURE(OpenWindow());
+        ClickPage(kOthersPage);
         m_page = static_cast<COtherSetDialog*>(m_window->Page(kOthersPage));
         ASSERT_TRUE(m_page->IsCreated());
     }
-    void ChoosePage(int index)
-    {
-        QTreeWidget* tree = m_window->PageTree();
-        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
-                          tree->visualItemRect(tree->topLevelItem(index)).center());
-    }
 
-    template <typename T = QWidget> T* Control(int id) const
-    {
-        return qobject_cast<T*>(FindControl(m_window.get(), id));
-    }
     QLineEdit* SizeField() const { return Control<QLineEdit>(COtherSetDialog::kFileSizeEdit); }
     QComboBox* Levels() const { return Control<QComboBox>(COtherSetDialog::kLogLevelList); }
     QStringList LevelNames() const
@@ -113,7 +88,6 @@ protected:
         return value != nullptr ? value : L"(absent)";
     }
 
-    std::unique_ptr<CRaviraZazuDlg> m_window;
     COtherSetDialog* m_page = nullptr;
     CSystemLog::LOG_LEVEL m_savedLevel = CSystemLog::LOG_SYSTEM;
 };
@@ -122,7 +96,7 @@ protected:
 
 TEST_F(OtherSetDialogTest, AnAbsentSizeShowsTenAndApplyCreatesIt)
 {
-    ChangeDocument(L"<LogFileSize>10</LogFileSize>", L"");
+    ReplaceInDocument(L"<LogFileSize>10</LogFileSize>", L"");
     Open();
     EXPECT_EQ(SizeField()->text(), "10");
     EXPECT_EQ(Control<QLabel>(COtherSetDialog::kFileSizeLabel)->text(), "File Size");
@@ -198,9 +172,9 @@ TEST_F(OtherSetDialogTest, ASizeOutOfRangeIsTippedWhileTypedAndBecomesTenOnLeavi
 
 TEST_F(OtherSetDialogTest, AnUnknownLogFilterOpensAsErrorAndAChosenLevelTakesEffectAtOnce)
 {
-    ChangeDocument(L"<LogFilter>1</LogFilter>", L"<LogFilter>4</LogFilter>");
+    ReplaceInDocument(L"<LogFilter>1</LogFilter>", L"<LogFilter>4</LogFilter>");
     // A size out of range in the document is shown as it is, and saved as 10.
-    ChangeDocument(L"<LogFileSize>10</LogFileSize>", L"<LogFileSize>500</LogFileSize>");
+    ReplaceInDocument(L"<LogFileSize>10</LogFileSize>", L"<LogFileSize>500</LogFileSize>");
     Open();
     EXPECT_EQ(SizeField()->text(), "500");
     EXPECT_EQ(Levels()->currentText(), "Error");
@@ -228,14 +202,14 @@ TEST_F(OtherSetDialogTest, AnUnknownLogFilterOpensAsErrorAndAChosenLevelTakesEff
 TEST_F(OtherSetDialogTest, ALanguageChangeRenamesTheLevelsAndKeepsTheLevelShown)
 {
     // Loading a language file reads LogFilter anew; "4" would be another level there.
-    ChangeDocument(L"<LogFilter>1</LogFilter>", L"<LogFilter>4</LogFilter>");
+    ReplaceInDocument(L"<LogFilter>1</LogFilter>", L"<LogFilter>4</LogFilter>");
     Open();
     ClearSize();
     TypeSize("55");
 
-    ChoosePage(kLanguagePage);
+    ClickPage(kLanguagePage);
     ChooseByKeys(Control<QComboBox>(CLanguageDlg::kLanguageList), "Deutsch (German)");
-    ChoosePage(kOthersPage);
+    ClickPage(kOthersPage);
     EXPECT_EQ(LevelNames(), QStringList({"System", "Fehler", "Warnung", "Info"}));
     EXPECT_EQ(Levels()->currentText(), "Fehler");
     EXPECT_EQ(gLOG_LEVEL, CSystemLog::LOG_ERROR);
@@ -245,7 +219,7 @@ TEST_F(OtherSetDialogTest, ALanguageChangeRenamesTheLevelsAndKeepsTheLevelShown)
     EXPECT_EQ(Levels()->font().family(), "DejaVu Serif");
 
     ChooseByKeys(Levels(), "Warnung");
-    ChoosePage(kLanguagePage);
+    ClickPage(kLanguagePage);
     ChooseByKeys(Control<QComboBox>(CLanguageDlg::kLanguageList), "English");
     EXPECT_EQ(LevelNames(), QStringList({"System", "Error", "Warning", "Info"}));
     EXPECT_EQ(Levels()->currentText(), "Warning");
@@ -253,7 +227,7 @@ TEST_F(OtherSetDialogTest, ALanguageChangeRenamesTheLevelsAndKeepsTheLevelShown)
 
     // Out of range, the tip is in the language of the moment.
     ChooseByKeys(Control<QComboBox>(CLanguageDlg::kLanguageList), "Deutsch (German)");
-    ChoosePage(kOthersPage);
+    ClickPage(kOthersPage);
     TypeSize("0");
     EXPECT_EQ(m_page->Balloon(), "Bereich: 1-100\nStandardwert:10");
 

@@ -40,13 +40,8 @@ protected:
 
     void Open()
     {
-        m_window = std::make_unique<CRaviraZazuDlg>(Options());
-        ASSERT_TRUE(m_window->OnInitDialog());
         // Tall enough for the whole page: clicks land where the controls are shown.
-        m_window->resize(1100, 1100);
-        m_window->show();
-        m_window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+        ASSERT_NO_FATAL_FAILURE(OpenWindow(QSize(1100, 1100)));
         m_window->SelectPage(2);
         m_frame = static_cast<CDlgRepeaterFrame*>(m_window->Page(2));
         m_page = static_cast<CRepeaterDlg*>(m_frame->Page());
@@ -126,7 +121,6 @@ protected:
         return m_window->IsPending();
     }
 
-    std::unique_ptr<CRaviraZazuDlg> m_window;
     CDlgRepeaterFrame* m_frame = nullptr;
     CRepeaterDlg* m_page = nullptr;
 };
