@@ -249,14 +249,23 @@ TEST_F(LogFileStreamTest, ARecordReachesTheFileWithoutCloseAndEveryCharacterSurv
     m_stream->Write(L"", wide);
     m_stream->Write(L"", longOne);
     // The writer wakes for the records on its own: no Close needed.
-    const std::wstring expected = plain + wide + longOne;
-    std::wstring written;
-    for (int i = 0; i < 500 && written != expected; ++i)
+    const auto waitFor = [this](const std::wstring& expected)
     {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        const auto files = Files();
-        written = files.empty() ? std::wstring() : files.begin()->second;
-    }
-    EXPECT_EQ(written, expected);
+        std::wstring written;
+        for (int i = 0; i < 500 && written != expected; ++i)
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            const auto files = Files();
+            written = files.empty() ? std::wstring() : files.begin()->second;
+        }
+        return written;
+    };
+    const std::wstring expected = plain + wide + longOne;
+    EXPECT_EQ(waitFor(expected), expected);
+    // Again once the writer has long gone back to sleep: a record wakes it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const std::wstring later = L"a later record\r\n";
+    m_stream->Write(L"", later);
+    EXPECT_EQ(waitFor(expected + later), expected + later);
     m_stream->Close();
 }

@@ -2,6 +2,7 @@
 #include "config/GatewayConfigDoc.h"
 #include "model/BasicSettings.h"
 
+#include <cerrno>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -186,6 +187,18 @@ TEST_F(BasicSettingsTest, NothingIsWrittenBeforeTheChangesAreCommitted)
     EXPECT_EQ(rztest::ReadBytes(Ini()), IniWithUnit("5"));
     ASSERT_TRUE(changes.Commit(nullptr));
     EXPECT_EQ(rztest::ReadBytes(Ini()), IniWithUnit("1"));
+
+    // An ini file whose folder is gone cannot be written: the commit names it with the
+    // system's reason, and the document is not written either.
+    const std::string lost = m_dir.File("gone/Gateway.ini");
+    const std::string document = rztest::ReadBytes(m_dir.File("GatewayConfig.XML"));
+    CFileChanges failing;
+    failing.SetIniValue(lost, L"TELEMETRYGPSFLAGSTRINGS", L"SPEEDUNIT", L"2");
+    m_document.SetSetting(L"LocalPort", L"4000");
+    const CFileChanges::CCommit commit = failing.Commit(&m_document);
+    EXPECT_EQ(commit.error, ENOENT);
+    EXPECT_EQ(commit.path, lost);
+    EXPECT_EQ(rztest::ReadBytes(m_dir.File("GatewayConfig.XML")), document);
 }
 
 TEST_F(BasicSettingsTest, AnIniFileThatAlreadySaysSoIsLeftAlone)

@@ -79,4 +79,10 @@ TEST(FieldFilters, NumberFieldsTakeTheirLengthAndAtMostOneDecimalPoint)
               L"123456789012345678901234567890");
     EXPECT_FALSE(TypeInto(digits, L"1.5"));
     EXPECT_FALSE(Accepts(digits, L"12a"));
+
+    // A text field (an alias of 31 characters at most) takes a text of exactly its length.
+    const Rule alias{"alias", Kind::Text, {}, 31};
+    EXPECT_EQ(TypeInto(alias, std::wstring(31, L'A')), std::wstring(31, L'A'));
+    EXPECT_TRUE(Accepts(alias, std::wstring(31, L'A')));
+    EXPECT_FALSE(TypeInto(alias, std::wstring(32, L'A')));
 }
