@@ -451,6 +451,48 @@ private:
         out.resize(old + Decode(out.data() + old, from, to, references, attribute));
     }
 
+    // Sets an element's name. A document repeats a few dozen names many thousand times: each
+    // is decoded once and every element of that name refers to the one copy, which keeps the
+    // block small and the names that a reader compares in the cache.
+    void SetName(XNode& node, const Char* from, const Char* to)
+    {
+        const auto length = static_cast<size_t>(to - from);
+        size_t hash = length;
+        bool plain = length <= kMaxSharedName;
+        for (const Char* q = from; plain && q < to; ++q)
+        {
+            const char32_t u = U(*q);
+            plain = !IsSurrogate(u); // counted as lone ones where they stand
+            hash = hash * 31 + u;
+        }
+        if (!plain)
+        {
+            AddText(node.name, from, to, false);
+            return;
+        }
+        for (size_t i = hash % kSharedNames;; i = (i + 1) % kSharedNames)
+        {
+            SharedName& shared = m_names[i];
+            if (shared.source == nullptr)
+            {
+                AddText(node.name, from, to, false);
+                // A full table takes no more names; the last free place stays free.
+                if (m_sharedNames + 1 < kSharedNames)
+                {
+                    shared = {from, length, node.name.c_str()};
+                    ++m_sharedNames;
+                }
+                return;
+            }
+            if (shared.length == length &&
+                std::memcmp(shared.source, from, length * sizeof(Char)) == 0)
+            {
+                XNodeAccess::Refer(node.name, shared.text, length);
+                return;
+            }
+        }
+    }
+
     // Sets or extends a node's name or value. The first text goes to the document's block;
     // a second one (text beside elements or CDATA) joins it as text of its own.
     void AddText(XString& text, const Char* from, const Char* to, bool references)
@@ -562,7 +604,7 @@ private:
             node = XNodeAccess::NewNode(*m_arena, m_open.back().node);
             Pending(m_open.size() - 1).emplace_back(node);
         }
-        AddText(node->name, name, m_p, false);
+        SetName(*node, name, m_p);
         m_open.push_back({node, name, static_cast<size_t>(m_p - name), false});
 
         for (;;)
@@ -763,6 +805,17 @@ private:
     std::vector<std::vector<std::unique_ptr<XNode>>> m_pending;
     bool m_rootDone = false;
     size_t m_loneSurrogates = 0;
+    // Element names decoded so far: where each was first read, and its text in the block.
+    struct SharedName
+    {
+        const Char* source = nullptr;
+        size_t length = 0;
+        const wchar_t* text = nullptr;
+    };
+    static constexpr size_t kSharedNames = 512;
+    static constexpr size_t kMaxSharedName = 64;
+    std::vector<SharedName> m_names = std::vector<SharedName>(kSharedNames);
+    size_t m_sharedNames = 0;
 };
 
 // ---------------------------------------------------------------------------------------

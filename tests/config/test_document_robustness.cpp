@@ -221,6 +221,18 @@ TEST(DocumentRobustness, LoneSurrogatesAreKeptAndReported)
     ASSERT_EQ(doc.Save(), 1);
     EXPECT_EQ(ReadBytes(path), bytes);
 
+    // One in an element name counts wherever the name stands.
+    const std::string name = std::string("O\0\x00\xD8", 4);
+    WriteBytes(path, Utf16(kHeader + L"\r\n<MXRGateways><GatewayConfig><") + name + Utf16(L">1</") +
+                         name + Utf16(L"><") + name + Utf16(L">2</") + name +
+                         Utf16(L"></GatewayConfig></MXRGateways>"));
+    CGatewayConfigDoc named;
+    EXPECT_EQ(named.Load(path).loneSurrogates, 2u);
+    size_t odd = 0;
+    for (const RUROR::XNode* child : named.GatewayConfig()->GetChilds())
+        odd += child->name == std::wstring(L"O\xD800", 2) ? 1 : 0;
+    EXPECT_EQ(odd, 2u);
+
     // A character reference to a surrogate is one too.
     WriteBytes(path, Document(L"<MXRGateways><GatewayConfig><Name>a&#xD800;b</Name>"
                               L"</GatewayConfig></MXRGateways>"));
