@@ -189,7 +189,8 @@ TEST(IniFile, AFileThatCannotBeReadIsNotOverwritten)
     ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
     const std::string path = folder + "/Gateway.ini";
     WriteBytes(path, kGatewayIni);
-    ASSERT_EQ(::chmod(path.c_str(), 0), 0);
+    // Anyone may write it, nobody may read it: writing only the new key would lose the rest.
+    ASSERT_EQ(::chmod(path.c_str(), 0222), 0);
 
     const pid_t child = ::fork();
     ASSERT_NE(child, -1);

@@ -6,12 +6,17 @@
 #include "platform/Profile.h"
 #include "platform/SocketErrors.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <regex>
 #include <set>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace rz;
@@ -52,6 +57,28 @@ TEST(Paths, FoldersFollowTheirVariablesAndDefaults)
     };
     ASSERT_EQ(::stat(runtime.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
+    // Also when it is made anew: for a user who has none yet (root can become one).
+    if (::geteuid() == 0)
+    {
+        const std::string fresh = "/tmp/ravirazazu-65534";
+        std::filesystem::remove_all(fresh);
+        const pid_t child = ::fork();
+        ASSERT_NE(child, -1);
+        if (child == 0)
+        {
+            ::umask(022);
+            if (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
+                ::setresuid(65534, 65534, 65534) != 0)
+                ::_exit(2);
+            ::_exit(RuntimeDir() == fresh ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        ASSERT_EQ(::stat(fresh.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u);
+        std::filesystem::remove_all(fresh);
+    }
 
     EXPECT_EQ(JoinPath("/opt/gw/", "language"), "/opt/gw/language");
     EXPECT_EQ(JoinPath("/opt/gw", "language"), "/opt/gw/language");
@@ -94,6 +121,23 @@ TEST(Paths, FilesAreFoundWithoutRegardToCase)
     rztest::WriteBytes(dir.File("english.xml"), "x");
     EXPECT_EQ(FindFileNoCase(dir.Path(), "english.xml"), dir.File("english.xml"));
     EXPECT_EQ(FindFileNoCase(dir.Path(), "English.xml"), dir.File("ENGLISH.XML"));
+    // Whatever order the folder lists them in.
+    for (const std::string base : {"alpha.ini", "bravo.ini", "delta.ini"})
+    {
+        std::vector<std::string> spellings;
+        for (const unsigned mask : {5u, 2u, 7u, 1u, 6u, 3u})
+        {
+            std::string spelling = base;
+            for (size_t i = 0; i < 3; ++i)
+                spelling[i] =
+                    (mask >> i) & 1 ? static_cast<char>(std::toupper(spelling[i])) : spelling[i];
+            spelling[base.size() - 1] = 'I'; // never the spelling asked for
+            rztest::WriteBytes(dir.File(spelling), "x");
+            spellings.push_back(spelling);
+        }
+        EXPECT_EQ(FindFileNoCase(dir.Path(), base),
+                  dir.File(*std::min_element(spellings.begin(), spellings.end())));
+    }
 }
 
 TEST(Profile, TitleIsStoredInTheUsersConfigFolder)
@@ -104,6 +148,8 @@ TEST(Profile, TitleIsStoredInTheUsersConfigFolder)
     ASSERT_TRUE(WriteProfileString(L"MXR_GatewayRaviraZazu", L"Title", L"Gateway Config Tool"));
     EXPECT_EQ(ProfilePath(), dir.Path() + "/RaviraZazu/profile.ini");
     EXPECT_EQ(GetProfileString(L"mxr_gatewayravirazazu", L"title", L""), L"Gateway Config Tool");
+    // At most as many characters as asked for.
+    EXPECT_EQ(GetProfileString(L"MXR_GatewayRaviraZazu", L"Title", L"", 7), L"Gateway");
 }
 
 TEST(Guid, NewIdentifiersHaveTheDocumentsFormat)
