@@ -42,6 +42,16 @@ CliRun RunCli(std::vector<std::string> args)
     return {status, out.str(), err.str()};
 }
 
+// RunCli on one document and tool folder: the arguments after --document and --tool-dir.
+auto RunCliOn(const std::string& document, const std::string& toolDir)
+{
+    return [document, toolDir](std::vector<std::string> args)
+    {
+        args.insert(args.begin(), {"--document", document, "--tool-dir", toolDir});
+        return RunCli(std::move(args));
+    };
+}
+
 // Runs the real executable with an argument vector and collects its standard output and error.
 CliRun RunExecutable(const std::vector<std::string>& args)
 {
@@ -356,12 +366,7 @@ TEST(Cli, MessagesTheLanguageLacksAreGivenInEnglish)
     WriteBytes(path, rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
                                    L"<MXRGateways><GatewayConfig><Language>Sparse</Language>"
                                    L"</GatewayConfig></MXRGateways>"));
-    const std::vector<std::string> base = {"--document", path, "--tool-dir", dir.File("tool")};
-    const auto run = [&base](std::vector<std::string> args)
-    {
-        args.insert(args.begin(), base.begin(), base.end());
-        return RunCli(args);
-    };
+    const auto run = RunCliOn(path, dir.File("tool"));
     EXPECT_EQ(run({"language", "text", "10030"}).out, "Nicht gespeichert\n");
     EXPECT_EQ(run({"language", "text", "10038"}).out, "\n");
     for (int i = 1; i <= 5; ++i)
@@ -470,12 +475,7 @@ TEST(Cli, SwitchesTakeTheirUsualSpellings)
     WriteBytes(path, ReadBytes(rztest::SampleDocumentPath()));
     std::filesystem::copy(rztest::SampleToolDir(), dir.File("tool"),
                           std::filesystem::copy_options::recursive);
-    const std::vector<std::string> base = {"--document", path, "--tool-dir", dir.File("tool")};
-    const auto run = [&base](std::vector<std::string> args)
-    {
-        args.insert(args.begin(), base.begin(), base.end());
-        return RunCli(args);
-    };
+    const auto run = RunCliOn(path, dir.File("tool"));
     const std::pair<const char*, bool> spellings[] = {
         {"YES", true}, {"no", false}, {"True", true}, {"OFF", false},
         {"1", true},   {"0", false},  {"On", true},   {"false", false},
@@ -507,12 +507,7 @@ TEST(Cli, BasicSettingsAreShownAsThePageShowsThem)
     WriteBytes(path, rztest::Utf16(original));
     std::filesystem::copy(rztest::SampleToolDir(), dir.File("tool"),
                           std::filesystem::copy_options::recursive);
-    const std::vector<std::string> base = {"--document", path, "--tool-dir", dir.File("tool")};
-    const auto run = [&base](std::vector<std::string> args)
-    {
-        args.insert(args.begin(), base.begin(), base.end());
-        return RunCli(args);
-    };
+    const auto run = RunCliOn(path, dir.File("tool"));
     EXPECT_EQ(run({"basic", "show"}).out, "local-ip       10.1.2.3\n"
                                           "local-port     3003\n"
                                           "voip-port      4000\n"
@@ -563,12 +558,7 @@ TEST(Cli, RadioServersFollowThePagesRules)
                                    L"</GatewayConfig></MXRGateways>"));
     std::filesystem::copy(rztest::SampleToolDir(), dir.File("tool"),
                           std::filesystem::copy_options::recursive);
-    const std::vector<std::string> base = {"--document", path, "--tool-dir", dir.File("tool")};
-    const auto run = [&base](std::vector<std::string> args)
-    {
-        args.insert(args.begin(), base.begin(), base.end());
-        return RunCli(args);
-    };
+    const auto run = RunCliOn(path, dir.File("tool"));
 
     for (int i = 1; i <= 5; ++i)
         ASSERT_EQ(run({"server", "add", "10.0.0." + std::to_string(i), "4000"}).status,
@@ -711,12 +701,7 @@ TEST(Cli, ARefusedCommandLeavesEveryFileAsItWas)
     // An unusable speed unit: opening the page would repair it, a refused command must not.
     const std::string ini = dir.File("tool/Gateway.ini");
     WriteBytes(ini, "[TELEMETRYGPSFLAGSTRINGS]\r\nSPEEDUNIT=7\r\n");
-    const std::vector<std::string> base = {"--document", path, "--tool-dir", dir.File("tool")};
-    const auto run = [&base](std::vector<std::string> args)
-    {
-        args.insert(args.begin(), base.begin(), base.end());
-        return RunCli(args);
-    };
+    const auto run = RunCliOn(path, dir.File("tool"));
     const std::string document = ReadBytes(path);
     const std::string gatewayIni = ReadBytes(ini);
     // Mistyped commands are usage errors (2), requests a rule refuses are refusals (1).
@@ -834,13 +819,7 @@ TEST(Cli, StationsFollowThePagesRules)
     CTempDir dir;
     const std::string path = dir.File("GatewayConfig.XML");
     WriteBytes(path, rztest::Utf16(StationsDocument()));
-    const std::vector<std::string> base = {"--document", path, "--tool-dir",
-                                           rztest::SampleToolDir()};
-    const auto run = [&base](std::vector<std::string> args)
-    {
-        args.insert(args.begin(), base.begin(), base.end());
-        return RunCli(args);
-    };
+    const auto run = RunCliOn(path, rztest::SampleToolDir());
 
     const CliRun list = run({"station", "list"});
     EXPECT_EQ(list.status, CCliApp::kDone);
@@ -959,13 +938,7 @@ TEST(Cli, StationsOfOneAddressAreReportedAndChosenByRow)
     document.replace(document.find(L"FALSE"), 5, L"TRUE");
     document.replace(document.find(L"10.0.0.2"), 8, L"10.0.0.1");
     WriteBytes(path, rztest::Utf16(document));
-    const std::vector<std::string> base = {"--document", path, "--tool-dir",
-                                           rztest::SampleToolDir()};
-    const auto run = [&base](std::vector<std::string> args)
-    {
-        args.insert(args.begin(), base.begin(), base.end());
-        return RunCli(args);
-    };
+    const auto run = RunCliOn(path, rztest::SampleToolDir());
 
     const auto checked = nlohmann::json::parse(run({"--json", "check"}).out);
     EXPECT_EQ(checked["dispatchStations"], (nlohmann::json{{"total", 3}, {"active", 3}}));
@@ -1018,12 +991,7 @@ public:
     }
     std::string Path() const { return m_dir.File("GatewayConfig.XML"); }
     std::string Tool() const { return m_dir.File("tool"); }
-    CliRun Run(std::vector<std::string> args) const
-    {
-        const std::vector<std::string> base = {"--document", Path(), "--tool-dir", Tool()};
-        args.insert(args.begin(), base.begin(), base.end());
-        return RunCli(args);
-    }
+    CliRun Run(std::vector<std::string> args) const { return RunCliOn(Path(), Tool())(args); }
     nlohmann::json Json(std::vector<std::string> args, int status = CCliApp::kDone) const
     {
         args.insert(args.begin(), "--json");
