@@ -292,7 +292,7 @@ void CBaseSetDialog::BeginEntry(bool adding)
     m_entrySave->show();
     m_entryCancel->show();
     m_list->setEnabled(false);
-    SetPageHostEditing(true);
+    SetPageHostEditing(this, true);
     m_serverIp->setFocus();
 }
 
@@ -306,15 +306,6 @@ void CBaseSetDialog::EndEntry()
     m_serverPort->setEnabled(false);
     m_entrySave->hide();
     m_entryCancel->hide();
-}
-
-void CBaseSetDialog::SetPageHostEditing(bool editing)
-{
-    if (IPageHost* host = FindPageHost(this))
-    {
-        host->EnablePageTree(!editing);
-        host->ShowMainButtons(!editing);
-    }
 }
 
 void CBaseSetDialog::OnEntrySave()
@@ -335,7 +326,7 @@ void CBaseSetDialog::OnEntrySave()
     m_list->setEnabled(true);
     FillList();
     EndEntry();
-    SetPageHostEditing(false);
+    SetPageHostEditing(this, false);
     // Back on the list, on the row just saved: a new row is only the current one (Add stays
     // the button to press), a changed row stays chosen.
     if (m_adding)
@@ -354,7 +345,7 @@ void CBaseSetDialog::OnEntrySave()
 void CBaseSetDialog::OnEntryCancel()
 {
     EndEntry();
-    SetPageHostEditing(false);
+    SetPageHostEditing(this, false);
     m_list->setEnabled(true);
     // What was typed is dropped: the fields show the chosen row again, or nothing.
     m_listEditor->FocusRow(m_adding ? -1 : m_editRow, !m_adding);

@@ -71,7 +71,6 @@ private:
     void BeginEntry(bool adding);
     // Leaves entry editing: buttons and entry fields off, entry Save and Cancel hidden.
     void EndEntry();
-    void SetPageHostEditing(bool editing);
     // The model's hint for a field after a change, as a balloon tip on it: shown (show) or
     // only hidden when its cause has gone.
     void ShowHint(QWidget* field, const char* key, bool show);

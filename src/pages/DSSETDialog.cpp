@@ -337,7 +337,7 @@ void CDSSETDialog::BeginEdit(bool adding)
     m_entrySave->show();
     m_entryCancel->show();
     m_list->setEnabled(false);
-    SetPageHostEditing(true);
+    SetPageHostEditing(this, true);
     m_alias->setFocus();
 }
 
@@ -375,15 +375,6 @@ void CDSSETDialog::OnKindClicked()
     PostConfigModified(this);
 }
 
-void CDSSETDialog::SetPageHostEditing(bool editing)
-{
-    if (IPageHost* host = FindPageHost(this))
-    {
-        host->EnablePageTree(!editing);
-        host->ShowMainButtons(!editing);
-    }
-}
-
 StationEntry CDSSETDialog::TakeEntry() const
 {
     const auto chosen = [](const CDropDownList* list)
@@ -413,7 +404,7 @@ void CDSSETDialog::OnEntrySave()
     m_list->setEnabled(true);
     FillList();
     EndEdit();
-    SetPageHostEditing(false);
+    SetPageHostEditing(this, false);
     // Back on the list, on the row just saved: a new row is only the current one (Add stays
     // the button to press), a changed row stays chosen.
     if (m_adding)
@@ -432,7 +423,7 @@ void CDSSETDialog::OnEntrySave()
 void CDSSETDialog::OnEntryCancel()
 {
     EndEdit();
-    SetPageHostEditing(false);
+    SetPageHostEditing(this, false);
     m_list->setEnabled(true);
     if (m_adding)
     {

@@ -111,7 +111,6 @@ private:
     void EndEdit();
     // Enables "GPS Dispatch Station" and the sound controls as the ticked kind allows.
     void ApplyKindRules();
-    void SetPageHostEditing(bool editing);
     void SetFieldsEnabled(bool enabled);
     // The editor's values as the controls hold them.
     StationEntry TakeEntry() const;

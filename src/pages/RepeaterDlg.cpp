@@ -526,7 +526,7 @@ void CRepeaterDlg::BeginEdit(Mode mode)
         ApplyEnabling(slot);
     }
     m_list->setEnabled(false);
-    SetHostEditing(true);
+    SetPageHostEditing(this, true);
     SendWindowMessage(parentWidget(), WM_REPEATER_EDIT_MODE);
     (mode == Mode::Adding ? static_cast<QWidget*>(m_radioId) : m_alias)->setFocus();
 }
@@ -552,20 +552,11 @@ void CRepeaterDlg::ApplyEnabling(size_t slot)
     controls.rtpType->setEnabled(enabled.rtpType);
 }
 
-void CRepeaterDlg::SetHostEditing(bool editing)
-{
-    if (IPageHost* host = FindPageHost(this))
-    {
-        host->EnablePageTree(!editing);
-        host->ShowMainButtons(!editing);
-    }
-}
-
 void CRepeaterDlg::LeaveEditMode()
 {
     m_mode = Mode::None;
     m_list->setEnabled(true);
-    SetHostEditing(false);
+    SetPageHostEditing(this, false);
     SendWindowMessage(parentWidget(), WM_REPEATER_EDIT_MODE);
 }
 

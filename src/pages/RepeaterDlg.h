@@ -143,7 +143,6 @@ private:
     // Leaves the edit mode: the list, the page tree and the main window's buttons come back,
     // and the frame lays itself out for browsing.
     void LeaveEditMode();
-    void SetHostEditing(bool editing);
     // The enabling rule of a slot, from what its check boxes show.
     void ApplyEnabling(size_t slot);
 

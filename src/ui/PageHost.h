@@ -20,3 +20,7 @@ public:
 
 // The host of the page tree that widget belongs to, or null (a page shown on its own).
 IPageHost* FindPageHost(QWidget* widget);
+
+// While a page edits an entry of its own, its host hides the command buttons and disables the
+// page tree; editing false shows and enables them again.
+void SetPageHostEditing(QWidget* page, bool editing);
