@@ -10,7 +10,7 @@
 namespace
 {
 
-std::string Utf8(const std::wstring& text)
+std::string Utf8(std::wstring_view text)
 {
     return rz::WideToUtf8(text);
 }
@@ -26,7 +26,7 @@ std::string KindName(const RepeaterSlot& slot)
 }
 
 // Pads text (counted in characters) to a column width.
-std::string Column(const std::wstring& text, size_t width)
+std::string Column(std::wstring_view text, size_t width)
 {
     return Utf8(text) + std::string(text.size() < width ? width - text.size() : 1, ' ');
 }

@@ -203,6 +203,14 @@ private:
     std::vector<size_t> m_slots;
 };
 
+// A repeater with empty texts that are to live in a block of memory.
+RepeaterInfo BlankRepeater(std::pmr::memory_resource* texts)
+{
+    const auto text = [texts] { return RepeaterText(texts); };
+    const auto slot = [&text] { return RepeaterSlot{false, text(), text(), text()}; };
+    return {text(), text(), text(), text(), text(), {slot(), slot()}};
+}
+
 // The children a slot element carries, in the order a save sets them (after Type, before
 // Volum and RTPConfig).
 std::vector<std::pair<const wchar_t*, std::wstring>> SlotValues(const RepeaterInfo& repeater,
@@ -211,15 +219,15 @@ std::vector<std::pair<const wchar_t*, std::wstring>> SlotValues(const RepeaterIn
     const RepeaterSlot& slot = repeater.slots[slotId - 1];
     return {
         {L"Used", slot.used ? L"TRUE" : L"FALSE"},
-        {L"GUID", slot.guid},
+        {L"GUID", std::wstring(slot.guid)},
         {L"SlotID", std::to_wstring(slotId)},
-        {L"RadioID", repeater.radioId},
-        {L"RepeaterGUID", repeater.repeaterGuid},
-        {L"RepeaterAlias", repeater.alias},
-        {L"IPSiteID", repeater.ipSiteId},
-        {L"Name", slot.name},
-        {L"SubNetID", slot.subNetId},
-        {L"PseudoID", repeater.pseudoId},
+        {L"RadioID", std::wstring(repeater.radioId)},
+        {L"RepeaterGUID", std::wstring(repeater.repeaterGuid)},
+        {L"RepeaterAlias", std::wstring(repeater.alias)},
+        {L"IPSiteID", std::wstring(repeater.ipSiteId)},
+        {L"Name", std::wstring(slot.name)},
+        {L"SubNetID", std::wstring(slot.subNetId)},
+        {L"PseudoID", std::wstring(repeater.pseudoId)},
         {L"IsData", std::to_wstring(slot.isData)},
         {L"IsLocalSlot", slot.isLocalSlot ? L"1" : L"0"},
     };
@@ -356,7 +364,8 @@ const CChoiceTable& CRepeaterSettings::SlotKinds()
 CRepeaterSettings::CRepeaterSettings()
     : m_repeaters(
           {0, 0, kRadioIdExists, false, kMinRows},
-          [](const RepeaterInfo& repeater) { return repeater.radioId; }, RadioIdField().key)
+          [](const RepeaterInfo& repeater) { return std::wstring(repeater.radioId); },
+          RadioIdField().key)
 {
     for (size_t i = 0; i < kPortCount; ++i)
         ports[i] = PortSettings()[i].defaultValue;
@@ -372,9 +381,13 @@ void CRepeaterSettings::Load(const CGatewayConfigDoc& document, const CToolFiles
     m_rtpTypes = CRtpTypeList::Read(files.RaviraZazuGatewayIni());
 
     m_report = {};
-    std::vector<RepeaterInfo> repeaters;
     const XNode* stations = document.Stations();
     const size_t count = stations != nullptr ? stations->GetChildCount() : 0;
+    // One block for the texts, declared before the rows that use it; it starts with room for
+    // the usual ones and grows when that is not enough.
+    auto texts =
+        std::make_unique<std::pmr::monotonic_buffer_resource>(count * 64 * sizeof(wchar_t));
+    std::vector<RepeaterInfo> repeaters;
     // Two slot elements a repeater, as the tool writes them.
     repeaters.reserve(count / 2);
     CRowIndex rowOf(count);
@@ -396,7 +409,7 @@ void CRepeaterSettings::Load(const CGatewayConfigDoc& document, const CToolFiles
         if (row == CRowIndex::kNone)
         {
             row = repeaters.size();
-            repeaters.emplace_back();
+            repeaters.push_back(BlankRepeater(texts.get()));
         }
         RepeaterInfo& repeater = repeaters[row];
         // Elements of one Radio ID form one repeater, whatever their GUIDs: each later element
@@ -423,7 +436,9 @@ void CRepeaterSettings::Load(const CGatewayConfigDoc& document, const CToolFiles
         slot.isData = docvalues::IntValue(element[T::IsData]);
         slot.isLocalSlot = SameText(element[T::IsLocalSlot], L"1"sv);
     }
+    // The old rows go before the block they used.
     m_repeaters.Assign(std::move(repeaters));
+    m_texts.m_memory = std::move(texts);
 }
 
 void CRepeaterSettings::Save(CGatewayConfigDoc& document, const CToolFiles&, CFileChanges&) const

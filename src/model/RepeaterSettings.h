@@ -8,18 +8,25 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <memory_resource>
 #include <optional>
 #include <string>
 #include <vector>
+
+// A text of a repeater. Those read from a document share the settings' block of memory (a
+// list of 1,000 slot elements is read without an allocation per text); a copy or a text set
+// later has memory of its own.
+using RepeaterText = std::pmr::wstring;
 
 // One time slot of a repeater, as its slot element in the document describes it. Values from
 // the document are kept whole.
 struct RepeaterSlot
 {
     bool used = false;
-    std::wstring guid; // the slot element's own GUID
-    std::wstring name; // the slot's alias
-    std::wstring subNetId;
+    RepeaterText guid; // the slot element's own GUID
+    RepeaterText name; // the slot's alias
+    RepeaterText subNetId;
     int32_t isData = 0;       // 0 none, 1 GPS data repeater, 2 quick GPS
     bool isLocalSlot = false; // the slot is an IP site channel
     uint32_t rtpEnable = 0;   // the slot is encrypted when this is not 0
@@ -32,11 +39,11 @@ struct RepeaterSlot
 // elements, and its two time slots.
 struct RepeaterInfo
 {
-    std::wstring repeaterGuid; // links the two slot elements
-    std::wstring radioId;      // the list's key: no two repeaters share one
-    std::wstring alias;
-    std::wstring ipSiteId;
-    std::wstring pseudoId;
+    RepeaterText repeaterGuid; // links the two slot elements
+    RepeaterText radioId;      // the list's key: no two repeaters share one
+    RepeaterText alias;
+    RepeaterText ipSiteId;
+    RepeaterText pseudoId;
     std::array<RepeaterSlot, 2> slots; // slot 1, slot 2
 
     bool operator==(const RepeaterInfo&) const = default;
@@ -199,6 +206,31 @@ public:
 private:
     RepeaterInfo RecordOf(const RepeaterEntry& entry) const;
 
+    // The block the texts of the last load live in. Rows point into it until they are
+    // replaced, so it goes only with them: a copy of the settings copies the texts into memory
+    // of its own, and a move takes the block along (the moved-to settings hand their old block
+    // to the moved-from ones, whose rows they took). Declared before the rows, so that it
+    // outlives them.
+    class CTextBlock
+    {
+    public:
+        CTextBlock() = default;
+        CTextBlock(const CTextBlock&) {}
+        CTextBlock(CTextBlock&&) noexcept = default;
+        CTextBlock& operator=(const CTextBlock&) { return *this; }
+        CTextBlock& operator=(CTextBlock&& other) noexcept
+        {
+            m_memory.swap(other.m_memory);
+            return *this;
+        }
+        ~CTextBlock() = default;
+        // Where texts live is no part of the settings' value.
+        bool operator==(const CTextBlock&) const { return true; }
+
+        std::unique_ptr<std::pmr::monotonic_buffer_resource> m_memory;
+    };
+
+    CTextBlock m_texts;
     CRecordList<RepeaterInfo> m_repeaters;
     CRtpTypeList m_rtpTypes;
     RepeaterLoadReport m_report;

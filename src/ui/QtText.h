@@ -2,11 +2,12 @@
 
 #include <QString>
 #include <string>
+#include <string_view>
 
 // Conversions at the widget boundary: the core keeps wide strings, widgets QStrings.
-inline QString ToQString(const std::wstring& text)
+inline QString ToQString(std::wstring_view text)
 {
-    return QString::fromStdWString(text);
+    return QString::fromWCharArray(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 inline std::wstring ToWString(const QString& text)

@@ -216,8 +216,8 @@ TEST_F(RepeaterSettingsTest, SlotElementsOfOneRadioIdFormOneRepeater)
     for (int id = 0; id < 300; ++id)
     {
         const RepeaterInfo& row = settings.Repeaters().Rows()[static_cast<size_t>(id)];
-        EXPECT_EQ(row.radioId, std::to_wstring(5000 + id));
-        EXPECT_EQ(row.slots[1].name, L"S2-" + std::to_wstring(id));
+        EXPECT_EQ(std::wstring(row.radioId), std::to_wstring(5000 + id));
+        EXPECT_EQ(std::wstring(row.slots[1].name), L"S2-" + std::to_wstring(id));
     }
     EXPECT_TRUE(settings.LoadReport().mergedRadioIds.empty());
 }
@@ -269,9 +269,10 @@ TEST_F(RepeaterSettingsTest, ASaveWritesTwoElementsPerRepeaterInRadioIdOrder)
     EXPECT_EQ(*stations[0], dispatch);
     const RepeaterInfo& added = settings.Repeaters().Rows()[0];
     EXPECT_EQ(Compact(stations[3]),
-              L"<Station><Type>Repeater</Type><Used>TRUE</Used><GUID>" + added.slots[0].guid +
+              L"<Station><Type>Repeater</Type><Used>TRUE</Used><GUID>" +
+                  std::wstring(added.slots[0].guid) +
                   L"</GUID><SlotID>1</SlotID><RadioID>20</RadioID><RepeaterGUID>" +
-                  added.repeaterGuid +
+                  std::wstring(added.repeaterGuid) +
                   L"</RepeaterGUID><RepeaterAlias>Repeater1</RepeaterAlias><IPSiteID>1</IPSiteID>"
                   L"<Name>Slot1</Name><SubNetID>10</SubNetID><PseudoID>0</PseudoID>"
                   L"<IsData>0</IsData><IsLocalSlot>1</IsLocalSlot><Volum><RecordVolum>3"
@@ -584,4 +585,38 @@ TEST_F(RepeaterSettingsTest, RtpTypesComeFromTheIniFileAndAStoredTypeIsKept)
     Load(settings);
     EXPECT_EQ(settings.Repeaters().Rows()[1].slots[0].rtpType, 4294967295u);
     EXPECT_EQ(settings.RtpTypes().EntriesWith(4294967295u).size(), 0u);
+}
+
+// The texts of a load live in one block that the settings hold: a copy, a move and another
+// load must each leave every settings object with texts that are still there (the sanitizer
+// build reports a text read from a block that went).
+TEST_F(RepeaterSettingsTest, CopiedMovedAndReloadedSettingsKeepTheirTexts)
+{
+    Slot valley;
+    valley.guid = L"S-V";
+    valley.radioId = L"2002";
+    valley.repeaterGuid = L"R-V";
+    valley.alias = L"Valley";
+    WriteDocument(L"", Slot().Xml());
+    CRepeaterSettings first;
+    Load(first);
+    CRepeaterSettings copy = first;
+    CRepeaterSettings target;
+    Load(target);
+
+    WriteDocument(L"", valley.Xml());
+    Load(first);
+    {
+        CRepeaterSettings source;
+        Load(source);
+        target = std::move(source);
+    }
+    CRepeaterSettings moved = std::move(first);
+
+    EXPECT_EQ(copy.Repeaters().Rows()[0].alias, L"Hill");
+    EXPECT_EQ(copy.Repeaters().Rows()[0].slots[0].guid, L"S1");
+    EXPECT_EQ(target.Repeaters().Rows()[0].alias, L"Valley");
+    EXPECT_EQ(target.Repeaters().Rows()[0].slots[0].guid, L"S-V");
+    EXPECT_EQ(moved, target);
+    EXPECT_NE(moved, copy);
 }

@@ -524,7 +524,7 @@ TEST_F(RepeaterDlgTest, ASaveThroughTheWindowWritesWhatTheModelWrites)
     const std::wstring theirs = Flat(document.Stations());
     const RepeaterInfo& fromPage = m_page->Settings().Repeaters().Rows()[2];
     const RepeaterInfo& fromModel = model.Repeaters().Rows()[2];
-    const std::pair<std::wstring, std::wstring> guids[] = {
+    const std::pair<std::wstring_view, std::wstring_view> guids[] = {
         {fromPage.repeaterGuid, fromModel.repeaterGuid},
         {fromPage.slots[0].guid, fromModel.slots[0].guid},
         {fromPage.slots[1].guid, fromModel.slots[1].guid}};
@@ -547,15 +547,15 @@ TEST_F(RepeaterDlgTest, ASaveThroughTheWindowWritesWhatTheModelWrites)
     EXPECT_STREQ(reread.GetSetting(L"ADKRCPPort1"), L"30020");
     const auto stations = reread.Stations()->GetChilds();
     ASSERT_EQ(stations.size(), 9u);
-    const std::wstring repeaterGuid = fromPage.repeaterGuid;
+    const std::wstring repeaterGuid(fromPage.repeaterGuid);
     EXPECT_EQ(Flat(stations[7]),
-              L"Type=Repeater;Used=TRUE;GUID=" + fromPage.slots[0].guid +
+              L"Type=Repeater;Used=TRUE;GUID=" + std::wstring(fromPage.slots[0].guid) +
                   L";SlotID=1;RadioID=1003;RepeaterGUID=" + repeaterGuid +
                   L";RepeaterAlias=Repeater1;IPSiteID=1;Name=Slot1;SubNetID=10;PseudoID=0;"
                   L"IsData=0;IsLocalSlot=0;Volum={RecordVolum=3;PlaybackVolum=3;};"
                   L"RTPConfig={RTPEnable=0;RTPType=0;};");
     EXPECT_EQ(Flat(stations[8]),
-              L"Type=Repeater;Used=FALSE;GUID=" + fromPage.slots[1].guid +
+              L"Type=Repeater;Used=FALSE;GUID=" + std::wstring(fromPage.slots[1].guid) +
                   L";SlotID=2;RadioID=1003;RepeaterGUID=" + repeaterGuid +
                   L";RepeaterAlias=Repeater1;IPSiteID=1;Name=Slot2;SubNetID=10;PseudoID=0;"
                   L"IsData=0;IsLocalSlot=0;Volum={RecordVolum=3;PlaybackVolum=3;};"
