@@ -70,6 +70,7 @@ std::string BinDir()
 struct CSandbox
 {
     std::string folder;
+    std::string runtime; // XDG_RUNTIME_DIR
     CPrivateBus bus;
     CSystemdStandIn systemd;
     std::vector<std::string> environment;
@@ -92,6 +93,14 @@ struct CSandbox
                                    Document());
         for (const char* sub : {"config", "state", "runtime"})
             ::mkdir((folder + "/" + sub).c_str(), 0700);
+        // A session's runtime folder is a tmpfs (/run/user/UID); the temporary folder may be
+        // on a disk whose directory operations wait for it (the single-copy guard makes and
+        // removes a folder there).
+        std::string shm = "/dev/shm/rzruntime.XXXXXX";
+        if (::mkdtemp(shm.data()) != nullptr)
+            runtime = shm;
+        else
+            runtime = folder + "/runtime";
         if (!bus.Start() || !systemd.Start(bus.Address()))
         {
             error = "no private bus: " + bus.Error();
@@ -102,7 +111,7 @@ struct CSandbox
 
         const std::map<std::string, std::string> overrides = {
             {"QT_QPA_PLATFORM", "offscreen"},      {"XDG_CONFIG_HOME", folder + "/config"},
-            {"XDG_STATE_HOME", folder + "/state"}, {"XDG_RUNTIME_DIR", folder + "/runtime"},
+            {"XDG_STATE_HOME", folder + "/state"}, {"XDG_RUNTIME_DIR", runtime},
             {"RAVIRAZAZU_SERVICE_BUS", "user"},    {"DBUS_SESSION_BUS_ADDRESS", bus.Address()},
         };
         for (char** entry = environ; *entry != nullptr; ++entry)
@@ -117,11 +126,11 @@ struct CSandbox
     }
     ~CSandbox()
     {
+        std::error_code ignored;
         if (!folder.empty())
-        {
-            std::error_code ignored;
             std::filesystem::remove_all(folder, ignored);
-        }
+        if (runtime.rfind("/dev/shm/", 0) == 0)
+            std::filesystem::remove_all(runtime, ignored);
     }
 
     std::string ToolDir() const { return folder + "/tool/"; }
