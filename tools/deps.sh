@@ -11,7 +11,7 @@ RZ_PACKAGES=(
   libcli11-dev nlohmann-json3-dev qt6-translations-l10n
   iproute2 util-linux dbus-daemon
   xvfb xauth fonts-dejavu-core
-  qt6-translations-l10n
+  python3
 )
 
 rz_missing_packages() {
