@@ -233,9 +233,9 @@ std::vector<std::pair<const wchar_t*, std::wstring>> SlotValues(const RepeaterIn
     };
 }
 
-// Writes slot slotId of a repeater: into the first element of the station list that has the
-// repeater's GUID (without regard to case) and exactly that SlotID, or into a new element
-// appended to the list. Type and Volum of an existing element stay as they are.
+// Writes slot slotId of a repeater: into the first repeater element of the station list that
+// has the repeater's GUID (without regard to case) and exactly that SlotID, or into a new
+// element appended to the list. Type and Volum of an existing element stay as they are.
 void WriteSlot(XNode& stations, const RepeaterInfo& repeater, int slotId)
 {
     const RepeaterSlot& slot = repeater.slots[slotId - 1];
@@ -243,7 +243,10 @@ void WriteSlot(XNode& stations, const RepeaterInfo& repeater, int slotId)
     XNode* element = nullptr;
     for (XNode* child : stations.GetChilds())
     {
-        if (rz::EqualsNoCase(ChildText(child, L"RepeaterGUID"), repeater.repeaterGuid) &&
+        // Only a repeater element, as a load reads them: a dispatch station that carries the
+        // same RepeaterGUID and SlotID stays as it is.
+        if (IsRepeaterElement(child) &&
+            rz::EqualsNoCase(ChildText(child, L"RepeaterGUID"), repeater.repeaterGuid) &&
             ChildText(child, L"SlotID") == id)
         {
             element = child;

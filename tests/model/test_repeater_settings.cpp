@@ -620,3 +620,24 @@ TEST_F(RepeaterSettingsTest, CopiedMovedAndReloadedSettingsKeepTheirTexts)
     EXPECT_EQ(moved, target);
     EXPECT_NE(moved, copy);
 }
+
+// An element of another type that carries a repeater's RepeaterGUID and SlotID is no slot
+// element: a save leaves it as it is and writes the slot into the repeater's own element.
+TEST_F(RepeaterSettingsTest, ASaveNeverWritesIntoAnElementOfAnotherType)
+{
+    Slot stray;
+    stray.type = L"Dispatch";
+    stray.name = L"Harbour";
+    WriteDocument(L"", stray.Xml() + Slot().Xml());
+    const XNode before = *Stations()[0];
+    CRepeaterSettings settings;
+    Load(settings);
+    ASSERT_EQ(settings.Repeaters().Count(), 1u);
+    Save(settings);
+
+    const auto stations = Stations();
+    ASSERT_EQ(stations.size(), 3u);
+    EXPECT_EQ(*stations[0], before);
+    EXPECT_STREQ(stations[1]->GetChildValue(L"GUID"), L"S1");
+    EXPECT_STREQ(stations[2]->GetChildValue(L"SlotID"), L"2");
+}
