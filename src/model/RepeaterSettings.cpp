@@ -388,8 +388,8 @@ void CRepeaterSettings::Load(const CGatewayConfigDoc& document, const CToolFiles
     const size_t count = stations != nullptr ? stations->GetChildCount() : 0;
     // One block for the texts, declared before the rows that use it; it starts with room for
     // the usual ones and grows when that is not enough.
-    auto texts =
-        std::make_unique<std::pmr::monotonic_buffer_resource>(count * 64 * sizeof(wchar_t));
+    auto texts = std::make_unique<std::pmr::monotonic_buffer_resource>(std::max<size_t>(count, 1) *
+                                                                       64 * sizeof(wchar_t));
     std::vector<RepeaterInfo> repeaters;
     // Two slot elements a repeater, as the tool writes them.
     repeaters.reserve(count / 2);
