@@ -1,10 +1,11 @@
 // The settings pages' models on a hostile document: Basic Settings, the dispatch stations and
 // the repeaters each read it and write their part back, as the window's Save does.
 //
-// Properties: nothing crashes; what a save wrote loads completely; the models read it back
-// and a second save writes the same bytes (a save reaches a fixed point at once). The one
-// exception is a document without GatewayConfig: the save creates it, and only the next load
-// adds its Language element, so there the third save must write what the second wrote.
+// Properties: nothing crashes; what a save wrote loads completely; the repeater model reads
+// back the repeaters and ports it saved, and a second save writes the same bytes (a save reaches a
+// fixed point at once). The one exception is a document without GatewayConfig: the save creates it,
+// and only the next load adds its Language element, so there the third save must write what the
+// second wrote.
 
 #include "FuzzSupport.h"
 #include "config/GatewayConfigDoc.h"
@@ -12,33 +13,49 @@
 #include "model/RepeaterSettings.h"
 #include "model/StationSettings.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace
 {
 
-// Loads the three models from a document and saves them into it; false when one of them
-// refuses the save (a value no field would produce), as the window would.
-bool LoadAndSave(CGatewayConfigDoc& document, const CToolFiles& files)
+struct CModels
 {
     CBasicSettings basic;
     CStationSettings stations;
     CRepeaterSettings repeaters;
-    ISettingsModel* const models[] = {&basic, &stations, &repeaters};
-    for (ISettingsModel* model : models)
+};
+
+// Loads the three models from a document and saves them into it; false when one of them
+// refuses the save (a value no field would produce), as the window would.
+bool LoadAndSave(CGatewayConfigDoc& document, const CToolFiles& files, CModels& models)
+{
+    ISettingsModel* const all[] = {&models.basic, &models.stations, &models.repeaters};
+    for (ISettingsModel* model : all)
         model->Load(document, files);
-    for (const ISettingsModel* model : models)
+    for (const ISettingsModel* model : all)
     {
         if (!model->Validate().empty())
             return false;
     }
     CFileChanges changes;
-    for (const ISettingsModel* model : models)
+    for (const ISettingsModel* model : all)
         model->Save(document, files, changes);
     return true;
+}
+
+// The repeaters in Radio ID order: a save may append elements, and the list follows the
+// document's order.
+std::vector<RepeaterInfo> Repeaters(const CRepeaterSettings& settings)
+{
+    std::vector<RepeaterInfo> rows = settings.Repeaters().Rows();
+    std::sort(rows.begin(), rows.end(),
+              [](const RepeaterInfo& a, const RepeaterInfo& b) { return a.radioId < b.radioId; });
+    return rows;
 }
 
 } // namespace
@@ -61,7 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!document.Load(path))
         return 0;
     const bool hadGatewayConfig = document.GatewayConfig() != nullptr;
-    if (!LoadAndSave(document, files))
+    CModels models;
+    if (!LoadAndSave(document, files, models))
         return 0;
     std::string saved = document.SavedBytes();
 
@@ -70,7 +88,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         rzfuzz::WriteFile(path, saved);
         CGatewayConfigDoc again;
         RZ_FUZZ_CHECK(again.Load(path).status == CGatewayConfigDoc::LoadResult::Ok);
-        RZ_FUZZ_CHECK(LoadAndSave(again, files));
+        CModels reread;
+        RZ_FUZZ_CHECK(LoadAndSave(again, files, reread));
+        // What was saved is what is read back.
+        RZ_FUZZ_CHECK(Repeaters(reread.repeaters) == Repeaters(models.repeaters));
+        RZ_FUZZ_CHECK(reread.repeaters.ports == models.repeaters.ports);
         const std::string resaved = again.SavedBytes();
         RZ_FUZZ_CHECK(resaved == saved || (!hadGatewayConfig && round == 0));
         saved = resaved;

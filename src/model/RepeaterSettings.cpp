@@ -233,48 +233,46 @@ std::vector<std::pair<const wchar_t*, std::wstring>> SlotValues(const RepeaterIn
     };
 }
 
-// Writes slot slotId of a repeater: into the first repeater element of the station list that
-// has the repeater's GUID (without regard to case) and exactly that SlotID, or into a new
-// element appended to the list. Type and Volum of an existing element stay as they are.
+// Writes slot slotId of a repeater into each repeater element of the station list that has the
+// repeater's GUID (without regard to case) and exactly that SlotID, or into a new element
+// appended to the list. Of several such elements a load reads the last, so none may keep older
+// values. Type and Volum of an existing element stay as they are; an element of another type
+// is never written, whatever GUID and SlotID it carries.
 void WriteSlot(XNode& stations, const RepeaterInfo& repeater, int slotId)
 {
     const RepeaterSlot& slot = repeater.slots[slotId - 1];
     const std::wstring id = std::to_wstring(slotId);
-    XNode* element = nullptr;
+    const auto values = SlotValues(repeater, slotId);
+    const auto setRtp = [&slot](XNode& element)
+    {
+        XNode* rtp = element.GetChild(L"RTPConfig");
+        if (rtp == nullptr)
+            rtp = element.AppendChild(L"RTPConfig", L"");
+        SetChild(*rtp, L"RTPEnable", std::to_wstring(slot.rtpEnable));
+        SetChild(*rtp, L"RTPType", std::to_wstring(slot.rtpType));
+    };
+    bool written = false;
     for (XNode* child : stations.GetChilds())
     {
-        // Only a repeater element, as a load reads them: a dispatch station that carries the
-        // same RepeaterGUID and SlotID stays as it is.
-        if (IsRepeaterElement(child) &&
-            rz::EqualsNoCase(ChildText(child, L"RepeaterGUID"), repeater.repeaterGuid) &&
-            ChildText(child, L"SlotID") == id)
-        {
-            element = child;
-            break;
-        }
+        if (!IsRepeaterElement(child) ||
+            !rz::EqualsNoCase(ChildText(child, L"RepeaterGUID"), repeater.repeaterGuid) ||
+            ChildText(child, L"SlotID") != id)
+            continue;
+        for (const auto& [name, value] : values)
+            SetChild(*child, name, value);
+        setRtp(*child);
+        written = true;
     }
-    XNode* rtp = nullptr;
-    if (element != nullptr)
-    {
-        for (const auto& [name, value] : SlotValues(repeater, slotId))
-            SetChild(*element, name, value);
-        rtp = element->GetChild(L"RTPConfig");
-        if (rtp == nullptr)
-            rtp = element->AppendChild(L"RTPConfig", L"");
-    }
-    else
-    {
-        element = stations.AppendChild(L"Station", L"");
-        element->AppendChild(L"Type", L"Repeater");
-        for (const auto& [name, value] : SlotValues(repeater, slotId))
-            element->AppendChild(name, value);
-        XNode* volume = element->AppendChild(L"Volum", L"");
-        volume->AppendChild(L"RecordVolum", L"3");
-        volume->AppendChild(L"PlaybackVolum", L"3");
-        rtp = element->AppendChild(L"RTPConfig", L"");
-    }
-    SetChild(*rtp, L"RTPEnable", std::to_wstring(slot.rtpEnable));
-    SetChild(*rtp, L"RTPType", std::to_wstring(slot.rtpType));
+    if (written)
+        return;
+    XNode* element = stations.AppendChild(L"Station", L"");
+    element->AppendChild(L"Type", L"Repeater");
+    for (const auto& [name, value] : values)
+        element->AppendChild(name, value);
+    XNode* volume = element->AppendChild(L"Volum", L"");
+    volume->AppendChild(L"RecordVolum", L"3");
+    volume->AppendChild(L"PlaybackVolum", L"3");
+    setRtp(*element);
 }
 
 } // namespace
@@ -441,7 +439,7 @@ void CRepeaterSettings::Load(const CGatewayConfigDoc& document, const CToolFiles
     }
     // The old rows go before the block they used.
     m_repeaters.Assign(std::move(repeaters));
-    m_texts.m_memory = std::move(texts);
+    m_texts.Adopt(std::move(texts));
 }
 
 void CRepeaterSettings::Save(CGatewayConfigDoc& document, const CToolFiles&, CFileChanges&) const

@@ -14,9 +14,10 @@
 #include <string>
 #include <vector>
 
-// A text of a repeater. Those read from a document share the settings' block of memory (a
-// list of 1,000 slot elements is read without an allocation per text); a copy or a text set
-// later has memory of its own.
+// A text of a repeater. Those read from a document live in the settings' block of memory (a
+// list of 1,000 slot elements is read without an allocation per text). A text keeps the memory
+// it was made with: one assigned to a loaded row goes into the block too, and the copy of a row
+// has memory of its own.
 using RepeaterText = std::pmr::wstring;
 
 // One time slot of a repeater, as its slot element in the document describes it. Values from
@@ -207,8 +208,9 @@ private:
     RepeaterInfo RecordOf(const RepeaterEntry& entry) const;
 
     // The block the texts of the last load live in. Rows point into it until they are
-    // replaced, so it goes only with them: a copy of the settings copies the texts into memory
-    // of its own, and a move takes the block along (the moved-to settings hand their old block
+    // replaced, so it goes only with them. Copied settings get no block: their rows' texts
+    // have memory of their own. Assigned settings keep theirs: the rows they had take the new
+    // texts into it. A move takes the block along (the moved-to settings hand their old block
     // to the moved-from ones, whose rows they took). Declared before the rows, so that it
     // outlives them.
     class CTextBlock
@@ -227,6 +229,13 @@ private:
         // Where texts live is no part of the settings' value.
         bool operator==(const CTextBlock&) const { return true; }
 
+        // Takes a new block once the rows that used the old one are gone.
+        void Adopt(std::unique_ptr<std::pmr::monotonic_buffer_resource> memory)
+        {
+            m_memory = std::move(memory);
+        }
+
+    private:
         std::unique_ptr<std::pmr::monotonic_buffer_resource> m_memory;
     };
 

@@ -1,5 +1,6 @@
 #include "platform/SoundDevices.h"
 
+#include "platform/DebugOutput.h"
 #include "platform/TextCodec.h"
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <cstdlib>
 #include <dlfcn.h>
 #include <memory>
+#include <string>
 
 namespace rz
 {
@@ -35,7 +37,10 @@ private:
         // Kept loaded: ALSA's configuration cache lives in the library.
         void* library = ::dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
         if (library == nullptr)
+        {
+            OutputDebugString(std::string("No sound devices: ") + ::dlerror() + "\n");
             return alsa;
+        }
         alsa.nameHint =
             reinterpret_cast<decltype(nameHint)>(::dlsym(library, "snd_device_name_hint"));
         alsa.getHint =

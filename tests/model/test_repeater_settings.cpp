@@ -613,6 +613,13 @@ TEST_F(RepeaterSettingsTest, CopiedMovedAndReloadedSettingsKeepTheirTexts)
     }
     CRepeaterSettings moved = std::move(first);
 
+    // A copy's texts have memory of their own; loaded and moved ones stay in their block.
+    const auto memoryOf = [](const CRepeaterSettings& settings)
+    { return settings.Repeaters().Rows()[0].alias.get_allocator().resource(); };
+    EXPECT_EQ(memoryOf(copy), std::pmr::get_default_resource());
+    EXPECT_NE(memoryOf(target), std::pmr::get_default_resource());
+    EXPECT_NE(memoryOf(moved), std::pmr::get_default_resource());
+    EXPECT_NE(memoryOf(moved), memoryOf(target));
     EXPECT_EQ(copy.Repeaters().Rows()[0].alias, L"Hill");
     EXPECT_EQ(copy.Repeaters().Rows()[0].slots[0].guid, L"S1");
     EXPECT_EQ(target.Repeaters().Rows()[0].alias, L"Valley");
@@ -630,6 +637,7 @@ TEST_F(RepeaterSettingsTest, ASaveNeverWritesIntoAnElementOfAnotherType)
     stray.name = L"Harbour";
     WriteDocument(L"", stray.Xml() + Slot().Xml());
     const XNode before = *Stations()[0];
+    const XNode own = *Stations()[1];
     CRepeaterSettings settings;
     Load(settings);
     ASSERT_EQ(settings.Repeaters().Count(), 1u);
@@ -638,6 +646,38 @@ TEST_F(RepeaterSettingsTest, ASaveNeverWritesIntoAnElementOfAnotherType)
     const auto stations = Stations();
     ASSERT_EQ(stations.size(), 3u);
     EXPECT_EQ(*stations[0], before);
-    EXPECT_STREQ(stations[1]->GetChildValue(L"GUID"), L"S1");
+    EXPECT_EQ(*stations[1], own); // written with the values it had
     EXPECT_STREQ(stations[2]->GetChildValue(L"SlotID"), L"2");
+}
+
+// A load reads the last of several elements of one slot, a broken one (without Radio ID)
+// passed over: a save writes every one of them, so that a change survives the next load.
+TEST_F(RepeaterSettingsTest, AChangeReachesEveryElementOfItsSlot)
+{
+    Slot broken;
+    broken.radioId = L"";
+    Slot first;
+    first.name = L"Old";
+    Slot last;
+    last.name = L"Newer";
+    WriteDocument(L"", broken.Xml() + first.Xml() + last.Xml());
+    CRepeaterSettings settings;
+    Load(settings);
+    ASSERT_EQ(settings.Repeaters().Rows()[0].slots[0].name, L"Newer");
+    RepeaterEntry entry = settings.EntryOf(0);
+    entry.slots[0].alias = L"Changed";
+    ASSERT_EQ(settings.ChangeRepeater(0, entry), CEntryResult{});
+    Save(settings);
+
+    CRepeaterSettings reread;
+    Load(reread);
+    EXPECT_EQ(reread.Repeaters().Rows()[0].slots[0].name, L"Changed");
+    for (const XNode* element : Stations())
+    {
+        const wchar_t* slotId = element->GetChildValue(L"SlotID");
+        if (slotId != nullptr && std::wstring_view(slotId) == L"1")
+        {
+            EXPECT_STREQ(element->GetChildValue(L"Name"), L"Changed");
+        }
+    }
 }
