@@ -68,6 +68,11 @@ std::string Utf16(std::wstring_view text)
     return rz::WideToUtf16Le(text);
 }
 
+std::string Utf16Document(std::wstring_view text)
+{
+    return Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n" + std::wstring(text));
+}
+
 Bytes Hex(const char* text)
 {
     Bytes bytes;

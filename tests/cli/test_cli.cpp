@@ -21,6 +21,7 @@
 
 using rztest::CTempDir;
 using rztest::ReadBytes;
+using rztest::Utf16Document;
 using rztest::WriteBytes;
 
 namespace
@@ -61,19 +62,11 @@ CliRun RunExecutable(const std::vector<std::string>& args)
     return {run.status, run.out, run.err};
 }
 
-const std::wstring kXmlHeader = L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n";
-
-// A document as the gateway stores it: UTF-16 with its byte-order mark and declaration.
-std::string Xml(const std::wstring& text)
-{
-    return rztest::Utf16(kXmlHeader + text);
-}
-
 // A document of these GatewayConfig children, English chosen.
 std::string Config(const std::wstring& children)
 {
-    return Xml(L"<MXRGateways><GatewayConfig><Language>English</Language>" + children +
-               L"</GatewayConfig></MXRGateways>");
+    return Utf16Document(L"<MXRGateways><GatewayConfig><Language>English</Language>" + children +
+                         L"</GatewayConfig></MXRGateways>");
 }
 
 // A document (the sample's unless other bytes are given) in a folder of its own and a copy of
@@ -147,15 +140,16 @@ TEST(Cli, CheckCountsTheSampleDocument)
 
 TEST(Cli, CheckReportsProblemsWithTheirExitStatus)
 {
-    const CliDocument doc(Xml(L"<MXRGateways><GatewayConfig><LocalIP>1.2.3.4</LocalIP>"
-                              L"</GatewayConfig></MXRGateways>"));
+    const CliDocument doc(Utf16Document(L"<MXRGateways><GatewayConfig><LocalIP>1.2.3.4</LocalIP>"
+                                        L"</GatewayConfig></MXRGateways>"));
     const CliRun missingParts = doc.Run({"check"});
     EXPECT_EQ(missingParts.status, CCliApp::kRefused);
     EXPECT_NE(missingParts.out.find("Language was missing"), std::string::npos);
     EXPECT_NE(missingParts.out.find("RadioServers is missing"), std::string::npos);
     EXPECT_NE(missingParts.out.find("Stations is missing"), std::string::npos);
 
-    WriteBytes(doc.Path(), Xml(L"<MXRGateways><GatewayConfig><LocalIP>1.2.3.4</LocalIPP>"));
+    WriteBytes(doc.Path(),
+               Utf16Document(L"<MXRGateways><GatewayConfig><LocalIP>1.2.3.4</LocalIPP>"));
     const CliRun broken = doc.Run({"check"});
     EXPECT_EQ(broken.status, CCliApp::kDocumentError);
     EXPECT_NE(broken.out.find("does not parse"), std::string::npos) << broken.out;
@@ -180,7 +174,7 @@ TEST(Cli, RewriteSavesAnEquivalentDocumentAndRefusesABrokenOne)
     ASSERT_TRUE(rewritten.Load(path));
     EXPECT_TRUE(original.Root() == rewritten.Root());
 
-    const std::string broken = Xml(L"<MXRGateways><GatewayConfig><LocalIP>x</Local");
+    const std::string broken = Utf16Document(L"<MXRGateways><GatewayConfig><LocalIP>x</Local");
     WriteBytes(path, broken);
     const CliRun refused = doc.Run({"rewrite"});
     EXPECT_EQ(refused.status, CCliApp::kDocumentError);
@@ -386,8 +380,8 @@ TEST(Cli, MessagesTheLanguageLacksAreGivenInEnglish)
                               {{L"Language", {{L"Display", L"Sparse"}, {L"Language", L"Sparse"}}},
                                {L"Texts", {{L"10030", L"Nicht gespeichert"}}}});
     const std::string path = dir.File("GatewayConfig.XML");
-    WriteBytes(path, Xml(L"<MXRGateways><GatewayConfig><Language>Sparse</Language>"
-                         L"</GatewayConfig></MXRGateways>"));
+    WriteBytes(path, Utf16Document(L"<MXRGateways><GatewayConfig><Language>Sparse</Language>"
+                                   L"</GatewayConfig></MXRGateways>"));
     const auto run = RunCliOn(path, dir.File("tool"));
     EXPECT_EQ(run({"language", "text", "10030"}).out, "Nicht gespeichert\n");
     EXPECT_EQ(run({"language", "text", "10038"}).out, "\n");
@@ -449,7 +443,8 @@ TEST(Cli, CheckNamesWhatASaveRefusesOrRemoves)
         EXPECT_EQ(run.out,
                   "Document:          " + doc.Path() + "\nLanguage:          English\n" + c.shown);
     }
-    const CliRun bare = CliDocument(Xml(L"<MXRGateways><Other/></MXRGateways>")).Run({"check"});
+    const CliRun bare =
+        CliDocument(Utf16Document(L"<MXRGateways><Other/></MXRGateways>")).Run({"check"});
     EXPECT_EQ(bare.status, CCliApp::kRefused);
     EXPECT_NE(bare.out.find("Problems:\n  - GatewayConfig is missing: every setting shows its "
                             "default\n"),
@@ -1256,7 +1251,7 @@ TEST(Cli, HostileDocumentsEndWithAStatusAndAreNeverDamaged)
         deep += L"</d>";
     deep += L"</GatewayConfig></MXRGateways>";
     const std::string sample = ReadBytes(rztest::SampleDocumentPath());
-    std::string randomBytes = Xml(L"");
+    std::string randomBytes = Utf16Document(L"");
     for (unsigned i = 0; i < 4000; ++i)
         randomBytes.push_back(static_cast<char>((i * 2654435761u) >> 24));
 
@@ -1270,14 +1265,15 @@ TEST(Cli, HostileDocumentsEndWithAStatusAndAreNeverDamaged)
         std::string kept = {}; // bytes a change keeps
     };
     const Case cases[] = {
-        {"deep", Xml(deep), CCliApp::kDocumentError, "nested deeper than 256 levels", false},
+        {"deep", Utf16Document(deep), CCliApp::kDocumentError, "nested deeper than 256 levels",
+         false},
         {"after the root",
-         Xml(L"<MXRGateways><GatewayConfig><Language>English</Language>"
-             L"</GatewayConfig></MXRGateways><Extra>keep me</Extra>"),
+         Utf16Document(L"<MXRGateways><GatewayConfig><Language>English</Language>"
+                       L"</GatewayConfig></MXRGateways><Extra>keep me</Extra>"),
          CCliApp::kRefused, "content after the root element", true,
          rztest::Utf16(L"</MXRGateways><Extra>keep me</Extra>")},
         {"lone surrogate",
-         Xml(L"<MXRGateways><GatewayConfig><Language>Ma") + std::string("\x00\xD8", 2) +
+         Utf16Document(L"<MXRGateways><GatewayConfig><Language>Ma") + std::string("\x00\xD8", 2) +
              rztest::Utf16(L"n</Language></GatewayConfig></MXRGateways>"),
          CCliApp::kRefused, "lone surrogates", true, std::string("a\0\x00\xD8n\0", 6)},
         {"truncated", sample.substr(0, sample.size() / 2), CCliApp::kDocumentError, "", false},

@@ -230,12 +230,12 @@ TEST_F(ConnectionNetnsTest, TheFullTestFindsTheRadioSetsTheRouteAndConnects)
     // A document whose station has the adapter's IP; the test needs nothing else of it.
     m_document = m_dir.File("GatewayConfig.XML");
     rztest::WriteBytes(
-        m_document,
-        rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<MXRGateways>"
-                      L"<GatewayConfig><QuorixStations><Stations><Station><Used>TRUE</Used>"
-                      L"<GUID>A3E4B1C2-5D6F-4A7B-8C9D-0E1F2A3B4C5D</GUID><Name>Harbour Ops</Name>"
-                      L"<IPAddress>192.168.10.2</IPAddress><PseudoID>101</PseudoID></Station>"
-                      L"</Stations></QuorixStations></GatewayConfig></MXRGateways>"));
+        m_document, rztest::Utf16Document(
+                        L"<MXRGateways>"
+                        L"<GatewayConfig><QuorixStations><Stations><Station><Used>TRUE</Used>"
+                        L"<GUID>A3E4B1C2-5D6F-4A7B-8C9D-0E1F2A3B4C5D</GUID><Name>Harbour Ops</Name>"
+                        L"<IPAddress>192.168.10.2</IPAddress><PseudoID>101</PseudoID></Station>"
+                        L"</Stations></QuorixStations></GatewayConfig></MXRGateways>"));
     StartRadio();
     // No adapter carries this address: 10032, and no route is touched.
     const CRun missing = Cli({"test-connection", "192.168.99.9"});

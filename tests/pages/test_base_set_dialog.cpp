@@ -268,13 +268,13 @@ protected:
     {
         rztest::WriteBytes(
             DocumentPath(),
-            rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<MXRGateways>"
-                          L"<GatewayConfig><Language>English</Language><RadioServers>"
-                          L"<RadioServer><Used>TRUE</Used><IPAddress>10.0.0.1</IPAddress>"
-                          L"<IPPort>1</IPPort></RadioServer>"
-                          L"<RadioServer><Used>TRUE</Used><IPAddress>10.0.0.1</IPAddress>"
-                          L"<IPPort>2</IPPort></RadioServer>"
-                          L"</RadioServers></GatewayConfig></MXRGateways>"));
+            rztest::Utf16Document(L"<MXRGateways>"
+                                  L"<GatewayConfig><Language>English</Language><RadioServers>"
+                                  L"<RadioServer><Used>TRUE</Used><IPAddress>10.0.0.1</IPAddress>"
+                                  L"<IPPort>1</IPPort></RadioServer>"
+                                  L"<RadioServer><Used>TRUE</Used><IPAddress>10.0.0.1</IPAddress>"
+                                  L"<IPPort>2</IPPort></RadioServer>"
+                                  L"</RadioServers></GatewayConfig></MXRGateways>"));
         BaseSetDialogTest::SetUp();
     }
 };
@@ -314,11 +314,11 @@ protected:
                            "[TELEMETRYGPSFLAGSTRINGS]\r\nSPEEDUNIT=3\r\n");
         rztest::WriteBytes(
             DocumentPath(),
-            rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<MXRGateways>"
-                          L"<GatewayConfig><Language>English</Language><RadioServers>"
-                          L"<RadioServer><Used>TRUE</Used><IPAddress>radio-1</IPAddress>"
-                          L"<IPPort>1</IPPort></RadioServer>"
-                          L"</RadioServers></GatewayConfig></MXRGateways>"));
+            rztest::Utf16Document(L"<MXRGateways>"
+                                  L"<GatewayConfig><Language>English</Language><RadioServers>"
+                                  L"<RadioServer><Used>TRUE</Used><IPAddress>radio-1</IPAddress>"
+                                  L"<IPPort>1</IPPort></RadioServer>"
+                                  L"</RadioServers></GatewayConfig></MXRGateways>"));
         BaseSetDialogTest::SetUp();
     }
 };

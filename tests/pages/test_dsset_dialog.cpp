@@ -65,9 +65,10 @@ std::wstring Station(const std::wstring& guid, const std::wstring& name, const s
 
 std::string Document(const std::wstring& stations)
 {
-    return rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<MXRGateways>"
-                         L"<GatewayConfig><Language>English</Language><QuorixStations><Stations>" +
-                         stations + L"</Stations></QuorixStations></GatewayConfig></MXRGateways>");
+    return rztest::Utf16Document(
+        L"<MXRGateways>"
+        L"<GatewayConfig><Language>English</Language><QuorixStations><Stations>" +
+        stations + L"</Stations></QuorixStations></GatewayConfig></MXRGateways>");
 }
 
 // The real main window with the Dispatch Station Settings page open, on the sample document

@@ -441,9 +441,9 @@ protected:
     {
         rztest::WriteBytes(
             DocumentPath(),
-            rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<MXRGateways>"
-                          L"<GatewayConfig><Language>English</Language><QuorixStations>"
-                          L"<Stations/></QuorixStations></GatewayConfig></MXRGateways>"));
+            rztest::Utf16Document(L"<MXRGateways>"
+                                  L"<GatewayConfig><Language>English</Language><QuorixStations>"
+                                  L"<Stations/></QuorixStations></GatewayConfig></MXRGateways>"));
         Open();
     }
 };
