@@ -121,11 +121,6 @@ protected:
             state += Control(id)->isEnabled() ? '1' : '0';
         return state;
     }
-    bool MainButtonsShown() const
-    {
-        return FindControl(m_window.get(), 1)->isVisible() &&
-               FindControl(m_window.get(), 2)->isVisible();
-    }
     QString Cell(int row, int column) const
     {
         if (row >= Rows())
@@ -134,20 +129,10 @@ protected:
     }
     void ClickRow(int row, Qt::KeyboardModifiers modifiers = {})
     {
-        const QModelIndex cell = List()->model()->index(row, 0);
-        List()->scrollTo(cell);
-        QTest::mouseClick(List()->viewport(), Qt::LeftButton, modifiers,
-                          List()->visualRect(cell).center());
+        rztest::ClickRow(List(), row, modifiers);
     }
     void Click(int id) { QTest::mouseClick(Control(id), Qt::LeftButton); }
-    void Type(int fieldId, const QString& text)
-    {
-        QLineEdit* field = Field(fieldId);
-        field->setFocus();
-        field->selectAll();
-        QTest::keyClick(field, Qt::Key_Backspace);
-        QTest::keyClicks(field, text);
-    }
+    void Type(int fieldId, const QString& text) { rztest::TypeInto(Field(fieldId), text); }
     // Opens a new entry and types a station into it.
     void TypeStation(const QString& alias, const QString& pseudoId, const QString& ip)
     {
@@ -161,11 +146,6 @@ protected:
     {
         m_window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
-    }
-    bool Pending()
-    {
-        QCoreApplication::processEvents(); // the notification is posted, not sent
-        return m_window->IsPending();
     }
 
     std::wstring m_stations; // the document's stations; empty: the sample document
