@@ -68,6 +68,27 @@ std::string Utf16(std::wstring_view text)
     return rz::WideToUtf16Le(text);
 }
 
+std::string Utf16Document(std::wstring_view text)
+{
+    return Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n" + std::wstring(text));
+}
+
+Bytes Hex(const char* text)
+{
+    Bytes bytes;
+    for (const char* p = text; *p != '\0';)
+    {
+        if (*p == ' ')
+        {
+            ++p;
+            continue;
+        }
+        bytes.push_back(static_cast<uint8_t>(std::stoul(std::string(p, 2), nullptr, 16)));
+        p += 2;
+    }
+    return bytes;
+}
+
 std::string SampleDocumentPath()
 {
     return std::string(RZ_EXAMPLES_DIR) + "/appdata/Quorix/MXR Gateway 4.5/GatewayConfig.XML";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
@@ -35,6 +36,14 @@ void WriteBytes(const std::string& path, std::string_view bytes);
 std::vector<std::string> Entries(const std::string& folder);
 // UTF-16 LE bytes of a wide text (no byte-order mark).
 std::string Utf16(std::wstring_view text);
+
+// A configuration document as the gateway stores it: UTF-16 LE with a byte-order mark, the
+// declaration <?xml version="1.0" encoding="UTF-16"?> and a line break, then the text.
+std::string Utf16Document(std::wstring_view text);
+
+using Bytes = std::vector<uint8_t>;
+// Bytes written as pairs of hex digits, spaces between them allowed: "7E 03 00".
+Bytes Hex(const char* text);
 
 // The sample configuration document shipped in examples/.
 std::string SampleDocumentPath();

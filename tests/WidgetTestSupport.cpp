@@ -132,6 +132,33 @@ void WindowTest::ClickPage(int index)
                       tree->visualItemRect(tree->topLevelItem(index)).center());
 }
 
+bool WindowTest::MainButtonsShown() const
+{
+    return FindControl(m_window.get(), 1)->isVisible() &&
+           FindControl(m_window.get(), 2)->isVisible();
+}
+
+bool WindowTest::Pending() const
+{
+    QCoreApplication::processEvents();
+    return m_window->IsPending();
+}
+
+void TypeInto(QLineEdit* field, const QString& text)
+{
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Backspace);
+    QTest::keyClicks(field, text);
+}
+
+void ClickRow(QAbstractItemView* list, int row, Qt::KeyboardModifiers modifiers)
+{
+    const QModelIndex cell = list->model()->index(row, 0);
+    list->scrollTo(cell);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, list->visualRect(cell).center());
+}
+
 bool WaitUntil(const std::function<bool()>& condition, int milliseconds)
 {
     QElapsedTimer timer;

@@ -6,6 +6,8 @@
 #include "app/RaviraZazuDlg.h"
 #include "ui/LanguageTexts.h"
 
+#include <QAbstractItemView>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QObject>
 #include <QSize>
@@ -98,6 +100,10 @@ protected:
     void OpenWindow(QSize size = {});
     // Chooses a page with a click on its entry in the tree, as a user does.
     void ClickPage(int index);
+    // Whether Save and Close of the main window are shown (an entry being edited hides them).
+    bool MainButtonsShown() const;
+    // Whether a change has been reported to the main window (the message is posted, not sent).
+    bool Pending() const;
     // A control of the window, by its ID.
     template <typename T = QWidget> T* Control(int id) const
     {
@@ -114,6 +120,11 @@ protected:
     // Last: the window goes before the bus and the files it uses.
     std::unique_ptr<CRaviraZazuDlg> m_window;
 };
+
+// Replaces a field's text as a user does: focus, select all, erase, type.
+void TypeInto(QLineEdit* field, const QString& text);
+// A click on the first cell of a row of a list, scrolled into view first.
+void ClickRow(QAbstractItemView* list, int row, Qt::KeyboardModifiers modifiers = {});
 
 // Waits, handling the application's events, until a condition holds or the time is up;
 // true when it held. Qt's QTRY macros cannot be used under GoogleTest: a failing one returns

@@ -21,6 +21,7 @@
 
 using rztest::CTempDir;
 using rztest::ReadBytes;
+using rztest::Utf16Document;
 using rztest::WriteBytes;
 
 namespace
@@ -61,6 +62,51 @@ CliRun RunExecutable(const std::vector<std::string>& args)
     return {run.status, run.out, run.err};
 }
 
+// A document of these GatewayConfig children, English chosen.
+std::string Config(const std::wstring& children)
+{
+    return Utf16Document(L"<MXRGateways><GatewayConfig><Language>English</Language>" + children +
+                         L"</GatewayConfig></MXRGateways>");
+}
+
+// A document (the sample's unless other bytes are given) in a folder of its own and a copy of
+// the sample tool folder (RTP types, language files) in a temporary folder; Run() runs the
+// command line on them.
+class CliDocument
+{
+public:
+    explicit CliDocument(const std::string& bytes = ReadBytes(rztest::SampleDocumentPath()))
+    {
+        std::filesystem::create_directories(m_dir.File("data"));
+        WriteBytes(Path(), bytes);
+        std::filesystem::copy(rztest::SampleToolDir(), Tool(),
+                              std::filesystem::copy_options::recursive);
+    }
+    std::string Path() const { return m_dir.File("data/GatewayConfig.XML"); }
+    std::string Tool() const { return m_dir.File("tool"); }
+    std::string File(const std::string& name) const { return m_dir.File(name); }
+    CliRun Run(std::vector<std::string> args) const { return RunCliOn(Path(), Tool())(args); }
+    nlohmann::json Json(std::vector<std::string> args, int status = CCliApp::kDone) const
+    {
+        args.insert(args.begin(), "--json");
+        const CliRun run = Run(args);
+        EXPECT_EQ(run.status, status) << run.err;
+        return nlohmann::json::parse(run.out);
+    }
+    // Every file of the tool's folder and the document, for "nothing changed".
+    std::string Files() const
+    {
+        std::string all = ReadBytes(Path());
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(Tool()))
+            if (entry.is_regular_file())
+                all += entry.path().string() + ReadBytes(entry.path().string());
+        return all;
+    }
+
+private:
+    CTempDir m_dir;
+};
+
 } // namespace
 
 TEST(Cli, CheckCountsTheSampleDocument)
@@ -94,37 +140,31 @@ TEST(Cli, CheckCountsTheSampleDocument)
 
 TEST(Cli, CheckReportsProblemsWithTheirExitStatus)
 {
-    CTempDir dir;
-    const std::string path = dir.File("GatewayConfig.XML");
-    WriteBytes(path, rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
-                                   L"<MXRGateways><GatewayConfig><LocalIP>1.2.3.4</LocalIP>"
-                                   L"</GatewayConfig></MXRGateways>"));
-    const CliRun missingParts = RunCli({"--document", path, "check"});
+    const CliDocument doc(Utf16Document(L"<MXRGateways><GatewayConfig><LocalIP>1.2.3.4</LocalIP>"
+                                        L"</GatewayConfig></MXRGateways>"));
+    const CliRun missingParts = doc.Run({"check"});
     EXPECT_EQ(missingParts.status, CCliApp::kRefused);
     EXPECT_NE(missingParts.out.find("Language was missing"), std::string::npos);
     EXPECT_NE(missingParts.out.find("RadioServers is missing"), std::string::npos);
     EXPECT_NE(missingParts.out.find("Stations is missing"), std::string::npos);
 
-    WriteBytes(path, rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
-                                   L"<MXRGateways><GatewayConfig><LocalIP>1.2.3.4</LocalIPP>"));
-    const CliRun broken = RunCli({"--document", path, "check"});
+    WriteBytes(doc.Path(),
+               Utf16Document(L"<MXRGateways><GatewayConfig><LocalIP>1.2.3.4</LocalIPP>"));
+    const CliRun broken = doc.Run({"check"});
     EXPECT_EQ(broken.status, CCliApp::kDocumentError);
     EXPECT_NE(broken.out.find("does not parse"), std::string::npos) << broken.out;
-    const CliRun brokenJson = RunCli({"--json", "--document", path, "check"});
-    EXPECT_EQ(brokenJson.status, CCliApp::kDocumentError);
-    EXPECT_EQ(nlohmann::json::parse(brokenJson.out)["readable"], false);
+    EXPECT_EQ(doc.Json({"check"}, CCliApp::kDocumentError)["readable"], false);
 
-    const CliRun absent = RunCli({"--document", dir.File("none.XML"), "check"});
+    const CliRun absent = RunCli({"--document", doc.File("none.XML"), "check"});
     EXPECT_EQ(absent.status, CCliApp::kDocumentError);
     EXPECT_NE(absent.err.find("No such file"), std::string::npos);
 }
 
 TEST(Cli, RewriteSavesAnEquivalentDocumentAndRefusesABrokenOne)
 {
-    CTempDir dir;
-    const std::string path = dir.File("GatewayConfig.XML");
-    WriteBytes(path, ReadBytes(rztest::SampleDocumentPath()));
-    const CliRun run = RunCli({"--document", path, "rewrite"});
+    const CliDocument doc;
+    const std::string path = doc.Path();
+    const CliRun run = doc.Run({"rewrite"});
     ASSERT_EQ(run.status, CCliApp::kDone) << run.err;
     EXPECT_EQ(run.out, "Rewrote " + path + "\n");
 
@@ -134,11 +174,9 @@ TEST(Cli, RewriteSavesAnEquivalentDocumentAndRefusesABrokenOne)
     ASSERT_TRUE(rewritten.Load(path));
     EXPECT_TRUE(original.Root() == rewritten.Root());
 
-    const std::string broken =
-        rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
-                      L"<MXRGateways><GatewayConfig><LocalIP>x</Local");
+    const std::string broken = Utf16Document(L"<MXRGateways><GatewayConfig><LocalIP>x</Local");
     WriteBytes(path, broken);
-    const CliRun refused = RunCli({"--document", path, "rewrite"});
+    const CliRun refused = doc.Run({"rewrite"});
     EXPECT_EQ(refused.status, CCliApp::kDocumentError);
     EXPECT_NE(refused.err.find("not changed"), std::string::npos);
     EXPECT_EQ(ReadBytes(path), broken);
@@ -147,7 +185,7 @@ TEST(Cli, RewriteSavesAnEquivalentDocumentAndRefusesABrokenOne)
     CTempDir state;
     rztest::CScopedEnv stateHome("XDG_STATE_HOME", state.Path());
     EXPECT_EQ(RunExecutable({"--document", path, "rewrite"}).status, CCliApp::kDocumentError);
-    const std::string saved = dir.File("Saved.XML");
+    const std::string saved = doc.File("Saved.XML");
     WriteBytes(saved, ReadBytes(rztest::SampleDocumentPath()));
     EXPECT_EQ(RunExecutable({"--document", saved, "rewrite"}).status, CCliApp::kDone);
     const auto logDir = std::filesystem::path(state.Path()) / "RaviraZazu" / "log";
@@ -160,31 +198,49 @@ TEST(Cli, RewriteSavesAnEquivalentDocumentAndRefusesABrokenOne)
         << rz::WideToUtf8(logText);
 }
 
-TEST(Cli, UsageErrors)
+TEST(Cli, UsageErrorsNameTheCommandAndWhereHelpIs)
 {
-    EXPECT_EQ(RunCli({}).status, CCliApp::kUsage);
-    EXPECT_EQ(RunCli({"frobnicate"}).status, CCliApp::kUsage);
-    EXPECT_EQ(RunCli({"--document"}).status, CCliApp::kUsage);
-    EXPECT_EQ(RunCli({"--colour", "check"}).status, CCliApp::kUsage);
-    EXPECT_EQ(RunCli({"check", "extra"}).status, CCliApp::kUsage);
-    EXPECT_EQ(RunCli({"server", "add", "10.0.0.1"}).status, CCliApp::kUsage);
-    EXPECT_EQ(RunCli({"server", "change", "1.1.1.1", "2.2.2.2", "3", "--row", "0"}).status,
-              CCliApp::kUsage);
+    const std::vector<std::string> mistyped[] = {
+        {},
+        {"frobnicate"},
+        {"--document"},
+        {"--colour", "check"},
+        {"check", "extra"},
+        {"server", "change", "1.1.1.1", "2.2.2.2", "3", "--row", "0"},
+        {"--tool-dir=", "check"},
+    };
+    for (const auto& args : mistyped)
+        EXPECT_EQ(RunCli(args).status, CCliApp::kUsage) << testing::PrintToString(args);
     // An empty path would fall back to the machine's own document: refused.
     const CliRun empty = RunCli({"--document", "", "basic", "set", "local-port=7777"});
     EXPECT_EQ(empty.status, CCliApp::kUsage);
     EXPECT_NE(empty.err.find("--document"), std::string::npos) << empty.err;
-    EXPECT_EQ(RunCli({"--tool-dir=", "check"}).status, CCliApp::kUsage);
+    const CliRun missing = RunCli({"server", "add", "10.0.0.1"});
+    EXPECT_EQ(missing.status, CCliApp::kUsage);
+    EXPECT_EQ(missing.err, "ravirazazu-cli: PORT is required\n"
+                           "Usage: ravirazazu-cli server add IP PORT\n"
+                           "Try 'ravirazazu-cli --help'.\n");
+    const CliDocument doc;
+    const CliRun value = doc.Run({"server", "add", "10.0.0.x", "1"});
+    EXPECT_EQ(value.status, CCliApp::kUsage);
+    EXPECT_EQ(value.err, "ravirazazu-cli: server-ip: the field does not take 10.0.0.x\n"
+                         "Try 'ravirazazu-cli --help'.\n");
+    EXPECT_EQ(ReadBytes(doc.Path()), ReadBytes(rztest::SampleDocumentPath()));
     const CliRun help = RunCli({"--help"});
     EXPECT_EQ(help.status, CCliApp::kDone);
     EXPECT_NE(help.out.find("rewrite"), std::string::npos);
     EXPECT_EQ(RunCli({"--version"}).out, "ravirazazu-cli 0.1.0\n");
 }
 
-TEST(Cli, DebugOutputGoesToStderrOnlyWhenAsked)
+TEST(Cli, ATestConnectionWithoutAnIpIsRefusedWithDebugOutputOnlyWhenAsked)
 {
-    // The connection test's adapter search is a notifier: its end is a line of debugger output.
     CTempDir dir;
+    const CliRun run = RunCli({"--document", dir.File("none.XML"), "test-connection", ""});
+    EXPECT_EQ(run.status, CCliApp::kRefused);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "The value is required\n");
+
+    // The connection test's adapter search is a notifier: its end is a line of debugger output.
     rztest::CScopedEnv state("XDG_STATE_HOME", dir.File("state"));
     const std::vector<std::string> args = {"--document", dir.File("none.XML"), "test-connection",
                                            ""};
@@ -195,24 +251,6 @@ TEST(Cli, DebugOutputGoesToStderrOnlyWhenAsked)
     }
     rztest::CScopedEnv debug("RAVIRAZAZU_DEBUG", "1");
     EXPECT_EQ(RunExecutable(args).err, "The value is required\nDelete CNotifierBase\r\n");
-}
-
-TEST(Cli, UsageErrorsNameTheCommandAndWhereHelpIs)
-{
-    const CliRun missing = RunCli({"server", "add", "10.0.0.1"});
-    EXPECT_EQ(missing.status, CCliApp::kUsage);
-    EXPECT_EQ(missing.err, "ravirazazu-cli: PORT is required\n"
-                           "Usage: ravirazazu-cli server add IP PORT\n"
-                           "Try 'ravirazazu-cli --help'.\n");
-    CTempDir dir;
-    const std::string path = dir.File("GatewayConfig.XML");
-    WriteBytes(path, ReadBytes(rztest::SampleDocumentPath()));
-    const CliRun mistyped = RunCli({"--document", path, "--tool-dir", rztest::SampleToolDir(),
-                                    "server", "add", "10.0.0.x", "1"});
-    EXPECT_EQ(mistyped.status, CCliApp::kUsage);
-    EXPECT_EQ(mistyped.err, "ravirazazu-cli: server-ip: the field does not take 10.0.0.x\n"
-                            "Try 'ravirazazu-cli --help'.\n");
-    EXPECT_EQ(ReadBytes(path), ReadBytes(rztest::SampleDocumentPath()));
 }
 
 TEST(Cli, WithoutOptionsTheMachinesDocumentAndTheProgramsFolderAreUsed)
@@ -268,88 +306,67 @@ TEST(Cli, JsonIsValidForAnyPath)
 
 TEST(Cli, LanguagesAreListedShownAndChosen)
 {
-    CTempDir dir;
-    const std::string path = dir.File("GatewayConfig.XML");
-    WriteBytes(path, ReadBytes(rztest::SampleDocumentPath()));
-    const std::string tool = rztest::SampleToolDir();
-
-    const CliRun list = RunCli({"--document", path, "--tool-dir", tool, "language", "list"});
+    const CliDocument doc;
+    const std::string path = doc.Path();
+    const CliRun list = doc.Run({"language", "list"});
     EXPECT_EQ(list.status, CCliApp::kDone);
     EXPECT_NE(list.out.find("  Deutsch (German)  Deutsch\n"), std::string::npos) << list.out;
     EXPECT_NE(list.out.find("* English           English\n"), std::string::npos) << list.out;
-    const auto initially = nlohmann::json::parse(
-        RunCli({"--json", "--document", path, "--tool-dir", tool, "language", "list"}).out);
+    const auto initially = doc.Json({"language", "list"});
     ASSERT_EQ(initially["languages"].size(), 2u);
     EXPECT_EQ(initially["languages"][0]["current"], false);
     EXPECT_EQ(initially["languages"][1]["current"], true);
-
-    const CliRun english =
-        RunCli({"--document", path, "--tool-dir", tool, "language", "text", "10030"});
-    EXPECT_EQ(english.out, "Failed to save!\n");
+    EXPECT_EQ(doc.Run({"language", "text", "10030"}).out, "Failed to save!\n");
 
     // An unknown name changes nothing.
     const std::string before = ReadBytes(path);
-    const CliRun refused =
-        RunCli({"--document", path, "--tool-dir", tool, "language", "set", "Klingon"});
+    const CliRun refused = doc.Run({"language", "set", "Klingon"});
     EXPECT_EQ(refused.status, CCliApp::kRefused);
     EXPECT_NE(refused.err.find("choose one of: Deutsch English"), std::string::npos) << refused.err;
     EXPECT_EQ(ReadBytes(path), before);
 
-    const CliRun chosen =
-        RunCli({"--document", path, "--tool-dir", tool, "language", "set", "deutsch (GERMAN)"});
+    const CliRun chosen = doc.Run({"language", "set", "deutsch (GERMAN)"});
     EXPECT_EQ(chosen.status, CCliApp::kDone) << chosen.err;
     EXPECT_EQ(chosen.out, "Language set to Deutsch (Deutsch (German))\n");
     EXPECT_EQ(chosen.err, "");
-    const CliRun marked = RunCli({"--document", path, "--tool-dir", tool, "language", "list"});
+    const CliRun marked = doc.Run({"language", "list"});
     EXPECT_NE(marked.out.find("* Deutsch (German)  Deutsch\n"), std::string::npos) << marked.out;
     EXPECT_NE(marked.out.find("  English           English\n"), std::string::npos) << marked.out;
-    const auto listed = nlohmann::json::parse(
-        RunCli({"--json", "--document", path, "--tool-dir", tool, "language", "list"}).out);
+    const auto listed = doc.Json({"language", "list"});
     EXPECT_EQ(listed["current"], "Deutsch");
     ASSERT_EQ(listed["languages"].size(), 2u);
     EXPECT_EQ(listed["languages"][0]["current"], true);
     EXPECT_EQ(listed["languages"][1]["current"], false);
-    CGatewayConfigDoc doc;
-    ASSERT_TRUE(doc.Load(path));
-    EXPECT_EQ(doc.Language()->value, L"Deutsch");
-    const CliRun german =
-        RunCli({"--document", path, "--tool-dir", tool, "language", "text", "10030"});
-    EXPECT_EQ(german.out, "Speichern fehlgeschlagen!\n");
+    CGatewayConfigDoc saved;
+    ASSERT_TRUE(saved.Load(path));
+    EXPECT_EQ(saved.Language()->value, L"Deutsch");
+    EXPECT_EQ(doc.Run({"language", "text", "10030"}).out, "Speichern fehlgeschlagen!\n");
     // An ID without a text in the language shows nothing, as in the window.
-    EXPECT_EQ(RunCli({"--document", path, "--tool-dir", tool, "language", "text", "99999"}).out,
-              "\n");
-    EXPECT_EQ(RunCli({"--document", path, "--tool-dir", tool, "language", "frob"}).status,
-              CCliApp::kUsage);
+    EXPECT_EQ(doc.Run({"language", "text", "99999"}).out, "\n");
+    EXPECT_EQ(doc.Run({"language", "frob"}).status, CCliApp::kUsage);
 
     // The list is sorted as the page sorts it, without regard to case; a file that is not
     // named after its language is chosen with a note, since the tool finds files by name.
     CTempDir other;
     std::filesystem::create_directories(other.File("language"));
-    const auto file =
-        [&other](const std::string& name, const std::wstring& display, const std::wstring& language)
-    {
-        rztest::WriteLanguageFile(
-            other.File("language/" + name),
-            {{L"Language", {{L"Display", display}, {L"Language", language}}}});
-    };
-    file("English.xml", L"English", L"English");
-    file("dansk.xml", L"dansk", L"dansk");
-    file("Old.xml", L"Zulu", L"Zulu");
-    const std::string otherTool = other.Path();
-    const CliRun sorted = RunCli({"--document", path, "--tool-dir", otherTool, "language", "list"});
-    EXPECT_EQ(sorted.out, "  Display  Language\n"
-                          "  dansk    dansk\n"
-                          "  English  English\n"
-                          "  Zulu     Zulu\n");
-    const CliRun zulu =
-        RunCli({"--document", path, "--tool-dir", otherTool, "language", "set", "Zulu"});
+    for (const auto& [name, display] :
+         {std::pair{"English.xml", L"English"}, std::pair{"dansk.xml", L"dansk"},
+          std::pair{"Old.xml", L"Zulu"}})
+        rztest::WriteLanguageFile(other.File("language/") + name,
+                                  {{L"Language", {{L"Display", display}, {L"Language", display}}}});
+    const auto onOther = RunCliOn(path, other.Path());
+    EXPECT_EQ(onOther({"language", "list"}).out, "  Display  Language\n"
+                                                 "  dansk    dansk\n"
+                                                 "  English  English\n"
+                                                 "  Zulu     Zulu\n");
+    const CliRun zulu = onOther({"language", "set", "Zulu"});
     EXPECT_EQ(zulu.status, CCliApp::kDone) << zulu.err;
     EXPECT_EQ(zulu.err, "ravirazazu-cli: note: the file is named " +
                             other.File("language/Old.xml") +
                             ", not after its language; the tool will fall back to English.XML\n");
     // Without language files there is nothing to list, and the list says where it looked.
     CTempDir empty;
-    EXPECT_EQ(RunCli({"--document", path, "--tool-dir", empty.Path(), "language", "list"}).out,
+    EXPECT_EQ(RunCliOn(path, empty.Path())({"language", "list"}).out,
               "No language files in " + empty.File("Language") + "\n");
 }
 
@@ -363,8 +380,7 @@ TEST(Cli, MessagesTheLanguageLacksAreGivenInEnglish)
                               {{L"Language", {{L"Display", L"Sparse"}, {L"Language", L"Sparse"}}},
                                {L"Texts", {{L"10030", L"Nicht gespeichert"}}}});
     const std::string path = dir.File("GatewayConfig.XML");
-    WriteBytes(path, rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
-                                   L"<MXRGateways><GatewayConfig><Language>Sparse</Language>"
+    WriteBytes(path, Utf16Document(L"<MXRGateways><GatewayConfig><Language>Sparse</Language>"
                                    L"</GatewayConfig></MXRGateways>"));
     const auto run = RunCliOn(path, dir.File("tool"));
     EXPECT_EQ(run({"language", "text", "10030"}).out, "Nicht gespeichert\n");
@@ -378,89 +394,57 @@ TEST(Cli, MessagesTheLanguageLacksAreGivenInEnglish)
     EXPECT_EQ(run({"basic", "set", "speed-unit="}).status, CCliApp::kUsage);
 }
 
-TEST(Cli, TestConnectionWithoutAnIpIsRefused)
+TEST(Cli, CheckNamesWhatASaveRefusesOrRemoves)
 {
-    CTempDir dir;
-    const CliRun run = RunCli({"--document", dir.File("none.XML"), "test-connection", ""});
-    EXPECT_EQ(run.status, CCliApp::kRefused);
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "The value is required\n");
-}
-
-TEST(Cli, CheckNamesTheValuesASaveRefuses)
-{
-    CTempDir dir;
-    const std::string path = dir.File("GatewayConfig.XML");
-    const auto write = [&path](const std::wstring& servers)
-    {
-        WriteBytes(path, rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
-                                       L"<MXRGateways><GatewayConfig><Language>English</Language>"
-                                       L"<LocalPort>70000</LocalPort><RadioServers>" +
-                                       servers +
-                                       L"</RadioServers><QuorixStations><Stations/>"
-                                       L"</QuorixStations></GatewayConfig></MXRGateways>"));
-    };
-    const std::string head = "Document:          " + path +
-                             "\nLanguage:          English\n"
-                             "Radio servers:     ";
-    // A value the page refuses is a problem of its own.
-    write(L"");
-    const CliRun alone = RunCli({"--document", path, "check"});
-    EXPECT_EQ(alone.status, CCliApp::kRefused);
-    EXPECT_EQ(alone.out, head +
-                             "0 (0 active)\nDispatch stations: 0 (0 active)\n"
-                             "Repeaters:         0 (0 slots)\nProblems:\n"
-                             "  - local-port=70000: Range: 1-65535 (a save refuses this value)\n");
-    // Every problem is listed.
     const std::wstring server = L"<RadioServer><Used>TRUE</Used><IPAddress>10.0.0.1</IPAddress>"
                                 L"<IPPort>1</IPPort></RadioServer>";
-    write(server + server);
-    const CliRun both = RunCli({"--document", path, "check"});
-    EXPECT_EQ(both.status, CCliApp::kRefused);
-    EXPECT_EQ(both.out, head +
-                            "2 (2 active)\nDispatch stations: 0 (0 active)\n"
-                            "Repeaters:         0 (0 slots)\nProblems:\n"
-                            "  - radio server 10.0.0.1 is listed more than once (rows 1, 2)\n"
-                            "  - local-port=70000: Range: 1-65535 (a save refuses this value)\n");
-}
-
-TEST(Cli, CheckTakesFiveServersAndNamesBrokenSlotsInactiveEntriesAndAMissingGatewayConfig)
-{
-    CTempDir dir;
-    const std::string path = dir.File("GatewayConfig.XML");
-    const auto check = [&path](const std::wstring& root)
-    {
-        WriteBytes(path, rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
-                                       L"<MXRGateways>" +
-                                       root + L"</MXRGateways>"));
-        return RunCli({"--document", path, "check"});
-    };
-    // Five active servers are as many as the page takes; two slots without RadioID; an
-    // inactive entry without an address.
-    std::wstring servers;
+    std::wstring five;
     for (const wchar_t* last : {L"1", L"2", L"3", L"4", L"5"})
-        servers += L"<RadioServer><Used>TRUE</Used><IPAddress>10.0.0." + std::wstring(last) +
-                   L"</IPAddress><IPPort>4001</IPPort></RadioServer>";
-    const CliRun run =
-        check(L"<GatewayConfig><Language>English</Language><RadioServers>" + servers +
-              L"</RadioServers><QuorixStations><Stations>"
-              L"<Station><Type>Repeater</Type><SlotID>1</SlotID></Station>"
-              L"<Station><Type>Repeater</Type><SlotID>2</SlotID></Station>"
-              L"<Station><Used>FALSE</Used><Name>Old</Name></Station>"
-              L"</Stations></QuorixStations></GatewayConfig>");
-    EXPECT_EQ(run.status, CCliApp::kRefused);
-    EXPECT_EQ(run.out, "Document:          " + path +
-                           "\nLanguage:          English\n"
-                           "Radio servers:     5 (5 active)\n"
-                           "Dispatch stations: 1 (0 active)\n"
-                           "Repeaters:         0 (0 slots)\n"
-                           "Problems:\n"
-                           "  - 2 repeater slots without RadioID or RepeaterGUID are removed at "
-                           "the next save\n"
-                           "Note: an entry Station without IPAddress is not active and is removed "
-                           "when the stations are saved\n");
-
-    const CliRun bare = check(L"<Other/>");
+        five += L"<RadioServer><Used>TRUE</Used><IPAddress>10.0.0." + std::wstring(last) +
+                L"</IPAddress><IPPort>4001</IPPort></RadioServer>";
+    const std::wstring noStations = L"<QuorixStations><Stations/></QuorixStations>";
+    const struct
+    {
+        const char* label;
+        std::wstring config;
+        std::string shown; // after the document's name
+    } cases[] = {
+        {"a value the page refuses is a problem of its own",
+         L"<LocalPort>70000</LocalPort><RadioServers/>" + noStations,
+         "Radio servers:     0 (0 active)\nDispatch stations: 0 (0 active)\n"
+         "Repeaters:         0 (0 slots)\nProblems:\n"
+         "  - local-port=70000: Range: 1-65535 (a save refuses this value)\n"},
+        {"every problem is listed",
+         L"<LocalPort>70000</LocalPort><RadioServers>" + server + server + L"</RadioServers>" +
+             noStations,
+         "Radio servers:     2 (2 active)\nDispatch stations: 0 (0 active)\n"
+         "Repeaters:         0 (0 slots)\nProblems:\n"
+         "  - radio server 10.0.0.1 is listed more than once (rows 1, 2)\n"
+         "  - local-port=70000: Range: 1-65535 (a save refuses this value)\n"},
+        // Five active servers are as many as the page takes.
+        {"five servers, two slots without RadioID and an inactive entry without an address",
+         L"<RadioServers>" + five +
+             L"</RadioServers><QuorixStations><Stations>"
+             L"<Station><Type>Repeater</Type><SlotID>1</SlotID></Station>"
+             L"<Station><Type>Repeater</Type><SlotID>2</SlotID></Station>"
+             L"<Station><Used>FALSE</Used><Name>Old</Name></Station></Stations></QuorixStations>",
+         "Radio servers:     5 (5 active)\nDispatch stations: 1 (0 active)\n"
+         "Repeaters:         0 (0 slots)\nProblems:\n"
+         "  - 2 repeater slots without RadioID or RepeaterGUID are removed at the next save\n"
+         "Note: an entry Station without IPAddress is not active and is removed when the "
+         "stations are saved\n"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.label);
+        const CliDocument doc(Config(c.config));
+        const CliRun run = doc.Run({"check"});
+        EXPECT_EQ(run.status, CCliApp::kRefused);
+        EXPECT_EQ(run.out,
+                  "Document:          " + doc.Path() + "\nLanguage:          English\n" + c.shown);
+    }
+    const CliRun bare =
+        CliDocument(Utf16Document(L"<MXRGateways><Other/></MXRGateways>")).Run({"check"});
     EXPECT_EQ(bare.status, CCliApp::kRefused);
     EXPECT_NE(bare.out.find("Problems:\n  - GatewayConfig is missing: every setting shows its "
                             "default\n"),
@@ -468,64 +452,70 @@ TEST(Cli, CheckTakesFiveServersAndNamesBrokenSlotsInactiveEntriesAndAMissingGate
         << bare.out;
 }
 
-TEST(Cli, SwitchesTakeTheirUsualSpellings)
+TEST(Cli, SwitchesAndChoicesTakeTheirUsualSpellingsNumbersAndLabels)
 {
-    CTempDir dir;
-    const std::string path = dir.File("GatewayConfig.XML");
-    WriteBytes(path, ReadBytes(rztest::SampleDocumentPath()));
-    std::filesystem::copy(rztest::SampleToolDir(), dir.File("tool"),
-                          std::filesystem::copy_options::recursive);
-    const auto run = RunCliOn(path, dir.File("tool"));
-    const std::pair<const char*, bool> spellings[] = {
-        {"YES", true}, {"no", false}, {"True", true}, {"OFF", false},
-        {"1", true},   {"0", false},  {"On", true},   {"false", false},
-    };
-    for (const auto& [value, on] : spellings)
+    const CliDocument doc(Config(L"<RadioServers/>"));
+    const struct
     {
-        ASSERT_EQ(run({"basic", "set", std::string("gps-tracking=") + value}).status,
-                  CCliApp::kDone)
-            << value;
-        EXPECT_EQ(nlohmann::json::parse(run({"--json", "basic", "show"}).out)["gps-tracking"], on)
-            << value;
+        const char* assignment;
+        const char* key;
+        nlohmann::json shown;
+    } values[] = {
+        {"gps-tracking=YES", "gps-tracking", true},  {"gps-tracking=no", "gps-tracking", false},
+        {"gps-tracking=True", "gps-tracking", true}, {"gps-tracking=OFF", "gps-tracking", false},
+        {"gps-tracking=1", "gps-tracking", true},    {"gps-tracking=0", "gps-tracking", false},
+        {"gps-tracking=On", "gps-tracking", true},   {"gps-tracking=false", "gps-tracking", false},
+        {"speed-unit=KMH", "speed-unit", 0},         {"speed-unit=1", "speed-unit", 1},
+        {"speed-unit=Knots", "speed-unit", 2},       {"speed-unit=km/h", "speed-unit", 0},
+        {"speed-unit=Mph", "speed-unit", 1},         {"speed-unit=2", "speed-unit", 2},
+    };
+    for (const auto& [assignment, key, shown] : values)
+    {
+        SCOPED_TRACE(assignment);
+        ASSERT_EQ(doc.Run({"basic", "set", assignment}).status, CCliApp::kDone);
+        EXPECT_EQ(doc.Json({"basic", "show"})[key], shown);
     }
-    EXPECT_EQ(run({"basic", "set", "rrs-disabled=maybe"}).status, CCliApp::kUsage);
+    EXPECT_EQ(doc.Run({"basic", "set", "rrs-disabled=maybe"}).status, CCliApp::kUsage);
+    const CliRun unknown = doc.Run({"basic", "set", "codec=opus"});
+    EXPECT_EQ(unknown.status, CCliApp::kUsage);
+    EXPECT_EQ(unknown.err, "ravirazazu-cli: codec: one of G.711u, G.711a or G.729a\n"
+                           "Try 'ravirazazu-cli --help'.\n");
+
+    // The label is the chosen language's: German names knots Knoten.
+    ASSERT_EQ(doc.Run({"language", "set", "Deutsch"}).status, CCliApp::kDone);
+    ASSERT_EQ(doc.Run({"basic", "set", "speed-unit=KNOTEN"}).status, CCliApp::kDone);
+    const auto shown = doc.Json({"basic", "show"});
+    EXPECT_EQ(shown["speed-unit"], 2);
+    EXPECT_EQ(shown["speed-unit-name"], "Knoten");
 }
 
 TEST(Cli, BasicSettingsAreShownAsThePageShowsThem)
 {
-    CTempDir dir;
-    const std::string path = dir.File("GatewayConfig.XML");
-    std::wstring original = L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
-                            L"<MXRGateways><GatewayConfig><Language>English</Language>"
-                            L"<LocalIP>10.1.2.3</LocalIP><LocalPort>3003</LocalPort>"
-                            L"<VOIPBeginPort>4000</VOIPBeginPort><VocCodec>8:G.711a</VocCodec>"
-                            L"<KeepUnsubscribedGPSData>1</KeepUnsubscribedGPSData>"
-                            L"<KeepRRSRetryTime>0</KeepRRSRetryTime><RadioServers>"
-                            L"<RadioServer><Used>TRUE</Used><IPAddress>10.0.0.7</IPAddress>"
-                            L"<IPPort>4001</IPPort></RadioServer></RadioServers>"
-                            L"</GatewayConfig></MXRGateways>";
-    WriteBytes(path, rztest::Utf16(original));
-    std::filesystem::copy(rztest::SampleToolDir(), dir.File("tool"),
-                          std::filesystem::copy_options::recursive);
-    const auto run = RunCliOn(path, dir.File("tool"));
-    EXPECT_EQ(run({"basic", "show"}).out, "local-ip       10.1.2.3\n"
-                                          "local-port     3003\n"
-                                          "voip-port      4000\n"
-                                          "codec          G.711a\n"
-                                          "speed-unit     0 (km/h)\n"
-                                          "gps-tracking   on\n"
-                                          "rrs-disabled   off\n"
-                                          "radio servers  1 of at most 5\n");
-    EXPECT_EQ(nlohmann::json::parse(run({"--json", "basic", "show"}).out),
+    std::wstring config = L"<LocalIP>10.1.2.3</LocalIP><LocalPort>3003</LocalPort>"
+                          L"<VOIPBeginPort>4000</VOIPBeginPort><VocCodec>8:G.711a</VocCodec>"
+                          L"<KeepUnsubscribedGPSData>1</KeepUnsubscribedGPSData>"
+                          L"<KeepRRSRetryTime>0</KeepRRSRetryTime><RadioServers>"
+                          L"<RadioServer><Used>TRUE</Used><IPAddress>10.0.0.7</IPAddress>"
+                          L"<IPPort>4001</IPPort></RadioServer></RadioServers>";
+    const CliDocument doc(Config(config));
+    EXPECT_EQ(doc.Run({"basic", "show"}).out, "local-ip       10.1.2.3\n"
+                                              "local-port     3003\n"
+                                              "voip-port      4000\n"
+                                              "codec          G.711a\n"
+                                              "speed-unit     0 (km/h)\n"
+                                              "gps-tracking   on\n"
+                                              "rrs-disabled   off\n"
+                                              "radio servers  1 of at most 5\n");
+    EXPECT_EQ(doc.Json({"basic", "show"}),
               nlohmann::json::parse(R"({"local-ip":"10.1.2.3","local-port":"3003",
                   "voip-port":"4000","codec":"G.711a","speed-unit":0,"speed-unit-name":"km/h",
                   "gps-tracking":true,"rrs-disabled":false,
                   "servers":[{"ip":"10.0.0.7","port":"4001"}]})"));
 
     // Each key changes its own setting.
-    ASSERT_EQ(run({"basic", "set", "voip-port=4002", "rrs-disabled=on", "codec=G.729a"}).status,
+    ASSERT_EQ(doc.Run({"basic", "set", "voip-port=4002", "rrs-disabled=on", "codec=G.729a"}).status,
               CCliApp::kDone);
-    const auto shown = nlohmann::json::parse(run({"--json", "basic", "show"}).out);
+    const auto shown = doc.Json({"basic", "show"});
     EXPECT_EQ(shown["voip-port"], "4002");
     EXPECT_EQ(shown["local-port"], "3003");
     EXPECT_EQ(shown["rrs-disabled"], true);
@@ -533,80 +523,73 @@ TEST(Cli, BasicSettingsAreShownAsThePageShowsThem)
     EXPECT_EQ(shown["codec"], "G.729a");
 
     // An odd VoIP port is saved with the page's hint, which goes to stderr only.
-    const CliRun odd = run({"basic", "set", "voip-port=4003"});
+    const CliRun odd = doc.Run({"basic", "set", "voip-port=4003"});
     EXPECT_EQ(odd.status, CCliApp::kDone);
     EXPECT_EQ(odd.out, "");
     EXPECT_EQ(odd.err, "ravirazazu-cli: voip-port: Should be even numbers!\n");
 
     // A value the document already holds and no field would accept refuses any save through
     // the page, also of another setting.
-    original.replace(original.find(L"3003"), 4, L"70000");
-    WriteBytes(path, rztest::Utf16(original));
-    const std::string stored = ReadBytes(path);
-    const CliRun refused = run({"basic", "set", "voip-port=4000"});
+    config.replace(config.find(L"3003"), 4, L"70000");
+    WriteBytes(doc.Path(), Config(config));
+    const std::string stored = ReadBytes(doc.Path());
+    const CliRun refused = doc.Run({"basic", "set", "voip-port=4000"});
     EXPECT_EQ(refused.status, CCliApp::kRefused);
     EXPECT_EQ(refused.err, "ravirazazu-cli: local-port=70000: Range: 1-65535\n");
-    EXPECT_EQ(ReadBytes(path), stored);
+    EXPECT_EQ(ReadBytes(doc.Path()), stored);
 }
 
 TEST(Cli, RadioServersFollowThePagesRules)
 {
-    CTempDir dir;
-    const std::string path = dir.File("GatewayConfig.XML");
-    WriteBytes(path, rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
-                                   L"<MXRGateways><GatewayConfig><Language>English</Language>"
-                                   L"</GatewayConfig></MXRGateways>"));
-    std::filesystem::copy(rztest::SampleToolDir(), dir.File("tool"),
-                          std::filesystem::copy_options::recursive);
-    const auto run = RunCliOn(path, dir.File("tool"));
-
+    const CliDocument doc(Config(L""));
+    const std::string path = doc.Path();
     for (int i = 1; i <= 5; ++i)
-        ASSERT_EQ(run({"server", "add", "10.0.0." + std::to_string(i), "4000"}).status,
+        ASSERT_EQ(doc.Run({"server", "add", "10.0.0." + std::to_string(i), "4000"}).status,
                   CCliApp::kDone);
-    const CliRun sixth = run({"server", "add", "10.0.0.6", "4000"});
-    EXPECT_EQ(sixth.status, CCliApp::kRefused);
-    EXPECT_EQ(sixth.err, "ravirazazu-cli: You can only add no more than 5 radio servers.\n");
     // A full list refuses before it looks at the values, as the page's Add button does.
-    const CliRun full = run({"server", "add", "10.0.0.x", "4000"});
-    EXPECT_EQ(full.status, CCliApp::kRefused);
-    EXPECT_EQ(full.err, "ravirazazu-cli: You can only add no more than 5 radio servers.\n");
-    CGatewayConfigDoc doc;
-    ASSERT_TRUE(doc.Load(path));
-    EXPECT_EQ(doc.RadioServers()->GetChildCount(), 5u);
+    for (const char* ip : {"10.0.0.6", "10.0.0.x"})
+    {
+        const CliRun full = doc.Run({"server", "add", ip, "4000"});
+        EXPECT_EQ(full.status, CCliApp::kRefused) << ip;
+        EXPECT_EQ(full.err, "ravirazazu-cli: You can only add no more than 5 radio servers.\n");
+    }
+    CGatewayConfigDoc saved;
+    ASSERT_TRUE(saved.Load(path));
+    EXPECT_EQ(saved.RadioServers()->GetChildCount(), 5u);
 
     // Values go through the fields' corrections; changing only the port is refused.
-    EXPECT_EQ(run({"server", "change", "10.0.0.1", "10.0.0.1", "5000"}).err,
+    EXPECT_EQ(doc.Run({"server", "change", "10.0.0.1", "10.0.0.1", "5000"}).err,
               "ravirazazu-cli: server-ip=10.0.0.1: Please change the IP\n");
-    const CliRun changed = run({"server", "change", "10.0.0.1", "10.7", "70000"});
+    const CliRun changed = doc.Run({"server", "change", "10.0.0.1", "10.7", "70000"});
     ASSERT_EQ(changed.status, CCliApp::kDone);
     EXPECT_EQ(changed.out, "server-ip: 10.7 -> 10.7.0.0\nserver-port: 70000 -> 65535\n");
-    EXPECT_NE(run({"server", "list"}).out.find("1    10.7.0.0         65535\n"), std::string::npos);
-    EXPECT_EQ(run({"server", "remove", "10.0.0.2", "10.9.9.9"}).status, CCliApp::kRefused);
-    EXPECT_EQ(run({"server", "remove", "10.0.0.2", "10.0.0.3"}).status, CCliApp::kDone);
-    const auto listed = nlohmann::json::parse(run({"--json", "server", "list"}).out);
-    EXPECT_EQ(listed, nlohmann::json::parse(R"({"max":5,"servers":[
+    EXPECT_NE(doc.Run({"server", "list"}).out.find("1    10.7.0.0         65535\n"),
+              std::string::npos);
+    EXPECT_EQ(doc.Run({"server", "remove", "10.0.0.2", "10.9.9.9"}).status, CCliApp::kRefused);
+    EXPECT_EQ(doc.Run({"server", "remove", "10.0.0.2", "10.0.0.3"}).status, CCliApp::kDone);
+    EXPECT_EQ(doc.Json({"server", "list"}), nlohmann::json::parse(R"({"max":5,"servers":[
         {"row":1,"ip":"10.7.0.0","port":"65535"},{"row":2,"ip":"10.0.0.4","port":"4000"},
         {"row":3,"ip":"10.0.0.5","port":"4000"}]})"));
-    EXPECT_EQ(run({"server", "add", "10.0.0.x", "1"}).status, CCliApp::kUsage);
+    EXPECT_EQ(doc.Run({"server", "add", "10.0.0.x", "1"}).status, CCliApp::kUsage);
     // Every correction is said, also for an address.
-    const CliRun corrected = run({"server", "add", "999.1.1.1", "4000"});
+    const CliRun corrected = doc.Run({"server", "add", "999.1.1.1", "4000"});
     EXPECT_EQ(corrected.status, CCliApp::kDone);
     EXPECT_EQ(corrected.out, "server-ip: 999.1.1.1 -> 255.1.1.1\n");
 
     // basic set: all values checked first; one bad value changes nothing.
     const std::string before = ReadBytes(path);
-    EXPECT_EQ(run({"basic", "set", "local-port=70000", "codec=opus"}).status, CCliApp::kUsage);
+    EXPECT_EQ(doc.Run({"basic", "set", "local-port=70000", "codec=opus"}).status, CCliApp::kUsage);
     EXPECT_EQ(ReadBytes(path), before);
     const CliRun set =
-        run({"basic", "set", "local-port=70000", "speed-unit=knots", "gps-tracking=on"});
+        doc.Run({"basic", "set", "local-port=70000", "speed-unit=knots", "gps-tracking=on"});
     EXPECT_EQ(set.status, CCliApp::kDone) << set.err;
     EXPECT_EQ(set.out, "local-port: 70000 -> 65535\n");
-    const auto shown = nlohmann::json::parse(run({"--json", "basic", "show"}).out);
+    const auto shown = doc.Json({"basic", "show"});
     EXPECT_EQ(shown["local-port"], "65535");
     EXPECT_EQ(shown["speed-unit"], 2);
     EXPECT_EQ(shown["speed-unit-name"], "knots");
     EXPECT_EQ(shown["gps-tracking"], true);
-    EXPECT_NE(ReadBytes(dir.File("tool/Gateway.ini")).find("SPEEDUNIT=2\r\n"), std::string::npos);
+    EXPECT_NE(ReadBytes(doc.Tool() + "/Gateway.ini").find("SPEEDUNIT=2\r\n"), std::string::npos);
 }
 
 TEST(Cli, ServiceCommandsDriveTheUnit)
@@ -615,53 +598,59 @@ TEST(Cli, ServiceCommandsDriveTheUnit)
     ASSERT_TRUE(bus.Start()) << bus.Error();
     CSystemdStandIn systemd;
     ASSERT_TRUE(systemd.Start(bus.Address()));
-    systemd.AddUnit(
-        {"quorix-gateway.service", "Quorix MXR Gateway", "active", "running", "enabled"});
+    const auto unit = [&systemd](const char* active, const char* unitFile) {
+        systemd.AddUnit(
+            {"quorix-gateway.service", "Quorix MXR Gateway", active, "running", unitFile});
+    };
+    unit("active", "enabled");
     rztest::CScopedEnv kind("RAVIRAZAZU_SERVICE_BUS", "user");
     rztest::CScopedEnv address("DBUS_SESSION_BUS_ADDRESS", bus.Address());
-    const std::string tool = rztest::SampleToolDir();
+    const auto service = [](const std::string& command, bool json = false)
+    {
+        std::vector<std::string> args{"--tool-dir", rztest::SampleToolDir(), "service", command};
+        if (json)
+            args.insert(args.begin(), "--json");
+        return RunCli(args);
+    };
+    const auto state = [&systemd]
+    { return systemd.GetUnit("quorix-gateway.service")->activeState; };
 
-    const CliRun status = RunCli({"--tool-dir", tool, "service", "status"});
+    const CliRun status = service("status");
     EXPECT_EQ(status.status, CCliApp::kDone) << status.err;
     EXPECT_EQ(status.out, "Quorix MXR Gateway (quorix-gateway.service): running (4), enabled\n");
 
-    const CliRun stop = RunCli({"--tool-dir", tool, "service", "stop"});
+    const CliRun stop = service("stop");
     EXPECT_EQ(stop.status, CCliApp::kDone);
     EXPECT_EQ(stop.out, "stop of quorix-gateway.service requested (it was running)\n");
-    EXPECT_EQ(systemd.GetUnit("quorix-gateway.service")->activeState, "inactive");
-    const CliRun json = RunCli({"--json", "--tool-dir", tool, "service", "status"});
+    EXPECT_EQ(state(), "inactive");
+    const CliRun json = service("status", true);
     EXPECT_NE(json.out.find("\"state\":1,\"stateName\":\"stopped\""), std::string::npos)
         << json.out;
     // Restart starts a stopped service and restarts a running one.
-    EXPECT_EQ(RunCli({"--tool-dir", tool, "service", "restart"}).status, CCliApp::kDone);
-    EXPECT_EQ(systemd.GetUnit("quorix-gateway.service")->activeState, "active");
+    EXPECT_EQ(service("restart").status, CCliApp::kDone);
+    EXPECT_EQ(state(), "active");
     EXPECT_EQ(systemd.JobsRun().back(), "StartUnit quorix-gateway.service");
-    EXPECT_EQ(RunCli({"--tool-dir", tool, "service", "restart"}).status, CCliApp::kDone);
+    EXPECT_EQ(service("restart").status, CCliApp::kDone);
     EXPECT_EQ(systemd.JobsRun().back(), "RestartUnit quorix-gateway.service");
-    EXPECT_EQ(RunCli({"--tool-dir", tool, "service", "stop"}).status, CCliApp::kDone);
-    EXPECT_EQ(RunCli({"--tool-dir", tool, "service", "start"}).status, CCliApp::kDone);
+    EXPECT_EQ(service("stop").status, CCliApp::kDone);
+    EXPECT_EQ(service("start").status, CCliApp::kDone);
     EXPECT_EQ(systemd.JobsRun().back(), "StartUnit quorix-gateway.service");
-    EXPECT_EQ(systemd.GetUnit("quorix-gateway.service")->activeState, "active");
+    EXPECT_EQ(state(), "active");
 
     // Whether it starts with the system, as its unit file says.
-    systemd.AddUnit(
-        {"quorix-gateway.service", "Quorix MXR Gateway", "deactivating", "running", "disabled"});
-    EXPECT_EQ(RunCli({"--tool-dir", tool, "service", "status"}).out,
+    unit("deactivating", "disabled");
+    EXPECT_EQ(service("status").out,
               "Quorix MXR Gateway (quorix-gateway.service): stopping (3), disabled\n");
-    const auto disabled =
-        nlohmann::json::parse(RunCli({"--json", "--tool-dir", tool, "service", "status"}).out);
+    const auto disabled = nlohmann::json::parse(service("status", true).out);
     EXPECT_EQ(disabled["enabled"], false);
     EXPECT_EQ(disabled["unitFileState"], "disabled");
-    systemd.AddUnit(
-        {"quorix-gateway.service", "Quorix MXR Gateway", "active", "running", "static"});
-    EXPECT_EQ(RunCli({"--tool-dir", tool, "service", "status"}).out,
+    unit("active", "static");
+    EXPECT_EQ(service("status").out,
               "Quorix MXR Gateway (quorix-gateway.service): running (4), static\n");
-    EXPECT_EQ(nlohmann::json::parse(
-                  RunCli({"--json", "--tool-dir", tool, "service", "status"}).out)["enabled"],
-              false);
+    EXPECT_EQ(nlohmann::json::parse(service("status", true).out)["enabled"], false);
 
     systemd.SetRefuse(true);
-    const CliRun refused = RunCli({"--tool-dir", tool, "service", "restart"});
+    const CliRun refused = service("restart");
     EXPECT_EQ(refused.status, CCliApp::kOperationFailed);
     EXPECT_NE(refused.err.find("Access denied"), std::string::npos) << refused.err;
 
@@ -681,29 +670,20 @@ TEST(Cli, ServiceCommandsDriveTheUnit)
 
 TEST(Cli, ARefusedCommandLeavesEveryFileAsItWas)
 {
-    CTempDir dir;
-    const std::string path = dir.File("GatewayConfig.XML");
     // A duplicated address, an inactive entry and a child that is no RadioServer but active.
-    WriteBytes(path, rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
-                                   L"<MXRGateways><GatewayConfig><Language>English</Language>"
-                                   L"<LocalPort>3003</LocalPort><RadioServers>"
-                                   L"<RadioServer><Used>TRUE</Used><IPAddress>10.0.0.1</IPAddress>"
-                                   L"<IPPort>1</IPPort></RadioServer>"
-                                   L"<RadioServer><Used>FALSE</Used><IPAddress>10.0.0.9</IPAddress>"
-                                   L"<IPPort>9</IPPort></RadioServer>"
-                                   L"<Spare><Used>true</Used><IPAddress>10.0.0.2</IPAddress>"
-                                   L"<IPPort>2</IPPort></Spare>"
-                                   L"<RadioServer><Used>TRUE</Used><IPAddress>10.0.0.1</IPAddress>"
-                                   L"<IPPort>3</IPPort></RadioServer>"
-                                   L"</RadioServers></GatewayConfig></MXRGateways>"));
-    std::filesystem::copy(rztest::SampleToolDir(), dir.File("tool"),
-                          std::filesystem::copy_options::recursive);
+    const CliDocument doc(Config(L"<LocalPort>3003</LocalPort><RadioServers>"
+                                 L"<RadioServer><Used>TRUE</Used><IPAddress>10.0.0.1</IPAddress>"
+                                 L"<IPPort>1</IPPort></RadioServer>"
+                                 L"<RadioServer><Used>FALSE</Used><IPAddress>10.0.0.9</IPAddress>"
+                                 L"<IPPort>9</IPPort></RadioServer>"
+                                 L"<Spare><Used>true</Used><IPAddress>10.0.0.2</IPAddress>"
+                                 L"<IPPort>2</IPPort></Spare>"
+                                 L"<RadioServer><Used>TRUE</Used><IPAddress>10.0.0.1</IPAddress>"
+                                 L"<IPPort>3</IPPort></RadioServer></RadioServers>"));
     // An unusable speed unit: opening the page would repair it, a refused command must not.
-    const std::string ini = dir.File("tool/Gateway.ini");
+    const std::string ini = doc.Tool() + "/Gateway.ini";
     WriteBytes(ini, "[TELEMETRYGPSFLAGSTRINGS]\r\nSPEEDUNIT=7\r\n");
-    const auto run = RunCliOn(path, dir.File("tool"));
-    const std::string document = ReadBytes(path);
-    const std::string gatewayIni = ReadBytes(ini);
+    const std::string files = doc.Files();
     // Mistyped commands are usage errors (2), requests a rule refuses are refusals (1).
     const std::pair<std::vector<std::string>, int> refused[] = {
         {{"basic", "set", "local-port=1", "codec=opus"}, CCliApp::kUsage},
@@ -719,73 +699,69 @@ TEST(Cli, ARefusedCommandLeavesEveryFileAsItWas)
     };
     for (const auto& [args, status] : refused)
     {
-        const CliRun result = run(args);
-        EXPECT_EQ(result.status, status) << args[0] << " " << args[1] << " " << args[2];
-        EXPECT_EQ(ReadBytes(path), document) << args[0] << " " << args[1];
-        EXPECT_EQ(ReadBytes(ini), gatewayIni) << args[0] << " " << args[1];
+        SCOPED_TRACE(testing::PrintToString(args));
+        EXPECT_EQ(doc.Run(args).status, status);
+        EXPECT_EQ(doc.Files(), files);
     }
-    EXPECT_EQ(run({"server", "change", "10.0.0.7", "10.0.0.5", "5"}).err,
+    EXPECT_EQ(doc.Run({"server", "change", "10.0.0.7", "10.0.0.5", "5"}).err,
               "ravirazazu-cli: no radio server has the address 10.0.0.7\n");
-    EXPECT_EQ(run({"basic", "set", "nonsense=1"}).err,
+    EXPECT_EQ(doc.Run({"basic", "set", "nonsense=1"}).err,
               "ravirazazu-cli: unknown setting nonsense (local-ip local-port voip-port codec "
               "speed-unit gps-tracking rrs-disabled)\nTry 'ravirazazu-cli --help'.\n");
     // The ambiguous address says how to choose.
-    EXPECT_EQ(run({"server", "remove", "10.0.0.1"}).err,
+    EXPECT_EQ(doc.Run({"server", "remove", "10.0.0.1"}).err,
               "ravirazazu-cli: 2 radio servers have the address 10.0.0.1 (rows 1 and 3); "
               "choose one with --row N\n");
 
     // check and server list agree with the page: three servers (the Spare one is active too),
     // one address twice, the inactive entry counted but not listed.
-    const auto checked = nlohmann::json::parse(run({"--json", "check"}).out);
+    const auto checked = doc.Json({"check"}, CCliApp::kRefused);
     EXPECT_EQ(checked["radioServers"], (nlohmann::json{{"total", 4}, {"active", 3}}));
     EXPECT_NE(checked["problems"].dump().find(
                   "radio server 10.0.0.1 is listed more than once (rows 1, 3)"),
               std::string::npos)
         << checked.dump();
-    const auto listed = nlohmann::json::parse(run({"--json", "server", "list"}).out);
+    const auto listed = doc.Json({"server", "list"});
     ASSERT_EQ(listed["servers"].size(), 3u);
     EXPECT_EQ(listed["servers"][1]["ip"], "10.0.0.2");
     EXPECT_EQ(listed["servers"][2]["port"], "3");
 
     // The second of the two is changed and removed by its row; the first stays as it was.
-    const CliRun second = run({"server", "change", "10.0.0.1", "10.0.0.5", "5", "--row", "3"});
+    const CliRun second = doc.Run({"server", "change", "10.0.0.1", "10.0.0.5", "5", "--row", "3"});
     ASSERT_EQ(second.status, CCliApp::kDone) << second.err;
-    CGatewayConfigDoc doc;
-    ASSERT_TRUE(doc.Load(path));
+    CGatewayConfigDoc saved;
+    ASSERT_TRUE(saved.Load(doc.Path()));
     CBasicSettings settings;
-    settings.Load(doc, {dir.File("tool")});
+    settings.Load(saved, {doc.Tool()});
     ASSERT_EQ(settings.Servers().Count(), 3u);
     EXPECT_EQ(settings.Servers().Rows()[0].ipPort, L"1");
     EXPECT_EQ(settings.Servers().Rows()[2].ipAddress, L"10.0.0.5");
     // The inactive entry is still there; the speed unit was repaired with the change.
-    EXPECT_EQ(doc.RadioServers()->GetChildCount(), 4u);
+    EXPECT_EQ(saved.RadioServers()->GetChildCount(), 4u);
     EXPECT_EQ(ReadBytes(ini), "[TELEMETRYGPSFLAGSTRINGS]\r\nSPEEDUNIT=0\r\n");
-    ASSERT_EQ(run({"server", "remove", "10.0.0.1", "--row", "1"}).status, CCliApp::kDone);
+    ASSERT_EQ(doc.Run({"server", "remove", "10.0.0.1", "--row", "1"}).status, CCliApp::kDone);
 }
 
 TEST(Cli, AnIniFileThatCannotBeWrittenLeavesTheDocumentUnwritten)
 {
-    CTempDir dir;
-    const std::string path = dir.File("GatewayConfig.XML");
-    WriteBytes(path, ReadBytes(rztest::SampleDocumentPath()));
+    const CliDocument doc;
     // Gateway.ini is a folder: it can be neither read nor replaced.
-    std::filesystem::create_directories(dir.File("tool/Gateway.ini"));
-    const std::string before = ReadBytes(path);
-    const CliRun run = RunCli(
-        {"--document", path, "--tool-dir", dir.File("tool"), "basic", "set", "speed-unit=mph"});
+    const std::string ini = doc.Tool() + "/Gateway.ini";
+    std::filesystem::remove(ini);
+    std::filesystem::create_directories(ini);
+    const CliRun run = doc.Run({"basic", "set", "speed-unit=mph"});
     EXPECT_EQ(run.status, CCliApp::kDocumentError);
     // With the system's reason.
-    EXPECT_NE(run.err.find("cannot write " + dir.File("tool/Gateway.ini") + ": Is a directory\n"),
-              std::string::npos)
+    EXPECT_NE(run.err.find("cannot write " + ini + ": Is a directory\n"), std::string::npos)
         << run.err;
-    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_EQ(ReadBytes(doc.Path()), ReadBytes(rztest::SampleDocumentPath()));
 }
 
 namespace
 {
 
-// A document with two listed stations, an inactive one between them and a repeater slot.
-std::wstring StationsDocument()
+// Two listed stations, an inactive one between them and a repeater slot.
+std::wstring StationsConfig()
 {
     const auto station = [](const std::wstring& used, const std::wstring& guid,
                             const std::wstring& name, const std::wstring& ip,
@@ -793,35 +769,26 @@ std::wstring StationsDocument()
     {
         return L"<Station><Used>" + used + L"</Used><GUID>" + guid + L"</GUID><Name>" + name +
                L"</Name><IPAddress>" + ip +
-               L"</IPAddress><PseudoID>10</PseudoID>"
-               L"<UseFrontMic>1</UseFrontMic><IsData>" +
-               isData +
-               L"</IsData>"
-               L"<AudioPlay>Old Speaker</AudioPlay><AudioRecord></AudioRecord>"
+               L"</IPAddress><PseudoID>10</PseudoID><UseFrontMic>1</UseFrontMic><IsData>" + isData +
+               L"</IsData><AudioPlay>Old Speaker</AudioPlay><AudioRecord></AudioRecord>"
                L"<Volum><RecordVolum>4</RecordVolum><PlaybackVolum>4</PlaybackVolum></Volum>"
                L"</Station>";
     };
-    return L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
-           L"<MXRGateways><GatewayConfig><Language>English</Language><RadioServers/>"
-           L"<QuorixStations><Stations>" +
+    return L"<RadioServers/><QuorixStations><Stations>" +
            station(L"TRUE", L"G-1", L"Harbour", L"10.0.0.1", L"5") +
            station(L"FALSE", L"G-2", L"Spare", L"10.0.0.2", L"0") +
            L"<Station><Type>Repeater</Type><Used>TRUE</Used><GUID>R-1</GUID><RadioID>7</RadioID>"
            L"<RepeaterGUID>RG</RepeaterGUID><Name>Hill</Name></Station>" +
            station(L"true", L"G-3", std::wstring(32, L'L'), L"10.0.0.3", L"2") +
-           L"</Stations></QuorixStations></GatewayConfig></MXRGateways>";
+           L"</Stations></QuorixStations>";
 }
 
 } // namespace
 
 TEST(Cli, StationsFollowThePagesRules)
 {
-    CTempDir dir;
-    const std::string path = dir.File("GatewayConfig.XML");
-    WriteBytes(path, rztest::Utf16(StationsDocument()));
-    const auto run = RunCliOn(path, rztest::SampleToolDir());
-
-    const CliRun list = run({"station", "list"});
+    const CliDocument doc(Config(StationsConfig()));
+    const CliRun list = doc.Run({"station", "list"});
     EXPECT_EQ(list.status, CCliApp::kDone);
     EXPECT_EQ(list.out, "ROW  IP               PSEUDO ID  KIND       MIC  ALIAS\n"
                         "1    10.0.0.1         10         gps        1    Harbour\n"
@@ -830,7 +797,7 @@ TEST(Cli, StationsFollowThePagesRules)
                             std::string(32, 'L') + "\n     speaker: Old Speaker\n");
 
     // Refused and mistyped commands leave the file as it was, with the page's messages.
-    const std::string before = ReadBytes(path);
+    const std::string before = ReadBytes(doc.Path());
     const struct
     {
         std::vector<std::string> args;
@@ -872,26 +839,27 @@ TEST(Cli, StationsFollowThePagesRules)
     };
     for (const auto& command : refused)
     {
-        const CliRun result = run(command.args);
-        EXPECT_EQ(result.status, command.status) << command.args[1] << " " << command.args[2];
+        SCOPED_TRACE(testing::PrintToString(command.args));
+        const CliRun result = doc.Run(command.args);
+        EXPECT_EQ(result.status, command.status);
         if (!command.err.empty())
         {
             EXPECT_EQ(result.err, command.err);
         }
         EXPECT_EQ(result.out, "");
-        EXPECT_EQ(ReadBytes(path), before) << command.args[1] << " " << command.args[2];
+        EXPECT_EQ(ReadBytes(doc.Path()), before);
     }
 
     // Every correction is said; quick GPS and the microphone switch as given.
     const CliRun added =
-        run({"station", "add", "--alias", "Dock 4", "--pseudo-id", "104", "--ip", "10.9", "--kind",
-             "quick-gps", "--front-mic", "1", "--microphone", "Desk Mic"});
+        doc.Run({"station", "add", "--alias", "Dock 4", "--pseudo-id", "104", "--ip", "10.9",
+                 "--kind", "quick-gps", "--front-mic", "1", "--microphone", "Desk Mic"});
     ASSERT_EQ(added.status, CCliApp::kDone) << added.err;
     EXPECT_EQ(added.out, "ip: 10.9 -> 10.9.0.0\n");
     // What is not given keeps its value; the stored "5" is written back as GPS ("1").
-    const CliRun changed = run({"station", "change", "10.0.0.1", "--alias", "Harbour Ops"});
+    const CliRun changed = doc.Run({"station", "change", "10.0.0.1", "--alias", "Harbour Ops"});
     ASSERT_EQ(changed.status, CCliApp::kDone) << changed.err;
-    const auto listed = nlohmann::json::parse(run({"--json", "station", "list"}).out);
+    const auto listed = doc.Json({"station", "list"});
     ASSERT_EQ(listed["stations"].size(), 3u);
     EXPECT_EQ(listed["stations"][0],
               nlohmann::json::parse(R"({"row":1,"guid":"G-1","alias":"Harbour Ops",
@@ -902,7 +870,7 @@ TEST(Cli, StationsFollowThePagesRules)
     EXPECT_EQ(listed["stations"][2]["is-data"], "2");
     EXPECT_EQ(listed["stations"][2]["front-mic"], true);
     EXPECT_EQ(listed["stations"][2]["microphone"], "Desk Mic");
-    const std::string stationList = run({"station", "list"}).out;
+    const std::string stationList = doc.Run({"station", "list"}).out;
     const std::string added3 = "3    10.9.0.0         104        quick-gps  1    Dock 4\n"
                                "     microphone: Desk Mic\n";
     ASSERT_GE(stationList.size(), added3.size());
@@ -910,108 +878,67 @@ TEST(Cli, StationsFollowThePagesRules)
 
     // The document: the inactive station went with the first save, the repeater stayed, the
     // new station came last.
-    CGatewayConfigDoc doc;
-    ASSERT_TRUE(doc.Load(path));
+    CGatewayConfigDoc saved;
+    ASSERT_TRUE(saved.Load(doc.Path()));
     std::vector<std::wstring> guids;
-    for (const RUROR::XNode* child : doc.Stations()->GetChilds())
+    for (const RUROR::XNode* child : saved.Stations()->GetChilds())
         guids.push_back(child->GetChildValue(L"GUID"));
     ASSERT_EQ(guids.size(), 4u);
     EXPECT_EQ(std::vector<std::wstring>(guids.begin(), guids.begin() + 3),
               (std::vector<std::wstring>{L"G-1", L"R-1", L"G-3"}));
     EXPECT_EQ(rz::WideToUtf8(guids[3]), listed["stations"][2]["guid"]);
     EXPECT_STREQ(
-        doc.Stations()->GetChild(size_t{0})->GetChild(L"Volum")->GetChildValue(L"RecordVolum"),
+        saved.Stations()->GetChild(size_t{0})->GetChild(L"Volum")->GetChildValue(L"RecordVolum"),
         L"4");
 
-    ASSERT_EQ(run({"station", "remove", "10.0.0.1", "10.9.0.0"}).status, CCliApp::kDone);
-    const auto left = nlohmann::json::parse(run({"--json", "station", "list"}).out);
+    ASSERT_EQ(doc.Run({"station", "remove", "10.0.0.1", "10.9.0.0"}).status, CCliApp::kDone);
+    const auto left = doc.Json({"station", "list"});
     ASSERT_EQ(left["stations"].size(), 1u);
     EXPECT_EQ(left["stations"][0]["guid"], "G-3");
 }
 
 TEST(Cli, StationsOfOneAddressAreReportedAndChosenByRow)
 {
-    CTempDir dir;
-    const std::string path = dir.File("GatewayConfig.XML");
-    std::wstring document = StationsDocument();
+    std::wstring config = StationsConfig();
     // The inactive station becomes an active one with the first station's address.
-    document.replace(document.find(L"FALSE"), 5, L"TRUE");
-    document.replace(document.find(L"10.0.0.2"), 8, L"10.0.0.1");
-    WriteBytes(path, rztest::Utf16(document));
-    const auto run = RunCliOn(path, rztest::SampleToolDir());
+    config.replace(config.find(L"FALSE"), 5, L"TRUE");
+    config.replace(config.find(L"10.0.0.2"), 8, L"10.0.0.1");
+    const CliDocument doc(Config(config));
 
-    const auto checked = nlohmann::json::parse(run({"--json", "check"}).out);
+    const auto checked = doc.Json({"check"}, CCliApp::kRefused);
     EXPECT_EQ(checked["dispatchStations"], (nlohmann::json{{"total", 3}, {"active", 3}}));
     EXPECT_EQ(checked["problems"],
               nlohmann::json::array({"dispatch station 10.0.0.1 is listed more than once "
                                      "(rows 1, 2)"}));
-    const std::string before = ReadBytes(path);
-    const CliRun ambiguous = run({"station", "remove", "10.0.0.1"});
+    const std::string before = ReadBytes(doc.Path());
+    const CliRun ambiguous = doc.Run({"station", "remove", "10.0.0.1"});
     EXPECT_EQ(ambiguous.status, CCliApp::kRefused);
     EXPECT_EQ(ambiguous.err, "ravirazazu-cli: 2 dispatch stations have the IP 10.0.0.1 (rows 1 "
                              "and 2); choose one with --row N\n");
-    EXPECT_EQ(run({"station", "change", "10.0.0.1", "--row", "3", "--ip", "10.0.0.5"}).err,
+    EXPECT_EQ(doc.Run({"station", "change", "10.0.0.1", "--row", "3", "--ip", "10.0.0.5"}).err,
               "ravirazazu-cli: row 3 is not a dispatch station with the IP 10.0.0.1\n");
-    EXPECT_EQ(run({"station", "remove", "10.0.0.1", "10.0.0.3", "--row", "1"}).status,
+    EXPECT_EQ(doc.Run({"station", "remove", "10.0.0.1", "10.0.0.3", "--row", "1"}).status,
               CCliApp::kUsage);
-    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_EQ(ReadBytes(doc.Path()), before);
 
-    ASSERT_EQ(run({"station", "change", "10.0.0.1", "--row", "2", "--ip", "10.0.0.2"}).status,
+    ASSERT_EQ(doc.Run({"station", "change", "10.0.0.1", "--row", "2", "--ip", "10.0.0.2"}).status,
               CCliApp::kDone);
-    const auto listed = nlohmann::json::parse(run({"--json", "station", "list"}).out);
+    const auto listed = doc.Json({"station", "list"});
     EXPECT_EQ(listed["stations"][0]["guid"], "G-1");
     EXPECT_EQ(listed["stations"][1]["guid"], "G-2");
     EXPECT_EQ(listed["stations"][1]["ip"], "10.0.0.2");
 
     // The connection test names the station of the IP: listed ones only.
-    const CliRun known = run({"test-connection", "10.0.0.2"});
+    const CliRun known = doc.Run({"test-connection", "10.0.0.2"});
     EXPECT_EQ(known.out.substr(0, known.out.find('\n')), "Station Spare (pseudo ID 10)");
-    WriteBytes(path, rztest::Utf16(StationsDocument()));
-    const CliRun inactive = run({"test-connection", "10.0.0.2"});
+    WriteBytes(doc.Path(), Config(StationsConfig()));
+    const CliRun inactive = doc.Run({"test-connection", "10.0.0.2"});
     EXPECT_EQ(inactive.out.substr(0, inactive.out.find('\n')),
-              "No dispatch station of " + path + " has the IP 10.0.0.2");
+              "No dispatch station of " + doc.Path() + " has the IP 10.0.0.2");
 }
 
 namespace
 {
-
-// A tool folder copied from the sample (RTP types, language files) and a document in a
-// temporary folder; run() runs the command line on them.
-class CliDocument
-{
-public:
-    explicit CliDocument(const std::wstring& config)
-    {
-        WriteBytes(Path(), rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
-                                         L"<MXRGateways><GatewayConfig><Language>English"
-                                         L"</Language>" +
-                                         config + L"</GatewayConfig></MXRGateways>"));
-        std::filesystem::copy(rztest::SampleToolDir(), m_dir.File("tool"),
-                              std::filesystem::copy_options::recursive);
-    }
-    std::string Path() const { return m_dir.File("GatewayConfig.XML"); }
-    std::string Tool() const { return m_dir.File("tool"); }
-    CliRun Run(std::vector<std::string> args) const { return RunCliOn(Path(), Tool())(args); }
-    nlohmann::json Json(std::vector<std::string> args, int status = CCliApp::kDone) const
-    {
-        args.insert(args.begin(), "--json");
-        const CliRun run = Run(args);
-        EXPECT_EQ(run.status, status) << run.err;
-        return nlohmann::json::parse(run.out);
-    }
-    // Every file of the tool's folder and the document, for "nothing changed".
-    std::string Files() const
-    {
-        std::string all = ReadBytes(Path());
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(Tool()))
-            if (entry.is_regular_file())
-                all += entry.path().string() + ReadBytes(entry.path().string());
-        return all;
-    }
-
-private:
-    CTempDir m_dir;
-};
 
 const std::wstring kDispatchStation =
     L"<Station><Used>TRUE</Used><GUID>A3E4B1C2-5D6F-4A7B-8C9D-0E1F2A3B4C5D</GUID>"
@@ -1021,8 +948,8 @@ const std::wstring kDispatchStation =
 
 TEST(Cli, RepeatersAreAddedChangedAndRemovedByTheirRadioId)
 {
-    const CliDocument doc(L"<QuorixStations><Stations>" + kDispatchStation +
-                          L"</Stations></QuorixStations>");
+    const CliDocument doc(
+        Config(L"<QuorixStations><Stations>" + kDispatchStation + L"</Stations></QuorixStations>"));
     auto listed = doc.Json({"repeater", "list"});
     EXPECT_EQ(listed["minRows"], 6);
     EXPECT_EQ(listed["repeaters"], nlohmann::json::array());
@@ -1087,34 +1014,10 @@ TEST(Cli, RepeatersAreAddedChangedAndRemovedByTheirRadioId)
     EXPECT_NE(table.out.find("1002        Quay"), std::string::npos) << table.out;
 }
 
-TEST(Cli, ChoicesAreNamedByNameNumberOrLabel)
-{
-    const CliDocument doc(L"<RadioServers/>");
-    const std::pair<const char*, int> names[] = {{"KMH", 0},  {"1", 1},   {"Knots", 2},
-                                                 {"km/h", 0}, {"Mph", 1}, {"2", 2}};
-    for (const auto& [name, unit] : names)
-    {
-        ASSERT_EQ(doc.Run({"basic", "set", std::string("speed-unit=") + name}).status,
-                  CCliApp::kDone)
-            << name;
-        EXPECT_EQ(doc.Json({"basic", "show"})["speed-unit"], unit) << name;
-    }
-    const CliRun unknown = doc.Run({"basic", "set", "codec=opus"});
-    EXPECT_EQ(unknown.status, CCliApp::kUsage);
-    EXPECT_EQ(unknown.err, "ravirazazu-cli: codec: one of G.711u, G.711a or G.729a\n"
-                           "Try 'ravirazazu-cli --help'.\n");
-
-    // The label is the chosen language's: German names knots Knoten.
-    ASSERT_EQ(doc.Run({"language", "set", "Deutsch"}).status, CCliApp::kDone);
-    ASSERT_EQ(doc.Run({"basic", "set", "speed-unit=KNOTEN"}).status, CCliApp::kDone);
-    const auto shown = doc.Json({"basic", "show"});
-    EXPECT_EQ(shown["speed-unit"], 2);
-    EXPECT_EQ(shown["speed-unit-name"], "Knoten");
-}
-
 TEST(Cli, RepeatersAreListedAsTheirSlotsAre)
 {
-    EXPECT_EQ(CliDocument(L"<RadioServers/>").Run({"repeater", "list"}).out, "No repeaters.\n");
+    EXPECT_EQ(CliDocument(Config(L"<RadioServers/>")).Run({"repeater", "list"}).out,
+              "No repeaters.\n");
     // Slot 1 has a kind no check box gives and an RTP type the ini file does not list.
     const auto slot = [](const std::wstring& slotId, const std::wstring& used,
                          const std::wstring& isData, const std::wstring& local,
@@ -1129,9 +1032,9 @@ TEST(Cli, RepeatersAreListedAsTheirSlotsAre)
                L"</IsData><IsLocalSlot>" + local + L"</IsLocalSlot><RTPConfig><RTPEnable>" +
                encrypt + L"</RTPEnable><RTPType>" + rtpType + L"</RTPType></RTPConfig></Station>";
     };
-    const CliDocument doc(
+    const CliDocument doc(Config(
         L"<RadioServers/><QuorixStations><Stations>" + slot(L"1", L"TRUE", L"7", L"0", L"1", L"9") +
-        slot(L"2", L"FALSE", L"0", L"1", L"0", L"1") + L"</Stations></QuorixStations>");
+        slot(L"2", L"FALSE", L"0", L"1", L"0", L"1") + L"</Stations></QuorixStations>"));
     EXPECT_EQ(doc.Run({"repeater", "list"}).out,
               "RADIO-ID    ALIAS                             IP-SITE-ID  PSEUDO-ID\n"
               "1001        Hill                              3           P-1\n"
@@ -1143,8 +1046,8 @@ TEST(Cli, RepeatersAreListedAsTheirSlotsAre)
 
 TEST(Cli, RefusedRepeaterPortAndLogCommandsChangeNoFile)
 {
-    const CliDocument doc(L"<QuorixStations><Stations>" + kDispatchStation +
-                          L"</Stations></QuorixStations>");
+    const CliDocument doc(
+        Config(L"<QuorixStations><Stations>" + kDispatchStation + L"</Stations></QuorixStations>"));
     ASSERT_EQ(doc.Run({"repeater", "add", "1001"}).status, CCliApp::kDone);
     const std::string before = doc.Files();
     const struct
@@ -1183,16 +1086,14 @@ TEST(Cli, RefusedRepeaterPortAndLogCommandsChangeNoFile)
     };
     for (const auto& c : refused)
     {
+        SCOPED_TRACE(testing::PrintToString(c.args));
         const CliRun run = doc.Run(c.args);
-        std::string command;
-        for (const auto& arg : c.args)
-            command += arg + " ";
-        EXPECT_EQ(run.status, c.status) << command << run.err;
+        EXPECT_EQ(run.status, c.status) << run.err;
         if (!c.err.empty())
         {
-            EXPECT_EQ(run.err, c.err) << command;
+            EXPECT_EQ(run.err, c.err);
         }
-        EXPECT_EQ(doc.Files(), before) << command;
+        EXPECT_EQ(doc.Files(), before);
     }
     EXPECT_EQ(doc.Run({"repeater", "add", "1002", "--slot1", "rtp-type=7"}).err,
               "ravirazazu-cli: slot1.rtp-type: one of 0 (Basic Privacy), 1 (Enhanced Privacy), "
@@ -1211,7 +1112,7 @@ TEST(Cli, RefusedRepeaterPortAndLogCommandsChangeNoFile)
 
 TEST(Cli, PortsAreShownAndSetByTheirElementNames)
 {
-    const CliDocument doc(L"<ADKTPPort2>40000</ADKTPPort2>");
+    const CliDocument doc(Config(L"<ADKTPPort2>40000</ADKTPPort2>"));
     auto ports = doc.Json({"ports", "show"});
     EXPECT_EQ(ports.size(), 15u);
     EXPECT_EQ(ports["ADKRTPPort1"], "30012");
@@ -1235,7 +1136,7 @@ TEST(Cli, PortsAreShownAndSetByTheirElementNames)
 
 TEST(Cli, LogSettingsFollowTheOthersPage)
 {
-    const CliDocument doc(L"<LogFilter>4</LogFilter>");
+    const CliDocument doc(Config(L"<LogFilter>4</LogFilter>"));
     EXPECT_EQ(doc.Json({"log", "show"}),
               nlohmann::json::parse(R"({"size":"10","level":"error","levelName":"Error"})"));
     EXPECT_EQ(doc.Run({"log", "show"}).out, "size   10 MB\nlevel  error (Error)\n");
@@ -1273,10 +1174,11 @@ TEST(Cli, CheckCountsRepeatersAsThePageReadsThem)
                L"<RTPType>" +
                rtpType + L"</RTPType></RTPConfig></Station>";
     };
-    const CliDocument doc(L"<RadioServers/><QuorixStations><Stations>" + kDispatchStation +
-                          slot(L"1001", L"G-A", L"1", L"9") + slot(L"1001", L"G-B", L"2", L"0") +
-                          slot(L"", L"G-C", L"1", L"0") + slot(L"1002", L"G-D", L"7", L"0") +
-                          L"</Stations></QuorixStations>");
+    const CliDocument doc(Config(L"<RadioServers/><QuorixStations><Stations>" + kDispatchStation +
+                                 slot(L"1001", L"G-A", L"1", L"9") +
+                                 slot(L"1001", L"G-B", L"2", L"0") + slot(L"", L"G-C", L"1", L"0") +
+                                 slot(L"1002", L"G-D", L"7", L"0") +
+                                 L"</Stations></QuorixStations>"));
     const auto checked = doc.Json({"check"}, CCliApp::kRefused);
     EXPECT_EQ(checked["repeaters"], (nlohmann::json{{"total", 2}, {"slots", 3}}));
     EXPECT_EQ(checked["dispatchStations"], (nlohmann::json{{"total", 1}, {"active", 1}}));
@@ -1311,30 +1213,20 @@ TEST(Cli, CheckCountsRepeatersAsThePageReadsThem)
 // mount in a mount namespace of a child process; the test's own mounts are untouched.
 TEST(Cli, ASaveThatFailsChangesNoOtherFile)
 {
-    CTempDir dir;
-    std::filesystem::create_directories(dir.File("data"));
-    const std::string path = dir.File("data/GatewayConfig.XML");
-    WriteBytes(path, ReadBytes(rztest::SampleDocumentPath()));
-    std::filesystem::copy(rztest::SampleToolDir(), dir.File("tool"),
-                          std::filesystem::copy_options::recursive);
-    const std::string ini = dir.File("tool/Gateway.ini");
-    const std::string document = ReadBytes(path);
-    const std::string gatewayIni = ReadBytes(ini);
-
+    const CliDocument doc;
+    const std::string files = doc.Files();
     const pid_t child = ::fork();
     ASSERT_NE(child, -1);
     if (child == 0)
     {
-        const std::string folder = dir.File("data");
+        const std::string folder = std::filesystem::path(doc.Path()).parent_path().string();
         if (::unshare(CLONE_NEWNS) != 0 ||
             ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
             ::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
             ::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) !=
                 0)
             ::_exit(77);
-        const CliRun run = RunCli({"--document", path, "--tool-dir", dir.File("tool"), "basic",
-                                   "set", "speed-unit=2", "local-port=7004"});
-        ::_exit(run.status);
+        ::_exit(doc.Run({"basic", "set", "speed-unit=2", "local-port=7004"}).status);
     }
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
@@ -1342,8 +1234,8 @@ TEST(Cli, ASaveThatFailsChangesNoOtherFile)
     if (WEXITSTATUS(status) == 77)
         GTEST_SKIP() << "no mount namespace here (needs root)";
     EXPECT_EQ(WEXITSTATUS(status), CCliApp::kDocumentError);
-    EXPECT_EQ(ReadBytes(path), document);
-    EXPECT_EQ(ReadBytes(ini), gatewayIni); // SPEEDUNIT was not changed before the document failed
+    // Gateway.ini's SPEEDUNIT was not changed before the document failed.
+    EXPECT_EQ(doc.Files(), files);
 }
 
 // Hostile documents through the real executable: each ends with a status and a message, never
@@ -1352,15 +1244,14 @@ TEST(Cli, ASaveThatFailsChangesNoOtherFile)
 TEST(Cli, HostileDocumentsEndWithAStatusAndAreNeverDamaged)
 {
     CTempDir dir;
-    const std::wstring header = L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n";
-    std::wstring deep = header + L"<MXRGateways><GatewayConfig>";
+    std::wstring deep = L"<MXRGateways><GatewayConfig>";
     for (int i = 0; i < 40000; ++i)
         deep += L"<d>";
     for (int i = 0; i < 40000; ++i)
         deep += L"</d>";
     deep += L"</GatewayConfig></MXRGateways>";
     const std::string sample = ReadBytes(rztest::SampleDocumentPath());
-    std::string randomBytes = rztest::Utf16(header);
+    std::string randomBytes = Utf16Document(L"");
     for (unsigned i = 0; i < 4000; ++i)
         randomBytes.push_back(static_cast<char>((i * 2654435761u) >> 24));
 
@@ -1374,16 +1265,15 @@ TEST(Cli, HostileDocumentsEndWithAStatusAndAreNeverDamaged)
         std::string kept = {}; // bytes a change keeps
     };
     const Case cases[] = {
-        {"deep", rztest::Utf16(deep), CCliApp::kDocumentError, "nested deeper than 256 levels",
+        {"deep", Utf16Document(deep), CCliApp::kDocumentError, "nested deeper than 256 levels",
          false},
         {"after the root",
-         rztest::Utf16(header + L"<MXRGateways><GatewayConfig><Language>English</Language>"
-                                L"</GatewayConfig></MXRGateways><Extra>keep me</Extra>"),
+         Utf16Document(L"<MXRGateways><GatewayConfig><Language>English</Language>"
+                       L"</GatewayConfig></MXRGateways><Extra>keep me</Extra>"),
          CCliApp::kRefused, "content after the root element", true,
          rztest::Utf16(L"</MXRGateways><Extra>keep me</Extra>")},
         {"lone surrogate",
-         rztest::Utf16(header + L"<MXRGateways><GatewayConfig><Language>Ma") +
-             std::string("\x00\xD8", 2) +
+         Utf16Document(L"<MXRGateways><GatewayConfig><Language>Ma") + std::string("\x00\xD8", 2) +
              rztest::Utf16(L"n</Language></GatewayConfig></MXRGateways>"),
          CCliApp::kRefused, "lone surrogates", true, std::string("a\0\x00\xD8n\0", 6)},
         {"truncated", sample.substr(0, sample.size() / 2), CCliApp::kDocumentError, "", false},

@@ -31,10 +31,9 @@ protected:
     void LoadDocument(const std::wstring& language, const std::wstring& logFilter)
     {
         rztest::WriteBytes(m_dir.File("GatewayConfig.XML"),
-                           rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
-                                         L"<MXRGateways><GatewayConfig><Language>" +
-                                         language + L"</Language><LogFilter>" + logFilter +
-                                         L"</LogFilter></GatewayConfig></MXRGateways>"));
+                           rztest::Utf16Document(L"<MXRGateways><GatewayConfig><Language>" +
+                                                 language + L"</Language><LogFilter>" + logFilter +
+                                                 L"</LogFilter></GatewayConfig></MXRGateways>"));
         m_document.Unload();
         ASSERT_TRUE(m_document.Load(m_dir.File("GatewayConfig.XML")));
     }

@@ -29,9 +29,8 @@ protected:
     {
         rztest::WriteBytes(
             m_dir.File("GatewayConfig.XML"),
-            rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
-                          L"<MXRGateways><GatewayConfig>" +
-                          config + L"<Language>English</Language></GatewayConfig></MXRGateways>"));
+            rztest::Utf16Document(L"<MXRGateways><GatewayConfig>" + config +
+                                  L"<Language>English</Language></GatewayConfig></MXRGateways>"));
         m_document.Unload();
         ASSERT_TRUE(m_document.Load(m_dir.File("GatewayConfig.XML")));
     }

@@ -18,12 +18,11 @@ class LanguageChoiceTest : public ::testing::Test
 protected:
     void WriteDocument(const std::wstring& language)
     {
-        rztest::WriteBytes(m_dir.File("GatewayConfig.XML"),
-                           rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
-                                         L"<MXRGateways><GatewayConfig><Language>" +
-                                         language +
-                                         L"</Language><LogFilter>2</LogFilter></GatewayConfig>"
-                                         L"</MXRGateways>"));
+        rztest::WriteBytes(
+            m_dir.File("GatewayConfig.XML"),
+            rztest::Utf16Document(L"<MXRGateways><GatewayConfig><Language>" + language +
+                                  L"</Language><LogFilter>2</LogFilter></GatewayConfig>"
+                                  L"</MXRGateways>"));
         m_document.Unload();
         ASSERT_TRUE(m_document.Load(m_dir.File("GatewayConfig.XML")));
     }

@@ -21,11 +21,9 @@ protected:
     void WriteDocument(const std::wstring& config)
     {
         rztest::WriteBytes(m_dir.File("GatewayConfig.XML"),
-                           rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
-                                         L"<MXRGateways><GatewayConfig>" +
-                                         config +
-                                         L"<Language>English</Language></GatewayConfig>"
-                                         L"</MXRGateways>"));
+                           rztest::Utf16Document(L"<MXRGateways><GatewayConfig>" + config +
+                                                 L"<Language>English</Language></GatewayConfig>"
+                                                 L"</MXRGateways>"));
         m_document.Unload();
         ASSERT_TRUE(m_document.Load(m_dir.File("GatewayConfig.XML")));
     }

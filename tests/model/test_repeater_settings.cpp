@@ -73,12 +73,11 @@ protected:
     void WriteDocument(const std::wstring& config, const std::wstring& stations)
     {
         rztest::WriteBytes(m_dir.File("GatewayConfig.XML"),
-                           rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
-                                         L"<MXRGateways><GatewayConfig><Language>English"
-                                         L"</Language>" +
-                                         config + L"<QuorixStations><Stations>" + stations +
-                                         L"</Stations></QuorixStations></GatewayConfig>"
-                                         L"</MXRGateways>"));
+                           rztest::Utf16Document(L"<MXRGateways><GatewayConfig><Language>English"
+                                                 L"</Language>" +
+                                                 config + L"<QuorixStations><Stations>" + stations +
+                                                 L"</Stations></QuorixStations></GatewayConfig>"
+                                                 L"</MXRGateways>"));
         m_document.Unload();
         ASSERT_TRUE(m_document.Load(m_dir.File("GatewayConfig.XML")));
     }

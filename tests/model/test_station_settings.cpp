@@ -71,14 +71,14 @@ protected:
     // A document whose Stations element holds the given children (none: no Stations at all).
     void WriteDocument(const std::wstring& stations, bool withStations = true)
     {
-        rztest::WriteBytes(m_dir.File("GatewayConfig.XML"),
-                           rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
-                                         L"<MXRGateways><GatewayConfig><LocalIP>1.2.3.4</LocalIP>" +
-                                         (withStations ? L"<QuorixStations><Stations>" + stations +
-                                                             L"</Stations></QuorixStations>"
-                                                       : L"") +
-                                         L"<Language>English</Language></GatewayConfig>"
-                                         L"</MXRGateways>"));
+        rztest::WriteBytes(
+            m_dir.File("GatewayConfig.XML"),
+            rztest::Utf16Document(L"<MXRGateways><GatewayConfig><LocalIP>1.2.3.4</LocalIP>" +
+                                  (withStations ? L"<QuorixStations><Stations>" + stations +
+                                                      L"</Stations></QuorixStations>"
+                                                : L"") +
+                                  L"<Language>English</Language></GatewayConfig>"
+                                  L"</MXRGateways>"));
         m_document.Unload();
         ASSERT_TRUE(m_document.Load(m_dir.File("GatewayConfig.XML")));
     }

@@ -2,6 +2,7 @@
 // and removes, joined by a veth pair. The tool's side has the adapter 192.168.10.2 with the
 // hardware address 00-11-0A-00-00-65; the radio answers on 10.0.0.100:3005 on the other side,
 // where the link also carries a third host, 192.168.10.3.
+#include "NetnsLink.h"
 #include "TestSupport.h"
 #include "events/Events.h"
 #include "events/ListenerBase.h"
@@ -40,23 +41,12 @@ extern char** environ;
 namespace
 {
 
-using Bytes = std::vector<uint8_t>;
-
-Bytes Hex(const char* text)
-{
-    Bytes bytes;
-    for (const char* p = text; *p != '\0';)
-    {
-        if (*p == ' ')
-        {
-            ++p;
-            continue;
-        }
-        bytes.push_back(static_cast<uint8_t>(std::stoul(std::string(p, 2), nullptr, 16)));
-        p += 2;
-    }
-    return bytes;
-}
+using rztest::BoundSocket;
+using rztest::Bytes;
+using rztest::Hex;
+using rztest::InNamespace;
+using rztest::ReceiveFrom;
+using rztest::SendTo;
 
 using CRun = rztest::CProgramRun;
 
@@ -64,70 +54,6 @@ using CRun = rztest::CProgramRun;
 CRun Capture(const std::vector<std::string>& args)
 {
     return rztest::RunProgramCaptured(args);
-}
-
-// Runs work on a thread of its own that has entered a named network namespace: sockets it
-// makes, adapters it reads and programs it starts belong to that namespace.
-template <typename Work> auto InNamespace(const std::string& name, Work work)
-{
-    using Result = decltype(work());
-    Result result{};
-    std::thread thread(
-        [&]
-        {
-            const int ns = ::open(("/run/netns/" + name).c_str(), O_RDONLY | O_CLOEXEC);
-            if (ns < 0)
-                return;
-            const bool entered = ::setns(ns, CLONE_NEWNET) == 0;
-            ::close(ns);
-            if (entered)
-                result = work();
-        });
-    thread.join();
-    return result;
-}
-
-// A UDP socket bound in a namespace, to play a host on the radio's side.
-int BoundSocket(const std::string& ns, const char* address, uint16_t port)
-{
-    return InNamespace(ns,
-                       [&]
-                       {
-                           const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-                           sockaddr_in local{};
-                           local.sin_family = AF_INET;
-                           local.sin_addr.s_addr = ::inet_addr(address);
-                           local.sin_port = htons(port);
-                           if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0)
-                           {
-                               ::close(fd);
-                               return -1;
-                           }
-                           return fd;
-                       });
-}
-
-void SendTo(int fd, const Bytes& bytes, const char* address, uint16_t port)
-{
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_addr.s_addr = ::inet_addr(address);
-    to.sin_port = htons(port);
-    ::sendto(fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-}
-
-// The next datagram a socket receives, or nothing within the time.
-std::optional<Bytes> ReceiveFrom(int fd, std::chrono::milliseconds within)
-{
-    pollfd ready{fd, POLLIN, 0};
-    if (::poll(&ready, 1, static_cast<int>(within.count())) <= 0)
-        return std::nullopt;
-    Bytes buffer(2048);
-    const ssize_t n = ::recv(fd, buffer.data(), buffer.size(), 0);
-    if (n < 0)
-        return std::nullopt;
-    buffer.resize(static_cast<size_t>(n));
-    return buffer;
 }
 
 // Everything a socket received, without waiting.
@@ -204,44 +130,14 @@ class ConnectionNetnsTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        const std::string id = std::to_string(::getpid());
-        m_tool = "rzt" + id + "a";
-        m_radio = "rzt" + id + "b";
-        if (::geteuid() != 0 || Ip({"netns", "add", m_tool}) != 0)
+        if (!m_link.Make())
             GTEST_SKIP() << "network namespaces need root and iproute2";
-        m_made = true;
-        ASSERT_EQ(Ip({"netns", "add", m_radio}), 0);
-        const std::string toolEnd = "rzv" + id + "a";
-        m_radioEnd = "rzv" + id + "b";
-        ASSERT_EQ(Ip({"-n", m_tool, "link", "add", toolEnd, "type", "veth", "peer", "name",
-                      m_radioEnd, "netns", m_radio}),
-                  0);
-        ASSERT_EQ(Ip({"-n", m_tool, "link", "set", toolEnd, "address", "00:11:0a:00:00:65"}), 0);
-        ASSERT_EQ(Ip({"-n", m_tool, "addr", "add", "192.168.10.2/24", "dev", toolEnd}), 0);
-        ASSERT_EQ(Ip({"-n", m_tool, "link", "set", toolEnd, "up"}), 0);
-        ASSERT_EQ(Ip({"-n", m_tool, "link", "set", "lo", "up"}), 0);
-        ASSERT_EQ(Ip({"-n", m_radio, "addr", "add", "192.168.10.1/24", "dev", m_radioEnd}), 0);
-        ASSERT_EQ(Ip({"-n", m_radio, "addr", "add", "192.168.10.3/24", "dev", m_radioEnd}), 0);
-        ASSERT_EQ(Ip({"-n", m_radio, "addr", "add", "10.0.0.100/32", "dev", "lo"}), 0);
-        ASSERT_EQ(Ip({"-n", m_radio, "link", "set", m_radioEnd, "up"}), 0);
-        ASSERT_EQ(Ip({"-n", m_radio, "link", "set", "lo", "up"}), 0);
+        ASSERT_FALSE(HasFatalFailure());
     }
 
-    void TearDown() override
-    {
-        StopRadio();
-        if (m_made)
-        {
-            Ip({"netns", "del", m_tool});
-            Ip({"netns", "del", m_radio});
-        }
-    }
+    void TearDown() override { StopRadio(); }
 
-    static int Ip(std::vector<std::string> args)
-    {
-        args.insert(args.begin(), IpCommand());
-        return RunProgram(args);
-    }
+    static int Ip(std::vector<std::string> args) { return rztest::CNetnsLink::Ip(std::move(args)); }
 
     // Starts the radio simulator in the radio's namespace and waits until it listens.
     void StartRadio(const std::vector<std::string>& extra = {})
@@ -319,10 +215,10 @@ protected:
     rztest::CTempDir m_dir;
     rztest::CScopedEnv m_state{"XDG_STATE_HOME", m_dir.File("state")};
     std::string m_document = m_dir.File("none.XML");
-    std::string m_tool;
-    std::string m_radio;
-    std::string m_radioEnd;
-    bool m_made = false;
+    rztest::CNetnsLink m_link;
+    const std::string& m_tool = m_link.Tool();
+    const std::string& m_radio = m_link.Radio();
+    const std::string& m_radioEnd = m_link.RadioEnd();
     pid_t m_simulator = -1;
     int m_simulatorOutput = -1;
 };
@@ -334,12 +230,12 @@ TEST_F(ConnectionNetnsTest, TheFullTestFindsTheRadioSetsTheRouteAndConnects)
     // A document whose station has the adapter's IP; the test needs nothing else of it.
     m_document = m_dir.File("GatewayConfig.XML");
     rztest::WriteBytes(
-        m_document,
-        rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<MXRGateways>"
-                      L"<GatewayConfig><QuorixStations><Stations><Station><Used>TRUE</Used>"
-                      L"<GUID>A3E4B1C2-5D6F-4A7B-8C9D-0E1F2A3B4C5D</GUID><Name>Harbour Ops</Name>"
-                      L"<IPAddress>192.168.10.2</IPAddress><PseudoID>101</PseudoID></Station>"
-                      L"</Stations></QuorixStations></GatewayConfig></MXRGateways>"));
+        m_document, rztest::Utf16Document(
+                        L"<MXRGateways>"
+                        L"<GatewayConfig><QuorixStations><Stations><Station><Used>TRUE</Used>"
+                        L"<GUID>A3E4B1C2-5D6F-4A7B-8C9D-0E1F2A3B4C5D</GUID><Name>Harbour Ops</Name>"
+                        L"<IPAddress>192.168.10.2</IPAddress><PseudoID>101</PseudoID></Station>"
+                        L"</Stations></QuorixStations></GatewayConfig></MXRGateways>"));
     StartRadio();
     // No adapter carries this address: 10032, and no route is touched.
     const CRun missing = Cli({"test-connection", "192.168.99.9"});
@@ -598,7 +494,7 @@ TEST_F(ConnectionNetnsTest, OnlyTheFirstAdapterOfAnAddressAndItsFirstAddressCoun
 
     // A second address of an adapter is not its first; the peers carry no IPv4 address at
     // all, and the address 0 is nobody's.
-    ASSERT_EQ(Ip({"-n", m_tool, "addr", "add", "192.168.10.5/24", "dev", "rzv" + id + "a"}), 0);
+    ASSERT_EQ(Ip({"-n", m_tool, "addr", "add", "192.168.10.5/24", "dev", m_link.ToolEnd()}), 0);
     class CFound : public CListenerBase
     {
     public:

@@ -2,6 +2,7 @@
 // and every packet the tool must send is written out here byte for byte, as the wire tables
 // give them, so that nothing is built with the tool's own builders or constants.
 #include "RadioSimulator.h"
+#include "TestSupport.h"
 #include "events/Events.h"
 #include "events/ListenerBase.h"
 #include "network/ConnectionTest.h"
@@ -24,26 +25,11 @@
 #include <thread>
 #include <unistd.h>
 
-using Bytes = std::vector<uint8_t>;
+using rztest::Bytes;
+using rztest::Hex;
 
 namespace
 {
-
-Bytes Hex(const char* text)
-{
-    Bytes bytes;
-    for (const char* p = text; *p != '\0';)
-    {
-        if (*p == ' ')
-        {
-            ++p;
-            continue;
-        }
-        bytes.push_back(static_cast<uint8_t>(std::stoul(std::string(p, 2), nullptr, 16)));
-        p += 2;
-    }
-    return bytes;
-}
 
 uint32_t Address(const char* dotted)
 {

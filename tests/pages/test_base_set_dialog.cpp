@@ -46,24 +46,15 @@ protected:
             state += Button(id)->isEnabled() ? '1' : '0';
         return state;
     }
-    bool MainButtonsShown() const { return Button(1)->isVisible() && Button(2)->isVisible(); }
     QString Cell(int row, int column) const
     {
         const QTableWidgetItem* item = List()->item(row, column);
         return item != nullptr ? item->text() : QString("<none>");
     }
-    void ClickRow(int row)
-    {
-        const QRect cell = List()->visualItemRect(List()->item(row, 0));
-        QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, cell.center());
-    }
+    void ClickRow(int row) { rztest::ClickRow(List(), row); }
     void Type(int fieldId, const QString& text)
     {
-        auto* field = Control<QLineEdit>(fieldId);
-        field->setFocus();
-        field->selectAll();
-        QTest::keyClick(field, Qt::Key_Backspace);
-        QTest::keyClicks(field, text);
+        rztest::TypeInto(Control<QLineEdit>(fieldId), text);
     }
 
     CBaseSetDialog* m_page = nullptr;
@@ -268,13 +259,13 @@ protected:
     {
         rztest::WriteBytes(
             DocumentPath(),
-            rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<MXRGateways>"
-                          L"<GatewayConfig><Language>English</Language><RadioServers>"
-                          L"<RadioServer><Used>TRUE</Used><IPAddress>10.0.0.1</IPAddress>"
-                          L"<IPPort>1</IPPort></RadioServer>"
-                          L"<RadioServer><Used>TRUE</Used><IPAddress>10.0.0.1</IPAddress>"
-                          L"<IPPort>2</IPPort></RadioServer>"
-                          L"</RadioServers></GatewayConfig></MXRGateways>"));
+            rztest::Utf16Document(L"<MXRGateways>"
+                                  L"<GatewayConfig><Language>English</Language><RadioServers>"
+                                  L"<RadioServer><Used>TRUE</Used><IPAddress>10.0.0.1</IPAddress>"
+                                  L"<IPPort>1</IPPort></RadioServer>"
+                                  L"<RadioServer><Used>TRUE</Used><IPAddress>10.0.0.1</IPAddress>"
+                                  L"<IPPort>2</IPPort></RadioServer>"
+                                  L"</RadioServers></GatewayConfig></MXRGateways>"));
         BaseSetDialogTest::SetUp();
     }
 };
@@ -314,11 +305,11 @@ protected:
                            "[TELEMETRYGPSFLAGSTRINGS]\r\nSPEEDUNIT=3\r\n");
         rztest::WriteBytes(
             DocumentPath(),
-            rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<MXRGateways>"
-                          L"<GatewayConfig><Language>English</Language><RadioServers>"
-                          L"<RadioServer><Used>TRUE</Used><IPAddress>radio-1</IPAddress>"
-                          L"<IPPort>1</IPPort></RadioServer>"
-                          L"</RadioServers></GatewayConfig></MXRGateways>"));
+            rztest::Utf16Document(L"<MXRGateways>"
+                                  L"<GatewayConfig><Language>English</Language><RadioServers>"
+                                  L"<RadioServer><Used>TRUE</Used><IPAddress>radio-1</IPAddress>"
+                                  L"<IPPort>1</IPPort></RadioServer>"
+                                  L"</RadioServers></GatewayConfig></MXRGateways>"));
         BaseSetDialogTest::SetUp();
     }
 };

@@ -1,4 +1,5 @@
 // The Dispatch Station Settings page in the real main window, driven by keys and clicks.
+#include "NetnsLink.h"
 #include "WidgetTestSupport.h"
 #include "app/RaviraZazuDlg.h"
 #include "config/GatewayConfigDoc.h"
@@ -47,23 +48,7 @@ void PrintTo(const QString& text, std::ostream* out)
 namespace
 {
 
-using Bytes = std::vector<uint8_t>;
-
-Bytes Hex(const char* text)
-{
-    Bytes bytes;
-    for (const char* p = text; *p != '\0';)
-    {
-        if (*p == ' ')
-        {
-            ++p;
-            continue;
-        }
-        bytes.push_back(static_cast<uint8_t>(std::stoul(std::string(p, 2), nullptr, 16)));
-        p += 2;
-    }
-    return bytes;
-}
+using rztest::Hex;
 
 // A Station element as the gateway writes it.
 std::wstring Station(const std::wstring& guid, const std::wstring& name, const std::wstring& ip,
@@ -80,9 +65,10 @@ std::wstring Station(const std::wstring& guid, const std::wstring& name, const s
 
 std::string Document(const std::wstring& stations)
 {
-    return rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<MXRGateways>"
-                         L"<GatewayConfig><Language>English</Language><QuorixStations><Stations>" +
-                         stations + L"</Stations></QuorixStations></GatewayConfig></MXRGateways>");
+    return rztest::Utf16Document(
+        L"<MXRGateways>"
+        L"<GatewayConfig><Language>English</Language><QuorixStations><Stations>" +
+        stations + L"</Stations></QuorixStations></GatewayConfig></MXRGateways>");
 }
 
 // The real main window with the Dispatch Station Settings page open, on the sample document
@@ -135,11 +121,6 @@ protected:
             state += Control(id)->isEnabled() ? '1' : '0';
         return state;
     }
-    bool MainButtonsShown() const
-    {
-        return FindControl(m_window.get(), 1)->isVisible() &&
-               FindControl(m_window.get(), 2)->isVisible();
-    }
     QString Cell(int row, int column) const
     {
         if (row >= Rows())
@@ -148,20 +129,10 @@ protected:
     }
     void ClickRow(int row, Qt::KeyboardModifiers modifiers = {})
     {
-        const QModelIndex cell = List()->model()->index(row, 0);
-        List()->scrollTo(cell);
-        QTest::mouseClick(List()->viewport(), Qt::LeftButton, modifiers,
-                          List()->visualRect(cell).center());
+        rztest::ClickRow(List(), row, modifiers);
     }
     void Click(int id) { QTest::mouseClick(Control(id), Qt::LeftButton); }
-    void Type(int fieldId, const QString& text)
-    {
-        QLineEdit* field = Field(fieldId);
-        field->setFocus();
-        field->selectAll();
-        QTest::keyClick(field, Qt::Key_Backspace);
-        QTest::keyClicks(field, text);
-    }
+    void Type(int fieldId, const QString& text) { rztest::TypeInto(Field(fieldId), text); }
     // Opens a new entry and types a station into it.
     void TypeStation(const QString& alias, const QString& pseudoId, const QString& ip)
     {
@@ -175,11 +146,6 @@ protected:
     {
         m_window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
-    }
-    bool Pending()
-    {
-        QCoreApplication::processEvents(); // the notification is posted, not sent
-        return m_window->IsPending();
     }
 
     std::wstring m_stations; // the document's stations; empty: the sample document
@@ -683,24 +649,6 @@ TEST_F(UnreachableStationTest, ATestNeedsAliasPseudoIdAndIpAndAnAdapterCarryingT
 namespace
 {
 
-// Runs work on a thread that has entered a network namespace.
-template <typename Work> auto InNamespace(const std::string& name, Work work)
-{
-    decltype(work()) result{};
-    std::thread thread(
-        [&]
-        {
-            const int ns = ::open(("/run/netns/" + name).c_str(), O_RDONLY | O_CLOEXEC);
-            if (ns < 0)
-                return;
-            if (::setns(ns, CLONE_NEWNET) == 0)
-                result = work();
-            ::close(ns);
-        });
-    thread.join();
-    return result;
-}
-
 // The window's thread in the tool's network namespace for as long as the object lives: the
 // thread of a connection test started from it, and the programs it starts, live there too.
 class CWindowThreadIn
@@ -736,41 +684,10 @@ class StationLinkTest : public StationPageTest
 protected:
     void SetUp() override
     {
-        const std::string id = std::to_string(::getpid());
-        m_tool = "rzp" + id + "a";
-        m_radio = "rzp" + id + "b";
-        if (::geteuid() != 0 || Ip({"netns", "add", m_tool}) != 0)
+        if (!m_link.Make())
             GTEST_SKIP() << "network namespaces need root and iproute2";
-        m_made = true;
-        ASSERT_EQ(Ip({"netns", "add", m_radio}), 0);
-        const std::string toolEnd = "rzw" + id + "a";
-        const std::string radioEnd = "rzw" + id + "b";
-        ASSERT_EQ(Ip({"-n", m_tool, "link", "add", toolEnd, "type", "veth", "peer", "name",
-                      radioEnd, "netns", m_radio}),
-                  0);
-        ASSERT_EQ(Ip({"-n", m_tool, "link", "set", toolEnd, "address", "00:11:0a:00:00:65"}), 0);
-        ASSERT_EQ(Ip({"-n", m_tool, "addr", "add", "192.168.10.2/24", "dev", toolEnd}), 0);
-        ASSERT_EQ(Ip({"-n", m_tool, "link", "set", toolEnd, "up"}), 0);
-        ASSERT_EQ(Ip({"-n", m_radio, "addr", "add", "192.168.10.1/24", "dev", radioEnd}), 0);
-        ASSERT_EQ(Ip({"-n", m_radio, "addr", "add", "10.0.0.100/32", "dev", "lo"}), 0);
-        ASSERT_EQ(Ip({"-n", m_radio, "link", "set", radioEnd, "up"}), 0);
-        ASSERT_EQ(Ip({"-n", m_radio, "link", "set", "lo", "up"}), 0);
-        m_radioSocket =
-            InNamespace(m_radio,
-                        []
-                        {
-                            const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-                            sockaddr_in local{};
-                            local.sin_family = AF_INET;
-                            local.sin_addr.s_addr = ::inet_addr("10.0.0.100");
-                            local.sin_port = htons(3005);
-                            if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0)
-                            {
-                                ::close(fd);
-                                return -1;
-                            }
-                            return fd;
-                        });
+        ASSERT_FALSE(HasFatalFailure());
+        m_radioSocket = rztest::BoundSocket(m_link.Radio(), "10.0.0.100", 3005);
         ASSERT_GE(m_radioSocket, 0);
         m_stations = Station(L"66666666-AAAA-4BBB-8CCC-DDDDDDDDDDDD", L"Harbour Ops",
                              L"192.168.10.2", L"101");
@@ -782,46 +699,20 @@ protected:
         m_window.reset(); // ends a test that still runs
         if (m_radioSocket >= 0)
             ::close(m_radioSocket);
-        if (m_made)
-        {
-            Ip({"netns", "del", m_tool});
-            Ip({"netns", "del", m_radio});
-        }
-    }
-
-    static int Ip(std::vector<std::string> args)
-    {
-        args.insert(args.begin(), IpCommand());
-        return RunProgram(args);
     }
 
     // What the radio receives next, or nothing within the time.
-    std::optional<Bytes> RadioReceives(std::chrono::milliseconds within = std::chrono::seconds(5))
+    std::optional<rztest::Bytes>
+    RadioReceives(std::chrono::milliseconds within = std::chrono::seconds(5))
     {
-        pollfd ready{m_radioSocket, POLLIN, 0};
-        if (::poll(&ready, 1, static_cast<int>(within.count())) <= 0)
-            return std::nullopt;
-        Bytes buffer(2048);
-        const ssize_t n = ::recv(m_radioSocket, buffer.data(), buffer.size(), 0);
-        if (n < 0)
-            return std::nullopt;
-        buffer.resize(static_cast<size_t>(n));
-        return buffer;
+        return rztest::ReceiveFrom(m_radioSocket, within);
     }
     void RadioSends(const char* hex)
     {
-        const Bytes bytes = Hex(hex);
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_addr.s_addr = ::inet_addr("192.168.10.2");
-        to.sin_port = htons(3005);
-        ::sendto(m_radioSocket, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to),
-                 sizeof to);
+        rztest::SendTo(m_radioSocket, Hex(hex), "192.168.10.2", 3005);
     }
 
-    std::string m_tool;
-    std::string m_radio;
-    bool m_made = false;
+    rztest::CNetnsLink m_link;
     int m_radioSocket = -1;
 };
 
@@ -833,7 +724,7 @@ const char* const kCloseTo20 = "7E 03 00 FB 20 10 00 00 00 0C 60 E5";
 
 TEST_F(StationLinkTest, CancelEndsATestAgainstASilentRadioAtOnceAndTheWindowStaysResponsive)
 {
-    CWindowThreadIn inToolNamespace(m_tool);
+    CWindowThreadIn inToolNamespace(m_link.Tool());
     ASSERT_TRUE(inToolNamespace.Entered());
     ClickRow(0);
     Click(Page::kTestButton);
@@ -872,7 +763,7 @@ TEST_F(StationLinkTest, CancelEndsATestAgainstASilentRadioAtOnceAndTheWindowStay
 
 TEST_F(StationLinkTest, TheOutcomeOfATestIsShownAsTheProcedureEnds)
 {
-    CWindowThreadIn inToolNamespace(m_tool);
+    CWindowThreadIn inToolNamespace(m_link.Tool());
     ASSERT_TRUE(inToolNamespace.Entered());
     connection_test::COptions quick;
     quick.pause = std::chrono::milliseconds(10);

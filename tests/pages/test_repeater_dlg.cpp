@@ -78,10 +78,6 @@ protected:
     {
         return qobject_cast<QPushButton*>(FindControl(m_window.get(), id));
     }
-    bool MainButtonsShown() const
-    {
-        return MainButton(1)->isVisible() && MainButton(2)->isVisible();
-    }
     QString Cell(int row, int column) const
     {
         return List()->model()->index(row, column).data().toString();
@@ -101,24 +97,10 @@ protected:
         }
         QTest::mouseClick(control, Qt::LeftButton, {}, at);
     }
-    void ClickRow(int row)
-    {
-        const QRect cell = List()->visualRect(List()->model()->index(row, 0));
-        QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, cell.center());
-    }
+    void ClickRow(int row) { rztest::ClickRow(List(), row); }
     void Type(int fieldId, const QString& text)
     {
-        auto* field = Control<QLineEdit>(fieldId);
-        field->setFocus();
-        field->selectAll();
-        QTest::keyClick(field, Qt::Key_Backspace);
-        QTest::keyClicks(field, text);
-    }
-    // Whether a change has been reported to the main window (the message is posted).
-    bool Pending() const
-    {
-        QCoreApplication::processEvents();
-        return m_window->IsPending();
+        rztest::TypeInto(Control<QLineEdit>(fieldId), text);
     }
 
     CDlgRepeaterFrame* m_frame = nullptr;
@@ -441,9 +423,9 @@ protected:
     {
         rztest::WriteBytes(
             DocumentPath(),
-            rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<MXRGateways>"
-                          L"<GatewayConfig><Language>English</Language><QuorixStations>"
-                          L"<Stations/></QuorixStations></GatewayConfig></MXRGateways>"));
+            rztest::Utf16Document(L"<MXRGateways>"
+                                  L"<GatewayConfig><Language>English</Language><QuorixStations>"
+                                  L"<Stations/></QuorixStations></GatewayConfig></MXRGateways>"));
         Open();
     }
 };

@@ -55,9 +55,8 @@ protected:
     {
         std::filesystem::create_directories(m_dir.File("tool/language"));
         rztest::WriteBytes(m_dir.File("GatewayConfig.XML"),
-                           rztest::Utf16(L"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
-                                         L"<MXRGateways><GatewayConfig><Language>English"
-                                         L"</Language></GatewayConfig></MXRGateways>"));
+                           rztest::Utf16Document(L"<MXRGateways><GatewayConfig><Language>English"
+                                                 L"</Language></GatewayConfig></MXRGateways>"));
         ASSERT_TRUE(m_document.Load(m_dir.File("GatewayConfig.XML")));
         WriteLanguageFile(m_dir.File("tool/language/English.xml"),
                           {{L"Language", {{L"FontName", L"DejaVu Serif"}, {L"FontSize", L"-15"}}},
