@@ -35,6 +35,15 @@ bool IsRepeaterElement(const XNode* node)
     return rz::EqualsNoCase(ChildView(node, L"Type"), std::wstring_view(L"Repeater"));
 }
 
+// Whether a repeater element belongs to a repeater: it has the repeater's GUID (without regard
+// to case) and its Radio ID. Two repeaters that share a GUID keep their elements apart by their
+// Radio IDs, and a broken element (no Radio ID, which a load passes over) belongs to none.
+bool BelongsTo(const XNode* element, const RepeaterInfo& repeater)
+{
+    return rz::EqualsNoCase(ChildView(element, L"RepeaterGUID"), repeater.repeaterGuid) &&
+           ChildView(element, L"RadioID") == repeater.radioId;
+}
+
 // Sets the text of a node's first child of that name, appending the child when it is missing.
 XNode* SetChild(XNode& node, const wchar_t* name, const std::wstring& value)
 {
@@ -233,11 +242,11 @@ std::vector<std::pair<const wchar_t*, std::wstring>> SlotValues(const RepeaterIn
     };
 }
 
-// Writes slot slotId of a repeater into each repeater element of the station list that has the
-// repeater's GUID (without regard to case) and exactly that SlotID, or into a new element
-// appended to the list. Of several such elements a load reads the last, so none may keep older
-// values. Type and Volum of an existing element stay as they are; an element of another type
-// is never written, whatever GUID and SlotID it carries.
+// Writes slot slotId of a repeater into each repeater element of the station list that belongs
+// to it and has exactly that SlotID, or into a new element appended to the list. Of several such
+// elements a load reads the last, so none may keep older values. Type and Volum of an existing
+// element stay as they are; an element of another type is never written, whatever GUID and SlotID
+// it carries.
 void WriteSlot(XNode& stations, const RepeaterInfo& repeater, int slotId)
 {
     const RepeaterSlot& slot = repeater.slots[slotId - 1];
@@ -254,8 +263,7 @@ void WriteSlot(XNode& stations, const RepeaterInfo& repeater, int slotId)
     bool written = false;
     for (XNode* child : stations.GetChilds())
     {
-        if (!IsRepeaterElement(child) ||
-            !rz::EqualsNoCase(ChildText(child, L"RepeaterGUID"), repeater.repeaterGuid) ||
+        if (!IsRepeaterElement(child) || !BelongsTo(child, repeater) ||
             ChildText(child, L"SlotID") != id)
             continue;
         for (const auto& [name, value] : values)
@@ -462,10 +470,9 @@ void CRepeaterSettings::Save(CGatewayConfigDoc& document, const CToolFiles&, CFi
     {
         if (!IsRepeaterElement(element))
             continue;
-        const std::wstring guid = ChildText(element, L"RepeaterGUID");
-        const bool kept = std::any_of(m_repeaters.Rows().begin(), m_repeaters.Rows().end(),
-                                      [&guid](const RepeaterInfo& r)
-                                      { return rz::EqualsNoCase(r.repeaterGuid, guid); });
+        const bool kept =
+            std::any_of(m_repeaters.Rows().begin(), m_repeaters.Rows().end(),
+                        [element](const RepeaterInfo& r) { return BelongsTo(element, r); });
         if (!kept)
             stations->RemoveChild(element);
     }

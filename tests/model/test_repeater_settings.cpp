@@ -650,7 +650,8 @@ TEST_F(RepeaterSettingsTest, ASaveNeverWritesIntoAnElementOfAnotherType)
 }
 
 // A load reads the last of several elements of one slot, a broken one (without Radio ID)
-// passed over: a save writes every one of them, so that a change survives the next load.
+// passed over: a save writes every one of them but the broken one, which goes, so that a change
+// survives the next load.
 TEST_F(RepeaterSettingsTest, AChangeReachesEveryElementOfItsSlot)
 {
     Slot broken;
@@ -671,6 +672,7 @@ TEST_F(RepeaterSettingsTest, AChangeReachesEveryElementOfItsSlot)
     CRepeaterSettings reread;
     Load(reread);
     EXPECT_EQ(reread.Repeaters().Rows()[0].slots[0].name, L"Changed");
+    ASSERT_EQ(Stations().size(), 3u); // the two of slot 1 and a new one of slot 2
     for (const XNode* element : Stations())
     {
         const wchar_t* slotId = element->GetChildValue(L"SlotID");
@@ -679,4 +681,33 @@ TEST_F(RepeaterSettingsTest, AChangeReachesEveryElementOfItsSlot)
             EXPECT_STREQ(element->GetChildValue(L"Name"), L"Changed");
         }
     }
+}
+
+// Two repeaters whose elements share a GUID keep them apart by their Radio IDs: a save writes
+// each into its own elements, and removing one removes only its elements.
+TEST_F(RepeaterSettingsTest, RepeatersThatShareAGuidKeepTheirOwnElements)
+{
+    Slot valley;
+    valley.radioId = L"2002";
+    valley.slotId = L"2";
+    valley.guid = L"S2";
+    valley.alias = L"Valley";
+    WriteDocument(L"", Slot().Xml() + valley.Xml());
+    CRepeaterSettings settings;
+    Load(settings);
+    ASSERT_EQ(settings.Repeaters().Count(), 2u);
+    Save(settings);
+
+    CRepeaterSettings reread;
+    Load(reread);
+    ASSERT_EQ(reread.Repeaters().Count(), 2u);
+    EXPECT_EQ(reread.Repeaters().Rows()[*reread.RowOf(L"1001")].alias, L"Hill");
+    EXPECT_EQ(reread.Repeaters().Rows()[*reread.RowOf(L"2002")].alias, L"Valley");
+    EXPECT_EQ(Stations().size(), 4u);
+
+    reread.RemoveRepeaters({*reread.RowOf(L"1001")});
+    Save(reread);
+    ASSERT_EQ(Stations().size(), 2u);
+    for (const XNode* element : Stations())
+        EXPECT_STREQ(element->GetChildValue(L"RadioID"), L"2002");
 }
