@@ -1,10 +1,10 @@
 // The settings pages' models on a hostile document: Basic Settings, the dispatch stations and
 // the repeaters each read it and write their part back, as the window's Save does.
 //
-// Properties: nothing crashes; what a save wrote loads completely; the repeater model reads
-// back the repeaters and ports it saved, and a second save writes the same bytes (a save reaches a
-// fixed point at once). The one exception is a document without GatewayConfig: the save creates it,
-// and only the next load adds its Language element, so there the third save must write what the
+// Properties: nothing crashes; what a save wrote loads completely; the models read back the
+// stations, repeaters and ports they saved, and a second save writes the same bytes (a save reaches
+// a fixed point at once). The one exception is a document without GatewayConfig: the save creates
+// it, and only the next load adds its Language element, so there the third save must write what the
 // second wrote.
 
 #include "FuzzSupport.h"
@@ -93,6 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         // What was saved is what is read back.
         RZ_FUZZ_CHECK(Repeaters(reread.repeaters) == Repeaters(models.repeaters));
         RZ_FUZZ_CHECK(reread.repeaters.ports == models.repeaters.ports);
+        RZ_FUZZ_CHECK(reread.stations.Stations().Rows() == models.stations.Stations().Rows());
         const std::string resaved = again.SavedBytes();
         RZ_FUZZ_CHECK(resaved == saved || (!hadGatewayConfig && round == 0));
         saved = resaved;

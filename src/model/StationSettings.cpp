@@ -251,46 +251,49 @@ void CStationSettings::Load(const CGatewayConfigDoc& document, const CToolFiles&
 void CStationSettings::Save(CGatewayConfigDoc& document, const CToolFiles&, CFileChanges&) const
 {
     XNode* stations = document.EnsureStations();
-    std::vector<const StationInfo*> ordered;
-    for (const StationInfo& record : m_stations.Rows())
-        ordered.push_back(&record);
-    std::stable_sort(ordered.begin(), ordered.end(),
-                     [](const StationInfo* a, const StationInfo* b)
-                     { return a->ipAddress < b->ipAddress; });
-
-    for (const StationInfo* record : ordered)
+    // Each record writes into the element a load made it from: the i-th record of a GUID into
+    // the i-th listed element of that GUID (compared without regard to case), so that two
+    // stations of one GUID keep their own elements. Other elements are never written.
+    const auto& rows = m_stations.Rows();
+    std::vector<XNode*> elementOf(rows.size(), nullptr);
+    std::vector<bool> taken(stations->GetChildCount(), false);
+    for (size_t row = 0; row < rows.size(); ++row)
     {
-        XNode* match = nullptr;
         // A station without a GUID (the system's random source failed) is no other entry.
-        if (!record->guid.empty())
+        if (rows[row].guid.empty())
+            continue;
+        for (size_t i = 0; i < stations->GetChildCount(); ++i)
         {
-            for (XNode* child : stations->GetChilds())
+            XNode* child = stations->GetChild(i);
+            if (!taken[i] && IsListed(child) &&
+                rz::EqualsNoCase(ChildText(child, L"GUID"), rows[row].guid))
             {
-                if (rz::EqualsNoCase(ChildText(child, L"GUID"), record->guid))
-                {
-                    match = child;
-                    break;
-                }
+                taken[i] = true;
+                elementOf[row] = child;
+                break;
             }
         }
-        if (match != nullptr)
-            WriteValues(match, *record);
-        else
-            AppendStation(stations, *record);
     }
-
     // What the list does not hold goes, repeater slots aside: this drops the entries the
     // list skipped (inactive ones, ones without a GUID) and the stations removed from it.
-    for (XNode* child : stations->GetChilds())
+    for (size_t i = stations->GetChildCount(); i-- > 0;)
     {
-        if (IsRepeaterSlot(child))
-            continue;
-        const std::wstring guid = ChildText(child, L"GUID");
-        const bool listed = std::any_of(m_stations.Rows().begin(), m_stations.Rows().end(),
-                                        [&guid](const StationInfo& record)
-                                        { return rz::EqualsNoCase(record.guid, guid); });
-        if (!listed)
+        XNode* child = stations->GetChild(i);
+        if (!taken[i] && !IsRepeaterSlot(child))
             stations->RemoveChild(child);
+    }
+
+    std::vector<size_t> ordered(rows.size());
+    for (size_t row = 0; row < rows.size(); ++row)
+        ordered[row] = row;
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [&rows](size_t a, size_t b) { return rows[a].ipAddress < rows[b].ipAddress; });
+    for (const size_t row : ordered)
+    {
+        if (elementOf[row] != nullptr)
+            WriteValues(elementOf[row], rows[row]);
+        else
+            AppendStation(stations, rows[row]);
     }
 }
 

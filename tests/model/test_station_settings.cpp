@@ -369,3 +369,22 @@ TEST(StationDevices, AStoredDeviceThatIsGoneIsOfferedAndSelected)
     EXPECT_EQ(CStationSettings::DeviceChoices({}, L"Old Headset"),
               (CDeviceChoices{{L"Old Headset"}, 0}));
 }
+
+// Two stations of one GUID keep their own elements through a save, and a repeater slot that
+// carries a station's GUID is never written.
+TEST_F(StationSettingsTest, EachStationIsWrittenIntoItsOwnElement)
+{
+    WriteDocument(Repeater(L"Repeater", L"G-1") + Station(L"TRUE", L"G-1", L"one", L"10.0.0.1") +
+                  Station(L"TRUE", L"g-1", L"two", L"10.0.0.2"));
+    const XNode repeater = *m_document.Stations()->GetChild(0);
+    CStationSettings settings;
+    settings.Load(m_document, Files());
+    ASSERT_EQ(settings.Stations().Count(), 2u);
+    const XNode* stations = SaveAndReread(settings);
+
+    ASSERT_EQ(stations->GetChildCount(), 3u);
+    EXPECT_EQ(*stations->GetChild(0), repeater);
+    CStationSettings reread;
+    reread.Load(m_reread, Files());
+    EXPECT_EQ(reread.Stations().Rows(), settings.Stations().Rows());
+}
