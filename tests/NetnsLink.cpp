@@ -44,7 +44,7 @@ std::optional<Bytes> ReceiveFrom(int fd, std::chrono::milliseconds within)
     pollfd ready{fd, POLLIN, 0};
     if (::poll(&ready, 1, static_cast<int>(within.count())) <= 0)
         return std::nullopt;
-    Bytes buffer(2048);
+    Bytes buffer(65536); // the largest datagram
     const ssize_t n = ::recv(fd, buffer.data(), buffer.size(), 0);
     if (n < 0)
         return std::nullopt;

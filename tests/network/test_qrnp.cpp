@@ -1,6 +1,7 @@
 // The QRNP sockets against a radio played by the test itself: every packet the radio sends
 // and every packet the tool must send is written out here byte for byte, as the wire tables
 // give them, so that nothing is built with the tool's own builders or constants.
+#include "NetnsLink.h"
 #include "RadioSimulator.h"
 #include "TestSupport.h"
 #include "events/Events.h"
@@ -144,15 +145,7 @@ public:
     // The next datagram, or nothing within the time.
     std::optional<Bytes> Receive(std::chrono::milliseconds within = std::chrono::seconds(5))
     {
-        pollfd fd{m_fd, POLLIN, 0};
-        if (::poll(&fd, 1, static_cast<int>(within.count())) <= 0)
-            return std::nullopt;
-        Bytes buffer(65536);
-        const ssize_t n = ::recv(m_fd, buffer.data(), buffer.size(), 0);
-        if (n < 0)
-            return std::nullopt;
-        buffer.resize(static_cast<size_t>(n));
-        return buffer;
+        return rztest::ReceiveFrom(m_fd, within);
     }
     // The next datagram that is not an acknowledgement.
     std::optional<Bytes>
