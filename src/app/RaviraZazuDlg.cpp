@@ -1,5 +1,6 @@
 #include "app/RaviraZazuDlg.h"
 
+#include "app/FontStart.h"
 #include "config/GatewayConfigDoc.h"
 #include "config/SystemLog.h"
 #include "events/Events.h"
@@ -236,6 +237,7 @@ bool CRaviraZazuDlg::OnInitDialog()
     }
     if (!rz::FileExists(documentPath))
     {
+        rz::AwaitFontStart();
         ShowMessageText(this, QMessageBox::Critical, QStringLiteral("Config file was lost."));
         return false;
     }
@@ -248,6 +250,7 @@ bool CRaviraZazuDlg::OnInitDialog()
     // The pages are built in the page stack and take the language's font from it as they
     // are built, instead of every control changing its font once it exists.
     m_stack->setFont(LanguageFont());
+    rz::AwaitFontStart(); // the first text is measured below
     if (m_options.attachLog)
         m_log = std::make_unique<CToolLog>();
     if (!loaded)
