@@ -265,8 +265,9 @@ bool CRaviraZazuDlg::OnInitDialog()
                                  QString::fromStdString(loaded.Describe())));
     }
 
-    m_tree->setCurrentItem(m_tree->topLevelItem(0));
+    // The tree is in the language's font before it first measures its items.
     ApplyLanguageTexts(this, kDialogId, true);
+    m_tree->setCurrentItem(m_tree->topLevelItem(0));
     rz::WriteProfileString(kProfileSection, L"Title", ToWString(windowTitle()));
 
     m_serviceName = ConfiguredServiceName(toolDir);

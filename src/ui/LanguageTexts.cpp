@@ -48,9 +48,17 @@ QTranslator& ToolkitTranslator()
     return translator;
 }
 
+// The toolkit's default font as it was before a language's font took its place: what a
+// language without a face name or a height of its own falls back on.
+const QFont& ToolkitFont()
+{
+    static const QFont font = QApplication::font();
+    return font;
+}
+
 QFont MakeFont(const lang::CFontChoice& wanted)
 {
-    QFont font = QApplication::font();
+    QFont font = ToolkitFont();
     if (!wanted.faceName.empty())
         font.setFamily(ToQString(wanted.faceName));
     if (wanted.height != 0)
@@ -137,6 +145,10 @@ QString ButtonText(const QString& text)
 
 void ApplyToolkitTranslation()
 {
+    // The toolkit's default font is the language's: a message box has it, and so has the
+    // text that every line edit lays out once while it is made, before it takes its
+    // parent's font (which would otherwise load a font of its own for that moment).
+    QApplication::setFont(LanguageFont());
     // The language file names its locale ("de") among its settings; without one the
     // toolkit's English stays.
     const QString locale = ToQString(lang::LookupText(L"Locale"));

@@ -23,14 +23,15 @@ void ReapplyLanguageTexts();
 QString ButtonText(const QString& text);
 
 // Loads the toolkit's own translation (standard buttons such as Yes and No) for the locale
-// that the current language file names in its "Locale" setting; English without one.
+// that the current language file names in its "Locale" setting, English without one, and
+// makes the language's font the toolkit's default.
 void ApplyToolkitTranslation();
 
 // Forgets every registered window (when the main window goes).
 void ClearLanguageRegistry();
 
 // The two language fonts made from the current language's settings: face name and pixel
-// height, each the application's default where the language file gives none.
+// height, each the toolkit's own default where the language file gives none.
 QFont LanguageFont();
 QFont LanguageTitleFont();
 

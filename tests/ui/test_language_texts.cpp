@@ -153,12 +153,22 @@ TEST_F(LanguageTextsTest, RegisteredWindowsAreFilledAgainAfterALanguageChange)
     EXPECT_EQ(unregistered.loads, 1);
 }
 
-TEST_F(LanguageTextsTest, LanguageFontsComeFromTheFileOrTheDefault)
+TEST_F(LanguageTextsTest, LanguageFontsComeFromTheFileOrTheToolkitsOwnDefault)
 {
+    const QFont toolkit = QApplication::font();
     Load("English.xml");
     EXPECT_EQ(LanguageFont().family(), "DejaVu Serif");
     EXPECT_EQ(LanguageFont().pixelSize(), 15);
-    EXPECT_EQ(LanguageTitleFont().pixelSize(), QApplication::font().pixelSize());
+    EXPECT_EQ(LanguageTitleFont().pixelSize(), toolkit.pixelSize());
+    // The language's font becomes the toolkit's default: a control without a font of its own
+    // has it.
+    ApplyToolkitTranslation();
+    EXPECT_EQ(QLabel().font().family(), "DejaVu Serif");
+    EXPECT_EQ(QLabel().font().pixelSize(), 15);
+    // A language without a font of its own falls back on the toolkit's, not on the last
+    // language's.
     Load("Deutsch.xml");
-    EXPECT_EQ(LanguageFont(), QApplication::font());
+    EXPECT_EQ(LanguageFont(), toolkit);
+    ApplyToolkitTranslation();
+    EXPECT_EQ(QApplication::font(), toolkit);
 }
