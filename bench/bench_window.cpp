@@ -66,6 +66,23 @@ std::string BinDir()
     return std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
 }
 
+// The runtime folders that runs which were ended before they could tidy up left on the
+// tmpfs: each is named after the process that made it.
+void RemoveRuntimeFoldersOfEndedRuns()
+{
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", error))
+    {
+        const std::string name = entry.path().filename().string();
+        const std::string prefix = "rzruntime.";
+        if (name.rfind(prefix, 0) != 0)
+            continue;
+        const long pid = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
+        if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+            std::filesystem::remove_all(entry.path(), error);
+    }
+}
+
 // A copy of the sample files, private folders and the stand-in of systemd on a private bus.
 struct CSandbox
 {
@@ -96,7 +113,8 @@ struct CSandbox
         // A session's runtime folder is a tmpfs (/run/user/UID); the temporary folder may be
         // on a disk whose directory operations wait for it (the single-copy guard makes and
         // removes a folder there).
-        std::string shm = "/dev/shm/rzruntime.XXXXXX";
+        RemoveRuntimeFoldersOfEndedRuns();
+        std::string shm = "/dev/shm/rzruntime." + std::to_string(::getpid()) + ".XXXXXX";
         if (::mkdtemp(shm.data()) != nullptr)
             runtime = shm;
         else
