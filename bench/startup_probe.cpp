@@ -26,7 +26,6 @@
 #include <vector>
 
 #ifndef RZ_PROBE_BARE
-#include "app/FontStart.h"
 #include "app/RaviraZazuApp.h"
 #endif
 
@@ -135,9 +134,6 @@ int Usage()
 
 int main(int argc, char** argv)
 {
-#ifndef RZ_PROBE_BARE
-    rz::BeginFontStart(); // as the tool's main does
-#endif
     QApplication application(argc, argv);
     bool idle = false;
     bool log = false;

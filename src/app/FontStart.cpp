@@ -14,8 +14,7 @@ struct CFontStart
 {
     std::thread thread;
 
-    // A process that ends before it waited (another copy was running) still lets the thread
-    // finish first.
+    // A process that ends without having waited still lets the thread finish first.
     ~CFontStart()
     {
         if (thread.joinable())
@@ -59,7 +58,7 @@ void AwaitFontStart()
         return;
     state.thread.join();
     // Most of what the reading allocated was for the moment, on that thread's own heap,
-    // where the window's allocations would never reuse it: it goes back to the system.
+    // which the window's thread never allocates from: it goes back to the system.
     ::malloc_trim(0);
 }
 

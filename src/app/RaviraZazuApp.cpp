@@ -1,5 +1,6 @@
 #include "app/RaviraZazuApp.h"
 
+#include "app/FontStart.h"
 #include "app/SingleInstanceGuard.h"
 #include "platform/Paths.h"
 #include "platform/Profile.h"
@@ -26,6 +27,10 @@ int CRaviraZazuApp::InitInstance()
     case CSingleInstanceGuard::Outcome::First:
         break;
     }
+
+    // The font system reads its configuration beside the window's making and the document's
+    // load (a copy that only brought the first one forward never needs it).
+    rz::BeginFontStart();
 
     CRaviraZazuDlg dialog(m_options);
     m_guard->SetRaiseHandler([&dialog](const QString& wanted)

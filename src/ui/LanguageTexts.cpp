@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLibraryInfo>
@@ -48,17 +49,10 @@ QTranslator& ToolkitTranslator()
     return translator;
 }
 
-// The toolkit's default font as it was before a language's font took its place: what a
-// language without a face name or a height of its own falls back on.
-const QFont& ToolkitFont()
-{
-    static const QFont font = QApplication::font();
-    return font;
-}
-
 QFont MakeFont(const lang::CFontChoice& wanted)
 {
-    QFont font = ToolkitFont();
+    // The desktop's font, not the toolkit's default, which is the last language's font.
+    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
     if (!wanted.faceName.empty())
         font.setFamily(ToQString(wanted.faceName));
     if (wanted.height != 0)
@@ -145,10 +139,13 @@ QString ButtonText(const QString& text)
 
 void ApplyToolkitTranslation()
 {
-    // The toolkit's default font is the language's: a message box has it, and so has the
-    // text that every line edit lays out once while it is made, before it takes its
-    // parent's font (which would otherwise load a font of its own for that moment).
-    QApplication::setFont(LanguageFont());
+    // The toolkit's default font is the language's: a message box and a tip have it, and so
+    // has the text that every line edit lays out once while it is made, before it takes its
+    // parent's font (which would otherwise load a font of its own for that moment). The
+    // fonts a desktop gives single classes of controls then give way to it, so it is set
+    // only when it changes: with no language font, the toolkit keeps the desktop's.
+    if (const QFont font = LanguageFont(); font != QApplication::font())
+        QApplication::setFont(font);
     // The language file names its locale ("de") among its settings; without one the
     // toolkit's English stays.
     const QString locale = ToQString(lang::LookupText(L"Locale"));

@@ -8,9 +8,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
+#include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -153,22 +155,22 @@ TEST_F(LanguageTextsTest, RegisteredWindowsAreFilledAgainAfterALanguageChange)
     EXPECT_EQ(unregistered.loads, 1);
 }
 
-TEST_F(LanguageTextsTest, LanguageFontsComeFromTheFileOrTheToolkitsOwnDefault)
+TEST_F(LanguageTextsTest, LanguageFontsComeFromTheFileOrTheDesktopsFont)
 {
-    const QFont toolkit = QApplication::font();
+    const QFont desktop = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
     Load("English.xml");
     EXPECT_EQ(LanguageFont().family(), "DejaVu Serif");
     EXPECT_EQ(LanguageFont().pixelSize(), 15);
-    EXPECT_EQ(LanguageTitleFont().pixelSize(), toolkit.pixelSize());
-    // The language's font becomes the toolkit's default: a control without a font of its own
-    // has it.
+    EXPECT_EQ(LanguageTitleFont().pixelSize(), desktop.pixelSize());
+    // The language's font becomes the toolkit's default: a message box and a control without
+    // a font of its own have it.
     ApplyToolkitTranslation();
-    EXPECT_EQ(QLabel().font().family(), "DejaVu Serif");
+    EXPECT_EQ(QMessageBox().font().family(), "DejaVu Serif");
     EXPECT_EQ(QLabel().font().pixelSize(), 15);
-    // A language without a font of its own falls back on the toolkit's, not on the last
+    // A language without a font of its own falls back on the desktop's, not on the last
     // language's.
     Load("Deutsch.xml");
-    EXPECT_EQ(LanguageFont(), toolkit);
+    EXPECT_EQ(LanguageFont(), desktop);
     ApplyToolkitTranslation();
-    EXPECT_EQ(QApplication::font(), toolkit);
+    EXPECT_EQ(QApplication::font(), desktop);
 }
