@@ -31,7 +31,7 @@ void ApplyToolkitTranslation();
 void ClearLanguageRegistry();
 
 // The two language fonts made from the current language's settings: face name and pixel
-// height, each the toolkit's own default where the language file gives none.
+// height, each the desktop's font where the language file gives none.
 QFont LanguageFont();
 QFont LanguageTitleFont();
 
