@@ -149,6 +149,7 @@ void CRaviraZazuDlg::FitScreen()
 CRaviraZazuDlg::~CRaviraZazuDlg()
 {
     ClearLanguageRegistry();
+    RestoreToolkitDefaults();
     lang::CLanguage::Instance().Close();
     CGatewayConfigDoc::Instance().Unload();
     m_log.reset(); // detached from the system log, its writer stopped

@@ -158,6 +158,14 @@ void ApplyToolkitTranslation()
         QCoreApplication::installTranslator(&translator);
 }
 
+void RestoreToolkitDefaults()
+{
+    QCoreApplication::removeTranslator(&ToolkitTranslator());
+    if (const QFont desktop = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+        desktop != QApplication::font())
+        QApplication::setFont(desktop);
+}
+
 QFont LanguageFont()
 {
     return MakeFont(lang::CLanguage::Instance().NormalFont());

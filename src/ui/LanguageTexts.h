@@ -26,6 +26,8 @@ QString ButtonText(const QString& text);
 // that the current language file names in its "Locale" setting, English without one, and
 // makes the language's font the toolkit's default.
 void ApplyToolkitTranslation();
+// Gives the toolkit back its English and the desktop's font (when the main window goes).
+void RestoreToolkitDefaults();
 
 // Forgets every registered window (when the main window goes).
 void ClearLanguageRegistry();

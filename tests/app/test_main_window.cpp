@@ -10,6 +10,8 @@
 #include "ui/LanguageTexts.h"
 #include "ui/WindowMessages.h"
 
+#include <QApplication>
+#include <QFontDatabase>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -119,6 +121,19 @@ TEST_F(MainWindowTest, StartUpShowsTheTreeTitleAndButtons)
     ReapplyLanguageTexts();
     EXPECT_EQ(dialog.PageTree()->topLevelItem(0)->text(0), "Grundeinstellungen");
     EXPECT_EQ(dialog.windowTitle(), "Gateway-Konfiguration");
+}
+
+TEST_F(MainWindowTest, TheLanguagesFontIsTheToolkitsWhileTheWindowIsOpen)
+{
+    const QFont desktop = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    {
+        CRaviraZazuDlg dialog(Options());
+        ASSERT_TRUE(dialog.OnInitDialog());
+        // The sample's English.xml: FontName "DejaVu Sans", FontSize 13.
+        EXPECT_EQ(QApplication::font().family(), "DejaVu Sans");
+        EXPECT_EQ(QApplication::font().pixelSize(), 13);
+    }
+    EXPECT_EQ(QApplication::font(), desktop);
 }
 
 TEST_F(MainWindowTest, ApplySavesOpenedPagesOnlyAndRewritesTheDocument)

@@ -155,13 +155,20 @@ TEST_F(LanguageTextsTest, RegisteredWindowsAreFilledAgainAfterALanguageChange)
     EXPECT_EQ(unregistered.loads, 1);
 }
 
+TEST_F(LanguageTextsTest, LanguageFontsComeFromTheFileOrTheDefault)
+{
+    Load("English.xml");
+    EXPECT_EQ(LanguageFont().family(), "DejaVu Serif");
+    EXPECT_EQ(LanguageFont().pixelSize(), 15);
+    EXPECT_EQ(LanguageTitleFont().pixelSize(), QApplication::font().pixelSize());
+    Load("Deutsch.xml");
+    EXPECT_EQ(LanguageFont(), QApplication::font());
+}
+
 TEST_F(LanguageTextsTest, LanguageFontsComeFromTheFileOrTheDesktopsFont)
 {
     const QFont desktop = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
     Load("English.xml");
-    EXPECT_EQ(LanguageFont().family(), "DejaVu Serif");
-    EXPECT_EQ(LanguageFont().pixelSize(), 15);
-    EXPECT_EQ(LanguageTitleFont().pixelSize(), desktop.pixelSize());
     // The language's font becomes the toolkit's default: a message box and a control without
     // a font of its own have it.
     ApplyToolkitTranslation();
@@ -172,5 +179,10 @@ TEST_F(LanguageTextsTest, LanguageFontsComeFromTheFileOrTheDesktopsFont)
     Load("Deutsch.xml");
     EXPECT_EQ(LanguageFont(), desktop);
     ApplyToolkitTranslation();
+    EXPECT_EQ(QApplication::font(), desktop);
+    // When the window goes, so does the language's font.
+    Load("English.xml");
+    ApplyToolkitTranslation();
+    RestoreToolkitDefaults();
     EXPECT_EQ(QApplication::font(), desktop);
 }
