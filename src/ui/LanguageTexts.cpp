@@ -49,6 +49,16 @@ QTranslator& ToolkitTranslator()
     return translator;
 }
 
+// The toolkit's default font: a message box and a tip have it, and so has the text that every
+// line edit lays out once while it is made, before it takes its parent's font. Setting it makes
+// the fonts a desktop gives single classes of controls give way to it, so it is set only when
+// it changes.
+void SetToolkitFont(const QFont& font)
+{
+    if (font != QApplication::font())
+        QApplication::setFont(font);
+}
+
 QFont MakeFont(const lang::CFontChoice& wanted)
 {
     // The desktop's font, not the toolkit's default, which is the last language's font.
@@ -139,13 +149,9 @@ QString ButtonText(const QString& text)
 
 void ApplyToolkitTranslation()
 {
-    // The toolkit's default font is the language's: a message box and a tip have it, and so
-    // has the text that every line edit lays out once while it is made, before it takes its
-    // parent's font (which would otherwise load a font of its own for that moment). The
-    // fonts a desktop gives single classes of controls then give way to it, so it is set
-    // only when it changes: with no language font, the toolkit keeps the desktop's.
-    if (const QFont font = LanguageFont(); font != QApplication::font())
-        QApplication::setFont(font);
+    // The language's font is the toolkit's too: the line edits' first layout then needs no
+    // font of its own. With no language font, the toolkit keeps the desktop's.
+    SetToolkitFont(LanguageFont());
     // The language file names its locale ("de") among its settings; without one the
     // toolkit's English stays.
     const QString locale = ToQString(lang::LookupText(L"Locale"));
@@ -161,9 +167,7 @@ void ApplyToolkitTranslation()
 void RestoreToolkitDefaults()
 {
     QCoreApplication::removeTranslator(&ToolkitTranslator());
-    if (const QFont desktop = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-        desktop != QApplication::font())
-        QApplication::setFont(desktop);
+    SetToolkitFont(QFontDatabase::systemFont(QFontDatabase::GeneralFont));
 }
 
 QFont LanguageFont()
