@@ -67,6 +67,11 @@ QFont MakeFont(const lang::CFontChoice& wanted)
         font.setFamily(ToQString(wanted.faceName));
     if (wanted.height != 0)
         font.setPixelSize(std::abs(wanted.height));
+    // Scripts that need OpenType shaping (Arabic, the Indic scripts) still get it; the others
+    // are set glyph by glyph. Glyphs are drawn unhinted, as on any high-density screen. Both
+    // make a window's first picture, which loads and measures each glyph it shows, much cheaper.
+    font.setStyleStrategy(QFont::StyleStrategy(font.styleStrategy() | QFont::PreferNoShaping));
+    font.setHintingPreference(QFont::PreferNoHinting);
     return font;
 }
 
@@ -147,11 +152,15 @@ QString ButtonText(const QString& text)
     return shown;
 }
 
+void ApplyToolkitFont()
+{
+    // The line edits' first layout then needs no font of its own.
+    SetToolkitFont(LanguageFont());
+}
+
 void ApplyToolkitTranslation()
 {
-    // The language's font is the toolkit's too: the line edits' first layout then needs no
-    // font of its own. With no language font, the toolkit keeps the desktop's.
-    SetToolkitFont(LanguageFont());
+    ApplyToolkitFont();
     // The language file names its locale ("de") among its settings; without one the
     // toolkit's English stays.
     const QString locale = ToQString(lang::LookupText(L"Locale"));

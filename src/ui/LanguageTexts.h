@@ -26,6 +26,10 @@ QString ButtonText(const QString& text);
 // that the current language file names in its "Locale" setting, English without one, and
 // makes the language's font the toolkit's default.
 void ApplyToolkitTranslation();
+// Makes the language's font (the desktop's before a language is loaded, with the same drawing
+// settings) the toolkit's default. Before the main window is made, so that its controls are
+// made with the font they keep.
+void ApplyToolkitFont();
 // Gives the toolkit back its English and the desktop's font (when the main window goes).
 void RestoreToolkitDefaults();
 
