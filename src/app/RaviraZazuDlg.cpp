@@ -251,6 +251,10 @@ bool CRaviraZazuDlg::OnInitDialog()
     // The pages are built in the page stack and take the language's font from it as they
     // are built, instead of every control changing its font once it exists.
     m_stack->setFont(LanguageFont());
+    // The tree's pictures need no font: they are drawn while the font system is still starting
+    // (the tree paints them from the pixmap cache).
+    for (int i = 0; i < m_tree->topLevelItemCount(); ++i)
+        m_tree->topLevelItem(i)->icon(0).pixmap(m_tree->iconSize(), devicePixelRatioF());
     rz::AwaitFontStart(); // the first text is measured below
     if (m_options.attachLog)
         m_log = std::make_unique<CToolLog>();
