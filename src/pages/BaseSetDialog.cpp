@@ -64,7 +64,7 @@ CBaseSetDialog::CBaseSetDialog(QWidget* parent)
           WithId(new QCheckBox(QStringLiteral("Disable RRS Enhanced"), this), kRrsDisabledCheck)),
       m_codecLabel(Label(this, 1119, "Audio Codecs")),
       m_codec(WithId(new QComboBox(this), kCodecList)),
-      m_list(WithId(new QTableWidget(this), kServerList)),
+      m_list(WithId(WithListHeader(new QTableWidget(this)), kServerList)),
       m_serverIp(WithId(new CIPEdit(this), kServerIpEdit)),
       m_serverPort(WithId(new CPortEdit(this), kServerPortEdit)),
       m_add(WithId(new QPushButton(QStringLiteral("Add"), this), kAddButton)),

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QStyleOptionHeader>
 #include <QTableView>
 
 CListEditor::CListEditor(const CParts& parts) : QObject(parts.page), m_parts(parts)
@@ -97,4 +98,23 @@ bool CListEditor::eventFilter(QObject* watched, QEvent* event)
     default:
         return false;
     }
+}
+
+CListHeader::CListHeader(Qt::Orientation orientation, QWidget* parent)
+    : QHeaderView(orientation, parent)
+{
+    setHighlightSections(false);
+}
+
+QSize CListHeader::sectionSizeFromContents(int logicalIndex) const
+{
+    ensurePolished();
+    const QVariant wanted = model()->headerData(logicalIndex, orientation(), Qt::SizeHintRole);
+    if (wanted.isValid())
+        return wanted.toSize();
+    QStyleOptionHeader option;
+    initStyleOption(&option);
+    option.section = logicalIndex;
+    option.text = model()->headerData(logicalIndex, orientation(), Qt::DisplayRole).toString();
+    return style()->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), this);
 }

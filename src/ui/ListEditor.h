@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHeaderView>
 #include <QList>
 #include <QObject>
 
@@ -52,3 +53,25 @@ private:
 
     CParts m_parts;
 };
+
+// The headers of such a list: a section is never highlighted when the selection touches its
+// column, and a section's label is measured in the header's own font. Qt measures every label
+// in bold, so that a highlighted one still fits; for a header that never highlights, that
+// measure only loads a bold font at the page's first picture.
+class CListHeader : public QHeaderView
+{
+public:
+    CListHeader(Qt::Orientation orientation, QWidget* parent);
+
+protected:
+    QSize sectionSizeFromContents(int logicalIndex) const override;
+};
+
+// Gives a list CListHeaders, the column header and the row header (shown or not, it is
+// measured), before its columns are set up; returns the list.
+template <class List> List* WithListHeader(List* list)
+{
+    list->setHorizontalHeader(new CListHeader(Qt::Horizontal, list));
+    list->setVerticalHeader(new CListHeader(Qt::Vertical, list));
+    return list;
+}

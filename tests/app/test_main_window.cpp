@@ -1,3 +1,4 @@
+#include "LanguageFiles.h"
 #include "TestSupport.h"
 #include "WidgetTestSupport.h"
 #include "app/RaviraZazuDlg.h"
@@ -13,13 +14,17 @@
 #include <QApplication>
 #include <QFontDatabase>
 #include <QLineEdit>
+#include <QLoggingCategory>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTreeWidget>
+#include <algorithm>
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
+#include <mutex>
 #include <sys/ioctl.h>
 #include <unistd.h>
 #include <vector>
@@ -134,6 +139,88 @@ TEST_F(MainWindowTest, TheLanguagesFontIsTheToolkitsWhileTheWindowIsOpen)
         EXPECT_EQ(QApplication::font().pixelSize(), 13);
     }
     EXPECT_EQ(QApplication::font(), desktop);
+}
+
+namespace
+{
+
+// The font requests the font system is asked to match while it watches (qt.text.font.match),
+// as (pixel size, weight) pairs.
+class CFontRequests
+{
+public:
+    CFontRequests()
+    {
+        Instance() = this;
+        QLoggingCategory::setFilterRules(QStringLiteral("qt.text.font.match.debug=true"));
+        m_previous = qInstallMessageHandler(&CFontRequests::Handle);
+    }
+    ~CFontRequests()
+    {
+        qInstallMessageHandler(m_previous);
+        QLoggingCategory::setFilterRules(QString());
+        Instance() = nullptr;
+    }
+    std::vector<std::pair<int, int>> Requests() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_requests;
+    }
+
+private:
+    static CFontRequests*& Instance()
+    {
+        static CFontRequests* instance = nullptr;
+        return instance;
+    }
+    static void Handle(QtMsgType, const QMessageLogContext& context, const QString& message)
+    {
+        if (Instance() == nullptr || qstrcmp(context.category, "qt.text.font.match") != 0)
+            return;
+        static const QRegularExpression request(QStringLiteral("weight: (\\d+).*pixelSize: (\\d+)"),
+                                                QRegularExpression::DotMatchesEverythingOption);
+        const QRegularExpressionMatch match = request.match(message);
+        if (!match.hasMatch())
+            return;
+        std::lock_guard lock(Instance()->m_mutex);
+        Instance()->m_requests.emplace_back(match.captured(2).toInt(), match.captured(1).toInt());
+    }
+
+    QtMessageHandler m_previous = nullptr;
+    mutable std::mutex m_mutex;
+    std::vector<std::pair<int, int>> m_requests;
+};
+
+} // namespace
+
+TEST_F(MainWindowTest, TheFirstPictureAsksForTheLanguagesTwoFontsOnly)
+{
+    // Sizes no other test uses, new at each run: a font loaded earlier in this process (by a
+    // repeated run of this test too) is not asked for again.
+    static int runs = 0;
+    const int text = 30 + 2 * runs++;
+    const int title = text + 1;
+    rztest::WriteLanguageFile(ToolDir() + "language/English.xml",
+                              {{L"Language",
+                                {{L"FontName", L"DejaVu Sans"},
+                                 {L"FontSize", std::to_wstring(text)},
+                                 {L"TitleFontSize", std::to_wstring(title)}}},
+                               {L"Main", {{L"103", L"Gateway Config Tool"}}}});
+    CFontRequests fonts;
+    OpenWindow();
+    m_window->grab(); // the whole window painted: tree, title, the Basic page and its list
+    // The other pages with a list: the stations and the repeaters.
+    for (int page : {1, 2})
+    {
+        ClickPage(page);
+        m_window->grab();
+    }
+    const std::vector<std::pair<int, int>> requests = fonts.Requests();
+    // The regular text, the title, and no bold font for measuring a list's header.
+    EXPECT_NE(std::find(requests.begin(), requests.end(), std::pair{text, 400}), requests.end());
+    EXPECT_NE(std::find(requests.begin(), requests.end(), std::pair{title, 400}), requests.end());
+    for (const auto& [pixels, weight] : requests)
+        EXPECT_EQ(weight, 400) << pixels << " px";
 }
 
 TEST_F(MainWindowTest, ApplySavesOpenedPagesOnlyAndRewritesTheDocument)
