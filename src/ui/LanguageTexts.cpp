@@ -63,14 +63,14 @@ QFont MakeFont(const lang::CFontChoice& wanted)
 {
     // The desktop's font, not the toolkit's default, which is the last language's font.
     QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    if (wanted.faceName.empty() && wanted.height == 0)
+        return font; // as the desktop sets it up, hinting and all
     if (!wanted.faceName.empty())
         font.setFamily(ToQString(wanted.faceName));
     if (wanted.height != 0)
         font.setPixelSize(std::abs(wanted.height));
-    // Scripts that need OpenType shaping (Arabic, the Indic scripts) still get it; the others
-    // are set glyph by glyph. Glyphs are drawn unhinted, as on any high-density screen. Both
-    // make a window's first picture, which loads and measures each glyph it shows, much cheaper.
-    font.setStyleStrategy(QFont::StyleStrategy(font.styleStrategy() | QFont::PreferNoShaping));
+    // A language's own font is drawn unhinted, as on any high-density screen: loading a glyph
+    // then skips the hinter, which made most of the cost of a window's first picture.
     font.setHintingPreference(QFont::PreferNoHinting);
     return font;
 }
@@ -154,7 +154,6 @@ QString ButtonText(const QString& text)
 
 void ApplyToolkitFont()
 {
-    // The line edits' first layout then needs no font of its own.
     SetToolkitFont(LanguageFont());
 }
 
