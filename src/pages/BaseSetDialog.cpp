@@ -153,7 +153,6 @@ void CBaseSetDialog::OnInitDialog()
     m_list->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     m_list->setColumnWidth(0, 136);
     m_list->setColumnWidth(1, 120);
-    m_list->verticalHeader()->hide();
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);

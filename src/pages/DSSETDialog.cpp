@@ -55,7 +55,7 @@ QString KindLabel(CStationSettings::Kind kind)
 CDSSETDialog::CDSSETDialog(QWidget* parent)
     : CResizablePage(kDialogId, parent), m_detector(std::make_unique<MobileChannelDetector>()),
       m_rows(new CStationListModel(m_settings, this)),
-      m_list(WithId(WithListHeader(new QTableView(this)), kStationList)),
+      m_list(WithId(new QTableView(this), kStationList)),
       m_add(WithId(new QPushButton(QStringLiteral("Add"), this), kAddButton)),
       m_change(WithId(new QPushButton(QStringLiteral("Edit"), this), kChangeButton)),
       m_remove(WithId(new QPushButton(QStringLiteral("Del"), this), kRemoveButton)),

@@ -139,7 +139,7 @@ QWidget* CRepeaterDlg::BuildPortsBody()
 QWidget* CRepeaterDlg::BuildRepeatersBody()
 {
     auto* body = new QWidget(this);
-    m_list = WithId(WithListHeader(new QTableView(body)), kRepeaterList);
+    m_list = WithId(new QTableView(body), kRepeaterList);
     m_listModel = new CRepeaterListModel(m_settings, this);
     m_list->setModel(m_listModel);
     m_list->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);

@@ -3,7 +3,9 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QHeaderView>
+#include <QIcon>
 #include <QKeyEvent>
+#include <QPixmap>
 #include <QStyleOptionHeader>
 #include <QTableView>
 
@@ -100,21 +102,32 @@ bool CListEditor::eventFilter(QObject* watched, QEvent* event)
     }
 }
 
-CListHeader::CListHeader(Qt::Orientation orientation, QWidget* parent)
-    : QHeaderView(orientation, parent)
+CListHeader::CListHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent)
 {
+    setSectionsClickable(true); // as a table view's own header is
     setHighlightSections(false);
 }
 
 QSize CListHeader::sectionSizeFromContents(int logicalIndex) const
 {
+    // What the toolkit's header measures, without making the label's font bold.
     ensurePolished();
-    const QVariant wanted = model()->headerData(logicalIndex, orientation(), Qt::SizeHintRole);
+    const QAbstractItemModel* items = model();
+    const QVariant wanted = items->headerData(logicalIndex, orientation(), Qt::SizeHintRole);
     if (wanted.isValid())
         return wanted.toSize();
     QStyleOptionHeader option;
     initStyleOption(&option);
     option.section = logicalIndex;
-    option.text = model()->headerData(logicalIndex, orientation(), Qt::DisplayRole).toString();
+    const QVariant font = items->headerData(logicalIndex, orientation(), Qt::FontRole);
+    option.fontMetrics =
+        QFontMetrics(font.canConvert<QFont>() ? font.value<QFont>() : this->font());
+    option.text = items->headerData(logicalIndex, orientation(), Qt::DisplayRole).toString();
+    const QVariant picture = items->headerData(logicalIndex, orientation(), Qt::DecorationRole);
+    option.icon = picture.value<QIcon>();
+    if (option.icon.isNull())
+        option.icon = picture.value<QPixmap>();
+    if (isSortIndicatorShown())
+        option.sortIndicator = QStyleOptionHeader::SortDown; // room for the indicator
     return style()->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), this);
 }

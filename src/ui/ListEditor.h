@@ -54,24 +54,24 @@ private:
     CParts m_parts;
 };
 
-// The headers of such a list: a section is never highlighted when the selection touches its
-// column, and a section's label is measured in the header's own font. Qt measures every label
-// in bold, so that a highlighted one still fits; for a header that never highlights, that
-// measure only loads a bold font at the page's first picture.
+// The column header of such a list: a section is never highlighted when the selection touches
+// its column, and a section's label is measured in its own font. The toolkit measures every
+// label in bold, so that a highlighted one still fits; for a header that never highlights,
+// that only loads a bold font when the page is first shown.
 class CListHeader : public QHeaderView
 {
 public:
-    CListHeader(Qt::Orientation orientation, QWidget* parent);
+    explicit CListHeader(QWidget* parent);
 
 protected:
     QSize sectionSizeFromContents(int logicalIndex) const override;
 };
 
-// Gives a list CListHeaders, the column header and the row header (shown or not, it is
-// measured), before its columns are set up; returns the list.
+// Gives a list a CListHeader and hides its row header, before the list has columns or rows: a
+// row header is measured (in bold) as long as it is shown. Returns the list.
 template <class List> List* WithListHeader(List* list)
 {
-    list->setHorizontalHeader(new CListHeader(Qt::Horizontal, list));
-    list->setVerticalHeader(new CListHeader(Qt::Vertical, list));
+    list->setHorizontalHeader(new CListHeader(list));
+    list->verticalHeader()->hide();
     return list;
 }
