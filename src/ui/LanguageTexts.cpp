@@ -70,7 +70,7 @@ QFont MakeFont(const lang::CFontChoice& wanted)
     if (wanted.height != 0)
         font.setPixelSize(std::abs(wanted.height));
     // A language's own font is drawn unhinted, as on any high-density screen: loading a glyph
-    // then skips the hinter, which made most of the cost of a window's first picture.
+    // then skips the hinter, which was most of what a window's first picture spent on glyphs.
     font.setHintingPreference(QFont::PreferNoHinting);
     return font;
 }
