@@ -5,9 +5,9 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTest>
-#include <QTreeWidget>
 #include <filesystem>
 
 namespace rztest
@@ -127,9 +127,9 @@ void WindowTest::OpenWindow(QSize size)
 
 void WindowTest::ClickPage(int index)
 {
-    QTreeWidget* tree = m_window->PageTree();
+    QListWidget* tree = m_window->PageTree();
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
-                      tree->visualItemRect(tree->topLevelItem(index)).center());
+                      tree->visualItemRect(tree->item(index)).center());
 }
 
 bool WindowTest::MainButtonsShown() const

@@ -31,13 +31,13 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QListWidget>
 #include <QPalette>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStackedWidget>
 #include <QTimer>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <cstring>
 
@@ -84,7 +84,7 @@ QIcon PageIcon(int titleTextId)
 } // namespace
 
 CRaviraZazuDlg::CRaviraZazuDlg(Options options, QWidget* parent)
-    : QDialog(parent), m_options(std::move(options)), m_tree(new QTreeWidget(this)),
+    : QDialog(parent), m_options(std::move(options)), m_tree(new QListWidget(this)),
       m_stack(new QStackedWidget(this)), m_title(new QLabel(this)),
       m_start(MakeButton(this, 3, "Start")), m_stop(MakeButton(this, 4, "Stop")),
       m_apply(MakeButton(this, 1, "Save")), m_close(MakeButton(this, 2, "Close"))
@@ -104,8 +104,6 @@ CRaviraZazuDlg::CRaviraZazuDlg(Options options, QWidget* parent)
     m_title->setAutoFillBackground(true);
     m_title->setContentsMargins(12, 8, 12, 8);
     m_tree->setObjectName("pageTree");
-    m_tree->setHeaderHidden(true);
-    m_tree->setRootIsDecorated(false);
     m_tree->setFixedWidth(kTreeWidth);
     m_tree->setIconSize(QSize(kIconSize, kIconSize));
     m_stop->hide(); // the Stop button of the template is never shown
@@ -128,8 +126,7 @@ CRaviraZazuDlg::CRaviraZazuDlg(Options options, QWidget* parent)
     connect(m_start, &QPushButton::clicked, this, &CRaviraZazuDlg::OnStart);
     connect(m_stop, &QPushButton::clicked, this, &CRaviraZazuDlg::OnStop);
     connect(m_close, &QPushButton::clicked, this, &CRaviraZazuDlg::OnCloseButton);
-    connect(m_tree, &QTreeWidget::currentItemChanged, this,
-            [this] { SelectPage(m_tree->indexOfTopLevelItem(m_tree->currentItem())); });
+    connect(m_tree, &QListWidget::currentRowChanged, this, &CRaviraZazuDlg::SelectPage);
 
     CGatewayConfigDoc::Instance().Unload();
     m_context.document = &CGatewayConfigDoc::Instance();
@@ -175,9 +172,9 @@ void CRaviraZazuDlg::BuildPages()
     for (const PageEntry& entry : m_pages)
     {
         m_stack->addWidget(new QWidget); // in place of the page until it is built
-        auto* item = new QTreeWidgetItem(m_tree);
-        item->setIcon(0, PageIcon(entry.titleTextId));
-        item->setSizeHint(0, QSize(kTreeWidth - 8, kIconSize + 8));
+        auto* item = new QListWidgetItem(m_tree);
+        item->setIcon(PageIcon(entry.titleTextId));
+        item->setSizeHint(QSize(kTreeWidth - 8, kIconSize + 8));
     }
     RelabelTree();
 }
@@ -253,8 +250,8 @@ bool CRaviraZazuDlg::OnInitDialog()
     m_stack->setFont(LanguageFont());
     // The tree's pictures need no font: they are drawn while the font system is still starting
     // (the tree paints them from the pixmap cache).
-    for (int i = 0; i < m_tree->topLevelItemCount(); ++i)
-        m_tree->topLevelItem(i)->icon(0).pixmap(m_tree->iconSize(), devicePixelRatioF());
+    for (int i = 0; i < m_tree->count(); ++i)
+        m_tree->item(i)->icon().pixmap(m_tree->iconSize(), devicePixelRatioF());
     rz::AwaitFontStart(); // the first text is measured below
     if (m_options.attachLog)
         m_log = std::make_unique<CToolLog>();
@@ -272,7 +269,7 @@ bool CRaviraZazuDlg::OnInitDialog()
 
     // The tree is in the language's font before it first measures its items.
     ApplyLanguageTexts(this, kDialogId, true);
-    m_tree->setCurrentItem(m_tree->topLevelItem(0));
+    m_tree->setCurrentRow(0);
     rz::WriteProfileString(kProfileSection, L"Title", ToWString(windowTitle()));
 
     m_serviceName = ConfiguredServiceName(toolDir);
@@ -338,8 +335,8 @@ void CRaviraZazuDlg::RelabelTree()
     for (int i = 0; i < PageCount(); ++i)
     {
         const int id = m_pages[static_cast<size_t>(i)].titleTextId;
-        m_tree->topLevelItem(i)->setText(
-            0, ToQString(lang::CLanguage::Instance().LookupOrBuiltin(std::to_wstring(id))));
+        m_tree->item(i)->setText(
+            ToQString(lang::CLanguage::Instance().LookupOrBuiltin(std::to_wstring(id))));
     }
 }
 
@@ -361,8 +358,8 @@ void CRaviraZazuDlg::SelectPage(int index)
     CResizablePage* page = Page(index);
     if (page == nullptr)
         return;
-    if (m_tree->currentItem() != m_tree->topLevelItem(index))
-        m_tree->setCurrentItem(m_tree->topLevelItem(index));
+    if (m_tree->currentRow() != index)
+        m_tree->setCurrentRow(index);
     page->Create();
     m_stack->setCurrentIndex(index);
     page->OnSetActive();

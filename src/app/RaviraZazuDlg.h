@@ -19,7 +19,7 @@ class QLabel;
 class QPushButton;
 class QStackedWidget;
 class QTimer;
-class QTreeWidget;
+class QListWidget;
 
 // Where the main window finds its files; empty values take the usual places.
 struct CMainWindowOptions
@@ -92,7 +92,7 @@ public:
     // Replaces the page at a tree position before it is created (tests, later pages).
     void SetPage(int index, CResizablePage* page);
 
-    QTreeWidget* PageTree() const { return m_tree; }
+    QListWidget* PageTree() const { return m_tree; }
     QPushButton* StartButton() const { return m_start; }
     bool IsPending() const { return m_pending; }
     bool IsRunning() const { return m_running; }
@@ -143,7 +143,7 @@ private:
     // The document and tool files every page works on.
     CPageContext m_context;
     std::vector<PageEntry> m_pages;
-    QTreeWidget* m_tree;
+    QListWidget* m_tree;
     QStackedWidget* m_stack;
     QLabel* m_title;
     QPushButton* m_start;

@@ -14,11 +14,11 @@
 #include <QApplication>
 #include <QFontDatabase>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QLoggingCategory>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
-#include <QTreeWidget>
 #include <algorithm>
 #include <atomic>
 #include <fcntl.h>
@@ -101,13 +101,13 @@ TEST_F(MainWindowTest, StartUpShowsTheTreeTitleAndButtons)
     EXPECT_EQ(rz::GetProfileString(L"MXR_GatewayRaviraZazu", L"Title", L""),
               L"Gateway Config Tool");
     EXPECT_EQ(dialog.ServiceName(), L"Quorix MXR Gateway");
-    ASSERT_EQ(dialog.PageTree()->topLevelItemCount(), 5);
+    ASSERT_EQ(dialog.PageTree()->count(), 5);
     const QStringList labels = {"Basic Settings", "Dispatch Station Settings", "Repeater Settings",
                                 "Language Settings", "Others"};
     for (int i = 0; i < 5; ++i)
     {
-        EXPECT_EQ(dialog.PageTree()->topLevelItem(i)->text(0), labels[i]);
-        EXPECT_FALSE(dialog.PageTree()->topLevelItem(i)->icon(0).isNull());
+        EXPECT_EQ(dialog.PageTree()->item(i)->text(), labels[i]);
+        EXPECT_FALSE(dialog.PageTree()->item(i)->icon().isNull());
     }
     EXPECT_EQ(Button(&dialog, 1)->text(), "Save");
     EXPECT_TRUE(Button(&dialog, 1)->isDefault());
@@ -118,14 +118,13 @@ TEST_F(MainWindowTest, StartUpShowsTheTreeTitleAndButtons)
 
     // Choosing an entry creates its page once; a change of language relabels the tree.
     dialog.show();
-    QTest::mouseClick(
-        dialog.PageTree()->viewport(), Qt::LeftButton, {},
-        dialog.PageTree()->visualItemRect(dialog.PageTree()->topLevelItem(2)).center());
+    QTest::mouseClick(dialog.PageTree()->viewport(), Qt::LeftButton, {},
+                      dialog.PageTree()->visualItemRect(dialog.PageTree()->item(2)).center());
     EXPECT_TRUE(dialog.Page(2)->IsCreated());
     lang::CLanguage::Instance().LoadFile(m_dir.File("tool/language/Deutsch.xml"),
                                          CGatewayConfigDoc::Instance(), m_dir.File("tool/"));
     ReapplyLanguageTexts();
-    EXPECT_EQ(dialog.PageTree()->topLevelItem(0)->text(0), "Grundeinstellungen");
+    EXPECT_EQ(dialog.PageTree()->item(0)->text(), "Grundeinstellungen");
     EXPECT_EQ(dialog.windowTitle(), "Gateway-Konfiguration");
 }
 
@@ -606,9 +605,9 @@ TEST_F(MainWindowTest, AHostileDocumentOpensWithAWarningAndEveryPageStaysUsable)
         EXPECT_EQ(answerer.Icons()[0], QMessageBox::Warning);
         EXPECT_TRUE(answerer.Texts()[0].contains(QString::fromUtf8(c.says)))
             << answerer.Texts()[0].toStdString();
-        for (int page = 0; page < dialog.PageTree()->topLevelItemCount(); ++page)
+        for (int page = 0; page < dialog.PageTree()->count(); ++page)
         {
-            dialog.PageTree()->setCurrentItem(dialog.PageTree()->topLevelItem(page));
+            dialog.PageTree()->setCurrentRow(page);
             QCoreApplication::processEvents();
         }
         EXPECT_EQ(answerer.Count(), 1);

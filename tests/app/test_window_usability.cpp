@@ -13,13 +13,13 @@
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
-#include <QTreeWidget>
 #include <algorithm>
 #include <gtest/gtest.h>
 
@@ -216,10 +216,10 @@ TEST_F(WindowUsabilityTest, ATipLastsAsLongAsItsCause)
 TEST_F(WindowUsabilityTest, TheTreeTheListAndTheWindowFitTheirPlaces)
 {
     // One icon size in the tree.
-    QTreeWidget* tree = m_window->PageTree();
-    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+    QListWidget* tree = m_window->PageTree();
+    for (int i = 0; i < tree->count(); ++i)
     {
-        const QIcon icon = tree->topLevelItem(i)->icon(0);
+        const QIcon icon = tree->item(i)->icon();
         EXPECT_EQ(icon.pixmap(tree->iconSize()).size(), QSize(28, 28)) << i;
     }
     // The list's columns fill its width; its header stays plain when a row is chosen.

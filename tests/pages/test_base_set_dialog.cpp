@@ -11,10 +11,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
-#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 using rztest::CMessageBoxAnswerer;

@@ -20,11 +20,11 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTableView>
 #include <QTest>
-#include <QTreeWidget>
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -10,9 +10,9 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTest>
-#include <QTreeWidget>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -59,16 +59,13 @@ protected:
         const wchar_t* value = CGatewayConfigDoc::Instance().GetSetting(L"Language");
         return value != nullptr ? value : L"(absent)";
     }
-    QString TreeLabel(int index) const
-    {
-        return m_window->PageTree()->topLevelItem(index)->text(0);
-    }
+    QString TreeLabel(int index) const { return m_window->PageTree()->item(index)->text(); }
 
     // Every text the window shows: title, tree, labels, buttons and list entries of every page.
     QStringList AllTexts() const
     {
         QStringList texts = {m_window->windowTitle()};
-        for (int i = 0; i < m_window->PageTree()->topLevelItemCount(); ++i)
+        for (int i = 0; i < m_window->PageTree()->count(); ++i)
             texts.append(TreeLabel(i));
         for (QWidget* widget : m_window->findChildren<QWidget*>())
         {

@@ -9,9 +9,9 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTest>
-#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 using RUROR::CSystemLog;

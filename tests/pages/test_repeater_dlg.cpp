@@ -13,13 +13,13 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
-#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 using rztest::CMessageBoxAnswerer;

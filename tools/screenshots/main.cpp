@@ -8,8 +8,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QListWidget>
 #include <QPixmap>
-#include <QTreeWidget>
 #include <cstdio>
 
 int main(int argc, char** argv)
