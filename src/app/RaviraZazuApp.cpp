@@ -4,7 +4,6 @@
 #include "app/SingleInstanceGuard.h"
 #include "platform/Paths.h"
 #include "platform/Profile.h"
-#include "ui/LanguageTexts.h"
 #include "ui/MessageBox.h"
 #include "ui/QtText.h"
 
@@ -32,7 +31,6 @@ int CRaviraZazuApp::InitInstance()
     // The font system reads its configuration beside the window's making and the document's
     // load (a copy that only brought the first one forward never needs it).
     rz::BeginFontStart();
-    ApplyToolkitFont();
 
     CRaviraZazuDlg dialog(m_options);
     m_guard->SetRaiseHandler([&dialog](const QString& wanted)

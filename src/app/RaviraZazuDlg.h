@@ -16,10 +16,10 @@ class CResizablePage;
 class CToolLog;
 class CServiceWatch;
 class QLabel;
+class QListWidget;
 class QPushButton;
 class QStackedWidget;
 class QTimer;
-class QListWidget;
 
 // Where the main window finds its files; empty values take the usual places.
 struct CMainWindowOptions

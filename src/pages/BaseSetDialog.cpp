@@ -64,7 +64,7 @@ CBaseSetDialog::CBaseSetDialog(QWidget* parent)
           WithId(new QCheckBox(QStringLiteral("Disable RRS Enhanced"), this), kRrsDisabledCheck)),
       m_codecLabel(Label(this, 1119, "Audio Codecs")),
       m_codec(WithId(new QComboBox(this), kCodecList)),
-      m_list(WithId(WithListHeader(new QTableWidget(this)), kServerList)),
+      m_list(WithId(new QTableWidget(this), kServerList)),
       m_serverIp(WithId(new CIPEdit(this), kServerIpEdit)),
       m_serverPort(WithId(new CPortEdit(this), kServerPortEdit)),
       m_add(WithId(new QPushButton(QStringLiteral("Add"), this), kAddButton)),
@@ -73,6 +73,8 @@ CBaseSetDialog::CBaseSetDialog(QWidget* parent)
       m_entrySave(WithId(new QPushButton(QStringLiteral("Save"), this), kEntrySaveButton)),
       m_entryCancel(WithId(new QPushButton(QStringLiteral("Cancel"), this), kEntryCancelButton))
 {
+    // Before the list editor sets the header up.
+    m_list->setHorizontalHeader(new CListHeader(m_list));
     // The fields take the model's limits: Local Port's default 0 among them.
     m_localPort->SetLimits(CBasicSettings::LocalPortField().limits);
     m_voipPort->SetLimits(CBasicSettings::VoipPortField().limits);
@@ -153,6 +155,7 @@ void CBaseSetDialog::OnInitDialog()
     m_list->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     m_list->setColumnWidth(0, 136);
     m_list->setColumnWidth(1, 120);
+    m_list->verticalHeader()->hide();
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -152,14 +152,9 @@ QString ButtonText(const QString& text)
     return shown;
 }
 
-void ApplyToolkitFont()
-{
-    SetToolkitFont(LanguageFont());
-}
-
 void ApplyToolkitTranslation()
 {
-    ApplyToolkitFont();
+    SetToolkitFont(LanguageFont());
     // The language file names its locale ("de") among its settings; without one the
     // toolkit's English stays.
     const QString locale = ToQString(lang::LookupText(L"Locale"));

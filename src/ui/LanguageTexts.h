@@ -26,10 +26,6 @@ QString ButtonText(const QString& text);
 // that the current language file names in its "Locale" setting, English without one, and
 // makes the language's font the toolkit's default.
 void ApplyToolkitTranslation();
-// Makes the language's font the toolkit's default (the desktop's font while no language is
-// loaded). Called before the main window is made, so that the controls it makes before the
-// language is read do not lay out their first text in a font of their own.
-void ApplyToolkitFont();
 // Gives the toolkit back its English and the desktop's font (when the main window goes).
 void RestoreToolkitDefaults();
 

@@ -66,12 +66,3 @@ public:
 protected:
     QSize sectionSizeFromContents(int logicalIndex) const override;
 };
-
-// Gives a list a CListHeader and hides its row header, before the list has columns or rows: a
-// row header is measured (in bold) as long as it is shown. Returns the list.
-template <class List> List* WithListHeader(List* list)
-{
-    list->setHorizontalHeader(new CListHeader(list));
-    list->verticalHeader()->hide();
-    return list;
-}

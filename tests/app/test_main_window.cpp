@@ -221,7 +221,6 @@ TEST_F(MainWindowTest, TheFirstPictureAsksForNoBoldFont)
                                  {L"TitleFontSize", std::to_wstring(title)}}},
                                {L"Main", {{L"103", L"Gateway Config Tool"}}}});
     CFontRequests fonts;
-    ApplyToolkitFont(); // as the program does before it makes the window
     OpenWindow();
     m_window->grab(); // the whole window painted: tree, title, the Basic page and its list
     const std::vector<std::pair<int, int>> requests = fonts.Requests();
