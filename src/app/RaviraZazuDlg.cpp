@@ -147,7 +147,6 @@ CRaviraZazuDlg::~CRaviraZazuDlg()
 {
     ClearLanguageRegistry();
     RestoreToolkitDefaults();
-    lang::CLanguage::Instance().Close();
     CGatewayConfigDoc::Instance().Unload();
     m_log.reset(); // detached from the system log, its writer stopped
     RUROR::CSystemLog::GetInstance()->Exit();

@@ -70,27 +70,28 @@ void CLanguage::LoadFile(const std::string& path, const CGatewayConfigDoc& docum
 {
     if (!document.IsLoaded())
         return;
-    m_document.Close();
     m_lastParse = {};
     m_loadedPath = path;
     if (!rz::FileExists(path))
         m_loadedPath = rz::FindFileNoCase(toolDir, "English.XML")
                            .value_or(rz::JoinPath(toolDir, "English.XML"));
 
+    // The table takes copies of the texts: the parsed file goes once the table is made.
+    RUROR::XNode file;
     std::string bytes;
     if (rz::ReadWholeFile(m_loadedPath, bytes) == 0 && bytes.size() > kSkippedBytes)
-        m_lastParse = m_document.LoadUtf16Le(std::string_view(bytes).substr(kSkippedBytes));
+        m_lastParse = file.LoadUtf16Le(std::string_view(bytes).substr(kSkippedBytes));
 
-    BuildTable();
+    BuildTable(file);
     RUROR::CSystemLog::GetInstance()->Flush();
     gLOG_LEVEL = LevelFromFilter(document.GetSetting(L"LogFilter"));
 }
 
-void CLanguage::BuildTable()
+void CLanguage::BuildTable(const RUROR::XNode& file)
 {
     m_table.clear();
     bool inserted = false;
-    for (const RUROR::XNode* section : m_document.GetChilds())
+    for (const RUROR::XNode* section : file.GetChilds())
     {
         for (const RUROR::XNode* item : section->GetChilds())
         {
@@ -104,7 +105,6 @@ void CLanguage::BuildTable()
     }
     m_normalFont = MakeFont(m_table, L"FontSize");
     m_titleFont = MakeFont(m_table, L"TitleFontSize");
-    m_builtin = LoadBuiltinTable();
     if (!inserted)
         m_table = m_builtin;
 }

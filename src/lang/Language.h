@@ -55,13 +55,9 @@ public:
     const std::string& LoadedPath() const { return m_loadedPath; }
     const RUROR::XParseResult& LastParse() const { return m_lastParse; }
 
-    // Empties the language document (at exit); the table stays.
-    void Close() { m_document.Close(); }
-
 private:
-    void BuildTable();
+    void BuildTable(const RUROR::XNode& file);
 
-    RUROR::XNode m_document;
     std::map<std::wstring, std::wstring> m_table;
     std::map<std::wstring, std::wstring> m_builtin;
     CFontChoice m_normalFont;
