@@ -1,4 +1,3 @@
-#include "TestSupport.h"
 #include "WidgetTestSupport.h"
 #include "app/RaviraZazuDlg.h"
 #include "config/GatewayConfigDoc.h"
@@ -10,7 +9,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -22,7 +20,6 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
-using rztest::CMessageBoxAnswerer;
 using Ids = CRepeaterDlg;
 
 namespace
@@ -31,15 +28,24 @@ namespace
 constexpr int kSave = 1051;   // the frame's Save
 constexpr int kCancel = 1052; // and Cancel
 
-// The real main window on a document (the sample unless a test writes its own), with the
-// repeater page open.
+// The controls of slot 1: alias, subnet ID, Quick GPS, GPS Data Repeater, IP Site Channel,
+// Encrypt Slot, RTP Type.
+const std::initializer_list<int> kSlot1 = {1128, 1132, 1230, 1129, 1186, 1232, 1234};
+const std::initializer_list<int> kSlot2 = {1130, 1133, 1231, 1131, 1187, 1235, 1236};
+const std::initializer_list<int> kListButtons = {Ids::kAddButton, Ids::kRemoveButton,
+                                                 Ids::kChangeButton};
+
+// The real main window with the repeater page open.
 class RepeaterDlgTest : public rztest::WindowTest
 {
 protected:
-    void SetUp() override { Open(); }
-
-    void Open()
+    // Opens it on the sample, or first writes the ini file's RTP types or the document.
+    void Open(const char* rtpTypes = nullptr, const wchar_t* document = nullptr)
     {
+        if (rtpTypes != nullptr)
+            rztest::WriteBytes(ToolDir() + "RaviraZazu_Gateway.ini", rtpTypes);
+        if (document != nullptr)
+            rztest::WriteBytes(DocumentPath(), rztest::Utf16Document(document));
         // Tall enough for the whole page: clicks land where the controls are shown.
         ASSERT_NO_FATAL_FAILURE(OpenWindow(QSize(1100, 1100)));
         m_window->SelectPage(2);
@@ -56,33 +62,52 @@ protected:
         EXPECT_NE(control, nullptr) << "no control " << id;
         return control;
     }
-    QPushButton* Button(int id) const { return Control<QPushButton>(id); }
     QTableView* List() const { return Control<QTableView>(Ids::kRepeaterList); }
-    QString Text(int id) const { return Control<QLineEdit>(id)->text(); }
-    bool Checked(int id) const { return Control<QCheckBox>(id)->isChecked(); }
-    bool Enabled(int id) const { return Control(id)->isEnabled(); }
-    // The enabled state of a list of controls, as 1s and 0s.
+    const auto& Repeaters() const { return m_page->Settings().Repeaters().Rows(); }
+    // What these controls show, joined by '|': the text of a field, a list, a label or a
+    // button, 1 or 0 for a check box.
+    std::string Shown(std::initializer_list<int> ids) const
+    {
+        QStringList shown;
+        for (int id : ids)
+        {
+            QWidget* control = Control(id);
+            if (auto* box = qobject_cast<QCheckBox*>(control))
+                shown << (box->isChecked() ? "1" : "0");
+            else
+                shown << control
+                             ->property(qobject_cast<QComboBox*>(control) ? "currentText" : "text")
+                             .toString();
+        }
+        return shown.join('|').toStdString();
+    }
+    // The enabled state of these controls, as 1s and 0s.
     std::string EnabledOf(std::initializer_list<int> ids) const
     {
         std::string state;
         for (int id : ids)
-            state += Enabled(id) ? '1' : '0';
+            state += Control(id)->isEnabled() ? '1' : '0';
         return state;
     }
-    std::string ListButtons() const
+    // Whether Save and Cancel of the frame, and Start, Save and Close of the main window are
+    // shown, and the page tree and the list can be used.
+    std::string Buttons() const
     {
-        return EnabledOf({Ids::kAddButton, Ids::kRemoveButton, Ids::kChangeButton});
+        std::string state;
+        for (bool on : {Control(kSave)->isVisible(), Control(kCancel)->isVisible(),
+                        FindControl(m_window.get(), 3)->isVisible(), MainButtonsShown(),
+                        m_window->PageTree()->isEnabled(), List()->isEnabled()})
+            state += on ? '1' : '0';
+        return state;
     }
-    // A button of the main window: Save 1, Close 2, Start 3.
-    QPushButton* MainButton(int id) const
+    // A column's cells, top to bottom (the row count shows in it), joined by '|'.
+    std::string Column(int column) const
     {
-        return qobject_cast<QPushButton*>(FindControl(m_window.get(), id));
+        QStringList cells;
+        for (int row = 0; row < List()->model()->rowCount(); ++row)
+            cells << List()->model()->index(row, column).data().toString();
+        return cells.join('|').toStdString();
     }
-    QString Cell(int row, int column) const
-    {
-        return List()->model()->index(row, column).data().toString();
-    }
-    int Rows() const { return List()->model()->rowCount(); }
     // A click on a button, or on a check box's indicator (a check box is wider than the part
     // that takes clicks).
     void Click(int id)
@@ -98,31 +123,31 @@ protected:
         QTest::mouseClick(control, Qt::LeftButton, {}, at);
     }
     void ClickRow(int row) { rztest::ClickRow(List(), row); }
-    void Type(int fieldId, const QString& text)
+    void Type(int id, const QString& text) { rztest::TypeInto(Control<QLineEdit>(id), text); }
+    // The message boxes an action opens, answered with OK, each as "icon: text".
+    static QString Messages(const std::function<void()>& action)
     {
-        rztest::TypeInto(Control<QLineEdit>(fieldId), text);
+        const char* const icons[] = {"none", "information", "warning", "critical", "question"};
+        rztest::CMessageBoxAnswerer answerer;
+        action();
+        QStringList boxes;
+        for (int i = 0; i < answerer.Count(); ++i)
+            boxes << QString("%1: %2").arg(icons[answerer.Icons()[i]], answerer.Texts()[i]);
+        return boxes.join('\n');
     }
 
     CDlgRepeaterFrame* m_frame = nullptr;
     CRepeaterDlg* m_page = nullptr;
 };
 
-// The controls of slot 1: alias, subnet ID, Quick GPS, GPS Data Repeater, IP Site Channel,
-// Encrypt Slot, RTP Type.
-const std::initializer_list<int> kSlot1 = {1128, 1132, 1230, 1129, 1186, 1232, 1234};
-const std::initializer_list<int> kSlot2 = {1130, 1133, 1231, 1131, 1187, 1235, 1236};
-
 } // namespace
 
 TEST_F(RepeaterDlgTest, TheListAndTheFieldsShowTheDocument)
 {
-    EXPECT_EQ(Rows(), 6);
-    EXPECT_EQ(Cell(0, 0), "1001");
-    EXPECT_EQ(Cell(0, 1), "Hill site");
-    EXPECT_EQ(Cell(0, 2), "1");
-    EXPECT_EQ(Cell(1, 0), "1002");
-    EXPECT_EQ(Cell(1, 1), "Quay");
-    EXPECT_EQ(Cell(2, 0), "");
+    ASSERT_NO_FATAL_FAILURE(Open());
+    EXPECT_EQ(Column(0), "1001|1002||||");
+    EXPECT_EQ(Column(1), "Hill site|Quay||||");
+    EXPECT_EQ(Column(2), "1|2||||");
     EXPECT_EQ(List()->model()->index(0, 1).data(Qt::TextAlignmentRole).toInt(), Qt::AlignCenter);
     const int widths[3] = {130, 183, 130};
     const char* headings[3] = {"Radio ID", "Alias", "IP Site ID"};
@@ -131,44 +156,29 @@ TEST_F(RepeaterDlgTest, TheListAndTheFieldsShowTheDocument)
         EXPECT_EQ(List()->columnWidth(column), widths[column]);
         EXPECT_EQ(List()->model()->headerData(column, Qt::Horizontal).toString(), headings[column]);
     }
-    EXPECT_EQ(Text(1147), "30009");
-    EXPECT_EQ(Text(1176), "30010");
-    EXPECT_EQ(Text(1155), "30012");
-    EXPECT_EQ(Text(1185), "60");
-    EXPECT_EQ(Control<QLabel>(1146)->text(), "RCPPort1");
-    EXPECT_EQ(Control<QLabel>(1184)->text(), "Transmit Timeout");
-    EXPECT_EQ(Control<QLabel>(1124)->text(), "Radio ID");
-    EXPECT_EQ(Control<QToolButton>(Ids::kPortsHeader)->text(), "Port Settings");
-    EXPECT_EQ(Control<QToolButton>(Ids::kRepeatersHeader)->text(), "Repeaters");
+    EXPECT_EQ(Shown({1147, 1176, 1155, 1185}), "30009|30010|30012|60");
+    EXPECT_EQ(Shown({1146, 1184, 1124, Ids::kPortsHeader, Ids::kRepeatersHeader}),
+              "RCPPort1|Transmit Timeout|Radio ID|Port Settings|Repeaters");
     // Browsing: only Add, and no repeater field is open.
-    EXPECT_EQ(ListButtons(), "100");
+    EXPECT_EQ(EnabledOf(kListButtons), "100");
     EXPECT_EQ(EnabledOf({Ids::kRadioIdEdit, Ids::kAliasEdit, 1140, 1128, 1234}), "00000");
 
-    // Choosing a row shows its repeater, RTP types by their labels from the ini file.
+    // Choosing a row shows its repeater, RTP types by their labels from the ini file: slot 1
+    // encrypted, slot 2 a GPS data repeater and an IP site channel, not quick GPS.
     ClickRow(0);
-    EXPECT_EQ(ListButtons(), "011");
-    EXPECT_EQ(Text(Ids::kRadioIdEdit), "1001");
-    EXPECT_EQ(Text(Ids::kAliasEdit), "Hill site");
-    EXPECT_EQ(Text(Ids::kIpSiteIdEdit), "1");
-    EXPECT_EQ(Text(Ids::kPseudoIdEdit), "201");
-    EXPECT_EQ(Text(1128), "Hill TS1");
-    EXPECT_TRUE(Checked(1232));
-    auto* rtp = Control<QComboBox>(1234);
-    EXPECT_EQ(rtp->count(), 4);
-    EXPECT_EQ(rtp->currentText(), "AES-256");
-    EXPECT_EQ(Text(1133), "11");
-    EXPECT_TRUE(Checked(1131));  // GPS data repeater
-    EXPECT_FALSE(Checked(1231)); // not quick GPS
-    EXPECT_TRUE(Checked(1187));  // IP site channel
+    EXPECT_EQ(EnabledOf(kListButtons), "011");
+    EXPECT_EQ(Shown({Ids::kRadioIdEdit, Ids::kAliasEdit, Ids::kIpSiteIdEdit, Ids::kPseudoIdEdit,
+                     1128, 1232, 1234, 1133, 1131, 1231, 1187}),
+              "1001|Hill site|1|201|Hill TS1|1|AES-256|11|1|0|1");
+    EXPECT_EQ(Control<QComboBox>(1234)->count(), 4);
+    // Slot 2 of the second is unused and quick GPS.
     ClickRow(1);
-    EXPECT_FALSE(Checked(1141));
-    EXPECT_TRUE(Checked(1231)); // quick GPS
-    EXPECT_EQ(Control<QComboBox>(1236)->currentText(), "Basic Privacy");
+    EXPECT_EQ(Shown({1141, 1231, 1236}), "0|1|Basic Privacy");
     ClickRow(3); // a blank row is no repeater
-    EXPECT_EQ(ListButtons(), "100");
+    EXPECT_EQ(EnabledOf(kListButtons), "100");
 
     // A click on a group's header folds it; the group below moves up.
-    auto* repeaters = Control<QToolButton>(Ids::kRepeatersHeader);
+    auto* repeaters = Control(Ids::kRepeatersHeader);
     const int below = repeaters->y();
     Click(Ids::kPortsHeader);
     EXPECT_FALSE(m_page->IsGroupOpen(0));
@@ -186,56 +196,48 @@ TEST_F(RepeaterDlgTest, TheListAndTheFieldsShowTheDocument)
     lang::CLanguage::Instance().LoadFile(m_dir.File("tool/language/Deutsch.xml"),
                                          CGatewayConfigDoc::Instance(), m_dir.File("tool/"));
     ReapplyLanguageTexts();
-    EXPECT_EQ(Control<QLabel>(1124)->text(), "Funk-ID");
-    EXPECT_EQ(Control<QToolButton>(Ids::kPortsHeader)->text(), "Port-Einstellungen");
+    EXPECT_EQ(Shown({1124, Ids::kPortsHeader}), "Funk-ID|Port-Einstellungen");
     EXPECT_EQ(List()->model()->headerData(0, Qt::Horizontal).toString(), "Radio ID");
 }
 
 TEST_F(RepeaterDlgTest, TheCheckBoxesOfASlotEnableItsControls)
 {
+    ASSERT_NO_FATAL_FAILURE(Open());
     ClickRow(0);
     Click(Ids::kChangeButton);
     ASSERT_TRUE(m_page->InEditMode());
     // A repeater keeps its Radio ID: it stays disabled while the rest opens.
-    EXPECT_FALSE(Enabled(Ids::kRadioIdEdit));
-    EXPECT_EQ(EnabledOf({Ids::kAliasEdit, Ids::kIpSiteIdEdit, Ids::kPseudoIdEdit, 1140}), "1111");
+    EXPECT_EQ(EnabledOf({Ids::kRadioIdEdit, Ids::kAliasEdit, Ids::kIpSiteIdEdit, Ids::kPseudoIdEdit,
+                         1140}),
+              "01111");
     // Slot 1: in use, encrypted; slot 2: a GPS data repeater.
     EXPECT_EQ(EnabledOf(kSlot1), "1111111");
     EXPECT_EQ(EnabledOf(kSlot2), "1111000");
 
-    // Quick GPS turns GPS Data Repeater, IP Site Channel, Encrypt Slot and RTP Type off.
-    Click(1230);
-    EXPECT_EQ(EnabledOf(kSlot1), "1110000");
-    EXPECT_EQ(EnabledOf(kSlot2), "1111000");
-    Click(1230);
-    EXPECT_EQ(EnabledOf(kSlot1), "1111111");
-    // RTP Type only while the slot is encrypted.
-    Click(1232);
-    EXPECT_EQ(EnabledOf(kSlot1), "1111110");
-    Click(1129);
-    EXPECT_EQ(EnabledOf(kSlot1), "1111000");
-    Click(1129);
-    Click(1232);
-    // Clearing Slot1 turns every control of slot 1 off, Slot1 itself excepted.
-    Click(1140);
-    EXPECT_EQ(EnabledOf(kSlot1), "0000000");
-    EXPECT_TRUE(Enabled(1140));
-    Click(1140);
-    EXPECT_EQ(EnabledOf(kSlot1), "1111111");
-    // Clearing Slot2 as well; GPS Data Repeater unchecked opens the rest of slot 2.
-    Click(1131);
-    EXPECT_EQ(EnabledOf(kSlot2), "1111110");
-    Click(1141);
-    EXPECT_EQ(EnabledOf(kSlot2), "0000000");
+    // Each click, then what slot 1 and slot 2 enable. Quick GPS turns GPS Data Repeater, IP
+    // Site Channel, Encrypt Slot and RTP Type off; RTP Type is on only while the slot is
+    // encrypted; a cleared Slot1 or Slot2 turns every other control of its slot off; GPS
+    // Data Repeater unchecked opens the rest of slot 2.
+    const std::tuple<int, const char*, const char*> clicks[] = {
+        {1230, "1110000", "1111000"}, {1230, "1111111", "1111000"}, {1232, "1111110", "1111000"},
+        {1129, "1111000", "1111000"}, {1129, "1111110", "1111000"}, {1232, "1111111", "1111000"},
+        {1140, "0000000", "1111000"}, {1140, "1111111", "1111000"}, {1131, "1111111", "1111110"},
+        {1141, "1111111", "0000000"}};
+    for (const auto& [id, slot1, slot2] : clicks)
+    {
+        Click(id);
+        EXPECT_EQ(EnabledOf(kSlot1), slot1) << id;
+        EXPECT_EQ(EnabledOf(kSlot2), slot2) << id;
+        EXPECT_TRUE(Control(1140)->isEnabled());
+    }
 
     // Cancel drops what was clicked: the fields show the repeater as it is.
     Click(kCancel);
     EXPECT_FALSE(m_page->InEditMode());
-    EXPECT_TRUE(Checked(1141));
-    EXPECT_TRUE(Checked(1131));
-    EXPECT_EQ(ListButtons(), "011");
+    EXPECT_EQ(Shown({1141, 1131}), "1|1");
+    EXPECT_EQ(EnabledOf(kListButtons), "011");
     EXPECT_EQ(EnabledOf(kSlot1), "0000000");
-    EXPECT_EQ(m_page->Settings().Repeaters().Rows()[0].slots[1].isData, 1);
+    EXPECT_EQ(Repeaters()[0].slots[1].isData, 1);
     EXPECT_FALSE(Pending());
     // A kept change is reported, even one that changed nothing.
     Click(Ids::kChangeButton);
@@ -243,12 +245,10 @@ TEST_F(RepeaterDlgTest, TheCheckBoxesOfASlotEnableItsControls)
     EXPECT_TRUE(Pending());
 }
 
-TEST_F(RepeaterDlgTest, AnEditShowsTheFramesButtonsAndHidesTheMainWindows)
+TEST_F(RepeaterDlgTest, AnEditShowsTheFramesButtonsHidesTheMainWindowsAndEndsWithCancelOrEscape)
 {
-    auto* save = Button(kSave);
-    auto* cancel = Button(kCancel);
-    EXPECT_FALSE(save->isVisible());
-    EXPECT_TRUE(MainButtonsShown());
+    ASSERT_NO_FATAL_FAILURE(Open());
+    EXPECT_EQ(Buttons(), "001111");
     EXPECT_EQ(m_page->geometry(), m_frame->rect());
 
     // Add after a repeater was shown: its Quick GPS, IP Site Channel and RTP Type stay.
@@ -256,70 +256,54 @@ TEST_F(RepeaterDlgTest, AnEditShowsTheFramesButtonsAndHidesTheMainWindows)
     ClickRow(3);
     Click(Ids::kAddButton);
     EXPECT_EQ(m_page->EditMode(), CRepeaterDlg::Mode::Adding);
-    EXPECT_EQ(Control<QComboBox>(1234)->currentText(), "AES-256");
-    EXPECT_TRUE(Checked(1187));
-    EXPECT_FALSE(Checked(1131));
-    EXPECT_FALSE(Checked(1231));
-    EXPECT_TRUE(save->isVisible());
-    EXPECT_TRUE(cancel->isVisible());
-    EXPECT_LT(m_page->geometry().bottom(), save->geometry().top());
-    EXPECT_FALSE(MainButtonsShown());
-    EXPECT_FALSE(MainButton(3)->isVisible()); // Start too
-    EXPECT_FALSE(m_window->PageTree()->isEnabled());
-    EXPECT_FALSE(List()->isEnabled());
-    EXPECT_EQ(ListButtons(), "000");
+    EXPECT_EQ(Shown({1234, 1187, 1131, 1231}), "AES-256|1|0|0");
+    EXPECT_EQ(Buttons(), "110000");
+    EXPECT_LT(m_page->geometry().bottom(), Control(kSave)->geometry().top());
+    EXPECT_EQ(EnabledOf(kListButtons), "000");
     // What Add proposes.
-    EXPECT_TRUE(Enabled(Ids::kRadioIdEdit));
-    EXPECT_EQ(Text(Ids::kRadioIdEdit), "");
-    EXPECT_EQ(Text(Ids::kAliasEdit), "Repeater1");
-    EXPECT_EQ(Text(Ids::kIpSiteIdEdit), "1");
-    EXPECT_EQ(Text(Ids::kPseudoIdEdit), "0");
-    EXPECT_TRUE(Checked(1140));
-    EXPECT_TRUE(Checked(1141));
-    EXPECT_EQ(Text(1128), "Slot1");
-    EXPECT_EQ(Text(1130), "Slot2");
-    EXPECT_EQ(Text(1132), "10");
-    EXPECT_EQ(Text(1133), "10");
-    EXPECT_FALSE(Checked(1232));
+    EXPECT_TRUE(Control(Ids::kRadioIdEdit)->isEnabled());
+    EXPECT_EQ(Shown({Ids::kRadioIdEdit, Ids::kAliasEdit, Ids::kIpSiteIdEdit, Ids::kPseudoIdEdit,
+                     1140, 1141, 1128, 1130, 1132, 1133, 1232}),
+              "|Repeater1|1|0|1|1|Slot1|Slot2|10|10|0");
     EXPECT_EQ(EnabledOf(kSlot1), "1111110");
     EXPECT_EQ(EnabledOf(kSlot2), "1111110");
 
     Click(kCancel);
     EXPECT_FALSE(m_page->InEditMode());
-    EXPECT_FALSE(save->isVisible());
-    EXPECT_FALSE(cancel->isVisible());
+    EXPECT_EQ(Buttons(), "001111");
     EXPECT_EQ(m_page->geometry(), m_frame->rect());
-    EXPECT_TRUE(MainButtonsShown());
-    EXPECT_TRUE(MainButton(3)->isVisible());
-    EXPECT_TRUE(m_window->PageTree()->isEnabled());
-    EXPECT_TRUE(List()->isEnabled());
-    EXPECT_EQ(ListButtons(), "100");
-    EXPECT_EQ(m_page->Settings().Repeaters().Count(), 2u);
+    EXPECT_EQ(EnabledOf(kListButtons), "100");
+    EXPECT_EQ(Repeaters().size(), 2u);
     EXPECT_FALSE(Pending());
+
+    // Escape ends a change as Cancel does, without closing the tool.
+    ClickRow(1);
+    Click(Ids::kChangeButton);
+    Type(Ids::kAliasEdit, "Quay North");
+    QTest::keyClick(Control(Ids::kAliasEdit), Qt::Key_Escape);
+    EXPECT_FALSE(m_page->InEditMode());
+    EXPECT_TRUE(m_window->isVisible());
+    EXPECT_EQ(Shown({Ids::kAliasEdit}), "Quay");
+    EXPECT_EQ(Column(1), "Hill site|Quay||||");
+    EXPECT_EQ(Buttons(), "001111");
+    // The same when the key reaches the window itself.
+    Click(Ids::kChangeButton);
+    QTest::keyClick(m_window.get(), Qt::Key_Escape);
+    EXPECT_FALSE(m_page->InEditMode());
+    EXPECT_TRUE(m_window->isVisible());
 }
 
 TEST_F(RepeaterDlgTest, AddRefusesWhatIsMissingAndATakenRadioIdAndStaysOpen)
 {
+    ASSERT_NO_FATAL_FAILURE(Open());
     Click(Ids::kAddButton);
-    {
-        CMessageBoxAnswerer answerer;
-        Click(kSave);
-        ASSERT_EQ(answerer.Count(), 1);
-        EXPECT_EQ(answerer.Texts()[0], "The value is required");
-    }
+    EXPECT_EQ(Messages([&] { Click(kSave); }), "critical: The value is required");
     EXPECT_TRUE(m_page->InEditMode());
     Type(Ids::kRadioIdEdit, "1001");
-    {
-        CMessageBoxAnswerer answerer;
-        Click(kSave);
-        ASSERT_EQ(answerer.Count(), 1);
-        EXPECT_EQ(answerer.Texts()[0], "The Radio ID already exists");
-        EXPECT_EQ(answerer.Icons()[0], QMessageBox::Critical);
-    }
+    EXPECT_EQ(Messages([&] { Click(kSave); }), "critical: The Radio ID already exists");
     EXPECT_TRUE(m_page->InEditMode());
-    EXPECT_TRUE(Button(kSave)->isVisible());
-    EXPECT_EQ(Text(Ids::kRadioIdEdit), "1001");
-    EXPECT_EQ(m_page->Settings().Repeaters().Count(), 2u);
+    EXPECT_EQ(Shown({Ids::kRadioIdEdit}), "1001");
+    EXPECT_EQ(Repeaters().size(), 2u);
     // Typing a Radio ID or an IP Site ID reports no change by itself; a subnet ID does.
     Type(Ids::kIpSiteIdEdit, "4");
     EXPECT_FALSE(Pending());
@@ -330,11 +314,10 @@ TEST_F(RepeaterDlgTest, AddRefusesWhatIsMissingAndATakenRadioIdAndStaysOpen)
     Type(Ids::kRadioIdEdit, "1003");
     QTest::keyClick(Control(Ids::kRadioIdEdit), Qt::Key_Return);
     EXPECT_FALSE(m_page->InEditMode());
-    EXPECT_EQ(Cell(2, 0), "1003");
-    EXPECT_EQ(Cell(2, 1), "Repeater1");
-    EXPECT_EQ(Cell(2, 2), "4");
-    EXPECT_EQ(Rows(), 6);
-    EXPECT_EQ(ListButtons(), "100");
+    EXPECT_EQ(Column(0), "1001|1002|1003|||");
+    EXPECT_EQ(Column(1), "Hill site|Quay|Repeater1|||");
+    EXPECT_EQ(Column(2), "1|2|4|||");
+    EXPECT_EQ(EnabledOf(kListButtons), "100");
     EXPECT_TRUE(MainButtonsShown());
 
     // A change keeps the Radio ID; its new alias shows in its row.
@@ -342,55 +325,22 @@ TEST_F(RepeaterDlgTest, AddRefusesWhatIsMissingAndATakenRadioIdAndStaysOpen)
     Click(Ids::kChangeButton);
     Type(Ids::kAliasEdit, "Pier");
     Click(kSave);
-    EXPECT_EQ(Cell(2, 0), "1003");
-    EXPECT_EQ(Cell(2, 1), "Pier");
-    EXPECT_EQ(ListButtons(), "011");
+    EXPECT_EQ(Column(0), "1001|1002|1003|||");
+    EXPECT_EQ(Column(1), "Hill site|Quay|Pier|||");
+    EXPECT_EQ(EnabledOf(kListButtons), "011");
 
     // Remove: the first row is chosen afterwards.
     ClickRow(0);
     Click(Ids::kRemoveButton);
-    EXPECT_EQ(Cell(0, 0), "1002");
-    EXPECT_EQ(Text(Ids::kRadioIdEdit), "1002");
-    EXPECT_EQ(m_page->Settings().Repeaters().Count(), 2u);
+    EXPECT_EQ(Column(0), "1002|1003||||");
+    EXPECT_EQ(Shown({Ids::kRadioIdEdit}), "1002");
+    EXPECT_EQ(Repeaters().size(), 2u);
 }
 
-TEST_F(RepeaterDlgTest, EscapeEndsAnEditWithoutClosingTheTool)
+TEST_F(RepeaterDlgTest, AStoredTypeTheIniNoLongerListsIsShownAndKept)
 {
-    ClickRow(1);
-    Click(Ids::kChangeButton);
-    Type(Ids::kAliasEdit, "Quay North");
-    QTest::keyClick(Control(Ids::kAliasEdit), Qt::Key_Escape);
-    EXPECT_FALSE(m_page->InEditMode());
-    EXPECT_TRUE(m_window->isVisible());
-    EXPECT_EQ(Text(Ids::kAliasEdit), "Quay");
-    EXPECT_EQ(Cell(1, 1), "Quay");
-    EXPECT_TRUE(MainButtonsShown());
-    // The same when the key reaches the window itself.
-    Click(Ids::kChangeButton);
-    QTest::keyClick(m_window.get(), Qt::Key_Escape);
-    EXPECT_FALSE(m_page->InEditMode());
-    EXPECT_TRUE(m_window->isVisible());
-}
-
-namespace
-{
-
-// RTP types whose values are not their places in the list, and no longer type 0.
-class RepeaterDlgRtpTest : public RepeaterDlgTest
-{
-protected:
-    void SetUp() override
-    {
-        rztest::WriteBytes(ToolDir() + "RaviraZazu_Gateway.ini",
-                           "[RTPType]\r\nRTPType1=3:ARC4\r\nRTPType2=2:AES-256\r\n");
-        Open();
-    }
-};
-
-} // namespace
-
-TEST_F(RepeaterDlgRtpTest, AStoredTypeTheIniNoLongerListsIsShownAndKept)
-{
+    // RTP types whose values are not their places in the list, and no longer type 0.
+    ASSERT_NO_FATAL_FAILURE(Open("[RTPType]\r\nRTPType1=3:ARC4\r\nRTPType2=2:AES-256\r\n"));
     ClickRow(0);
     auto* slot1 = Control<QComboBox>(1234);
     auto* slot2 = Control<QComboBox>(1236);
@@ -401,9 +351,8 @@ TEST_F(RepeaterDlgRtpTest, AStoredTypeTheIniNoLongerListsIsShownAndKept)
     EXPECT_EQ(slot2->currentText(), "0");
     Click(Ids::kChangeButton);
     Click(kSave);
-    const RepeaterInfo& kept = m_page->Settings().Repeaters().Rows()[0];
-    EXPECT_EQ(kept.slots[0].rtpType, 2u);
-    EXPECT_EQ(kept.slots[1].rtpType, 0u);
+    EXPECT_EQ(Repeaters()[0].slots[0].rtpType, 2u);
+    EXPECT_EQ(Repeaters()[0].slots[1].rtpType, 0u);
     // Each repeater's lists hold the file's types and its own.
     ClickRow(1);
     EXPECT_EQ(slot1->count(), 3);
@@ -412,43 +361,23 @@ TEST_F(RepeaterDlgRtpTest, AStoredTypeTheIniNoLongerListsIsShownAndKept)
     EXPECT_EQ(slot1->count(), 2);
 }
 
-namespace
+TEST_F(RepeaterDlgTest, NoRepeaterGivesSixBlankRowsAndThePortDefaults)
 {
-
-// A document without repeaters and without port settings.
-class RepeaterDlgEmptyTest : public RepeaterDlgTest
-{
-protected:
-    void SetUp() override
-    {
-        rztest::WriteBytes(
-            DocumentPath(),
-            rztest::Utf16Document(L"<MXRGateways>"
-                                  L"<GatewayConfig><Language>English</Language><QuorixStations>"
-                                  L"<Stations/></QuorixStations></GatewayConfig></MXRGateways>"));
-        Open();
-    }
-};
-
-} // namespace
-
-TEST_F(RepeaterDlgEmptyTest, NoRepeaterGivesSixBlankRowsAndThePortDefaults)
-{
-    EXPECT_EQ(Rows(), 6);
-    for (int row = 0; row < 6; ++row)
-        EXPECT_EQ(Cell(row, 0), "");
-    const std::pair<int, const char*> defaults[] = {
-        {1147, "30009"}, {1149, "30007"}, {1151, "30003"}, {1153, "30001"}, {1155, "30012"},
-        {1176, "30010"}, {1159, "30008"}, {1161, "30004"}, {1163, "30002"}, {1165, "30014"},
-        {1167, "30005"}, {1169, "30006"}, {1171, "30015"}, {1173, "30016"}, {1185, "60"}};
-    for (const auto& [id, value] : defaults)
-        EXPECT_EQ(Text(id), value) << id;
+    // A document without repeaters and without port settings.
+    ASSERT_NO_FATAL_FAILURE(
+        Open(nullptr, L"<MXRGateways><GatewayConfig><Language>English</Language><QuorixStations>"
+                      L"<Stations/></QuorixStations></GatewayConfig></MXRGateways>"));
+    EXPECT_EQ(Column(0), "|||||");
+    EXPECT_EQ(Shown({1147, 1149, 1151, 1153, 1155, 1176, 1159, 1161, 1163, 1165, 1167, 1169, 1171,
+                     1173, 1185}),
+              "30009|30007|30003|30001|30012|30010|30008|30004|30002|30014|30005|30006|30015|"
+              "30016|60");
     ClickRow(0);
-    EXPECT_EQ(ListButtons(), "100");
+    EXPECT_EQ(EnabledOf(kListButtons), "100");
     // A port field reports its change and takes no more than a port.
     EXPECT_FALSE(Pending());
     Type(1165, "70000");
-    EXPECT_EQ(Text(1165), "65535");
+    EXPECT_EQ(Shown({1165}), "65535");
     EXPECT_TRUE(Pending());
 }
 
@@ -469,77 +398,55 @@ std::wstring Flat(const RUROR::XNode* node)
     return text;
 }
 
+// The text with the new repeater's GUIDs put as <repeater>, <slot 1> and <slot 2>.
+std::wstring Named(std::wstring text, const RepeaterInfo& added)
+{
+    const std::pair<std::wstring_view, std::wstring> names[] = {{added.repeaterGuid, L"<repeater>"},
+                                                                {added.slots[0].guid, L"<slot 1>"},
+                                                                {added.slots[1].guid, L"<slot 2>"}};
+    for (const auto& [guid, name] : names)
+        for (size_t at = text.find(guid); !guid.empty() && at != std::wstring::npos;
+             at = text.find(guid, at))
+            text.replace(at, guid.size(), name);
+    return text;
+}
+
 } // namespace
 
-TEST_F(RepeaterDlgTest, ASaveThroughTheWindowWritesWhatTheModelWrites)
+TEST_F(RepeaterDlgTest, ASaveThroughTheWindowAddsTheRepeatersTwoElementsAndTheTypedPort)
 {
+    ASSERT_NO_FATAL_FAILURE(Open());
     // A new repeater with slot 2 unused, and one port changed.
     Click(Ids::kAddButton);
     Type(Ids::kRadioIdEdit, "1003");
     Click(1141);
     Click(kSave);
     Type(1147, "30020");
-    {
-        CMessageBoxAnswerer answerer;
-        QTest::mouseClick(MainButton(1), Qt::LeftButton);
-        ASSERT_EQ(answerer.Count(), 1);
-        EXPECT_EQ(answerer.Texts()[0], "Save Successful!");
-    }
+    EXPECT_EQ(Messages([&] { QTest::mouseClick(FindControl(m_window.get(), 1), Qt::LeftButton); }),
+              "warning: Save Successful!");
 
-    // The same change made through the model alone, on the sample.
-    CGatewayConfigDoc document;
-    ASSERT_TRUE(document.Load(rztest::SampleDocumentPath()));
-    CRepeaterSettings model;
-    model.Load(document, {ToolDir()});
-    RepeaterEntry entry = model.NewEntry();
-    entry.radioId = L"1003";
-    entry.slots[1].used = false;
-    ASSERT_EQ(model.AddRepeater(entry), CEntryResult{});
-    model.ports[0] = L"30020";
-    CFileChanges changes;
-    model.Save(document, {ToolDir()}, changes);
-
-    // The station list and the port settings as the model writes them, but for the new GUIDs.
+    CGatewayConfigDoc sample;
     CGatewayConfigDoc reread;
+    ASSERT_TRUE(sample.Load(rztest::SampleDocumentPath()));
     ASSERT_TRUE(reread.Load(DocumentPath()));
-    std::wstring ours = Flat(reread.Stations());
-    const std::wstring theirs = Flat(document.Stations());
-    const RepeaterInfo& fromPage = m_page->Settings().Repeaters().Rows()[2];
-    const RepeaterInfo& fromModel = model.Repeaters().Rows()[2];
-    const std::pair<std::wstring_view, std::wstring_view> guids[] = {
-        {fromPage.repeaterGuid, fromModel.repeaterGuid},
-        {fromPage.slots[0].guid, fromModel.slots[0].guid},
-        {fromPage.slots[1].guid, fromModel.slots[1].guid}};
-    for (const auto& [page, alone] : guids)
-    {
-        ASSERT_EQ(page.size(), 36u);
-        size_t found = 0;
-        for (size_t at = ours.find(page); at != std::wstring::npos; at = ours.find(page, at))
-        {
-            ours.replace(at, page.size(), alone);
-            ++found;
-        }
-        EXPECT_EQ(found, page == fromPage.repeaterGuid ? 2u : 1u);
-    }
-    EXPECT_EQ(ours, theirs);
+    // The port settings as they were, but for the first.
     for (const auto& port : CRepeaterSettings::PortSettings())
-        EXPECT_STREQ(reread.GetSetting(port.element), document.GetSetting(port.element));
-
-    // And what is written is what the document needs: two elements for the new repeater.
-    EXPECT_STREQ(reread.GetSetting(L"ADKRCPPort1"), L"30020");
-    const auto stations = reread.Stations()->GetChilds();
-    ASSERT_EQ(stations.size(), 9u);
-    const std::wstring repeaterGuid(fromPage.repeaterGuid);
-    EXPECT_EQ(Flat(stations[7]),
-              L"Type=Repeater;Used=TRUE;GUID=" + std::wstring(fromPage.slots[0].guid) +
-                  L";SlotID=1;RadioID=1003;RepeaterGUID=" + repeaterGuid +
-                  L";RepeaterAlias=Repeater1;IPSiteID=1;Name=Slot1;SubNetID=10;PseudoID=0;"
-                  L"IsData=0;IsLocalSlot=0;Volum={RecordVolum=3;PlaybackVolum=3;};"
-                  L"RTPConfig={RTPEnable=0;RTPType=0;};");
-    EXPECT_EQ(Flat(stations[8]),
-              L"Type=Repeater;Used=FALSE;GUID=" + std::wstring(fromPage.slots[1].guid) +
-                  L";SlotID=2;RadioID=1003;RepeaterGUID=" + repeaterGuid +
-                  L";RepeaterAlias=Repeater1;IPSiteID=1;Name=Slot2;SubNetID=10;PseudoID=0;"
-                  L"IsData=0;IsLocalSlot=0;Volum={RecordVolum=3;PlaybackVolum=3;};"
-                  L"RTPConfig={RTPEnable=0;RTPType=0;};");
+        EXPECT_STREQ(reread.GetSetting(port.element),
+                     std::wstring_view(port.element) == L"ADKRCPPort1"
+                         ? L"30020"
+                         : sample.GetSetting(port.element));
+    // The station list as it was, and two elements for the new repeater with GUIDs of its own.
+    const RepeaterInfo& added = Repeaters()[2];
+    for (const auto& guid : {added.repeaterGuid, added.slots[0].guid, added.slots[1].guid})
+        ASSERT_EQ(guid.size(), 36u);
+    EXPECT_EQ(Named(Flat(reread.Stations()), added),
+              Flat(sample.Stations()) +
+                  L"Station={Type=Repeater;Used=TRUE;GUID=<slot 1>;SlotID=1;RadioID=1003;"
+                  L"RepeaterGUID=<repeater>;RepeaterAlias=Repeater1;IPSiteID=1;Name=Slot1;"
+                  L"SubNetID=10;PseudoID=0;IsData=0;IsLocalSlot=0;"
+                  L"Volum={RecordVolum=3;PlaybackVolum=3;};RTPConfig={RTPEnable=0;RTPType=0;};};"
+                  L"Station={Type=Repeater;Used=FALSE;GUID=<slot 2>;SlotID=2;RadioID=1003;"
+                  L"RepeaterGUID=<repeater>;RepeaterAlias=Repeater1;IPSiteID=1;Name=Slot2;"
+                  L"SubNetID=10;PseudoID=0;IsData=0;IsLocalSlot=0;"
+                  L"Volum={RecordVolum=3;PlaybackVolum=3;};RTPConfig={RTPEnable=0;RTPType=0;};};");
 }
