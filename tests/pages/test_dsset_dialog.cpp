@@ -174,6 +174,62 @@ protected:
     Page* m_page = nullptr;
 };
 
+// The tool's adapter 192.168.10.2 (hardware address 00-11-0A-00-00-65) in a namespace of its
+// own, linked to the radio's namespace, where the radio is played by a socket on
+// 10.0.0.100:3005 that the test answers from, or not. During the test the window's thread is
+// in the tool's namespace: a connection test started from it, and the programs that starts,
+// live there too.
+class StationLinkTest : public StationPageTest
+{
+protected:
+    void SetUp() override
+    {
+        if (!m_link.Make())
+            GTEST_SKIP() << "network namespaces need root and iproute2";
+        ASSERT_FALSE(HasFatalFailure());
+        m_radioSocket = rztest::BoundSocket(m_link.Radio(), "10.0.0.100", 3005);
+        ASSERT_GE(m_radioSocket, 0);
+        ASSERT_NO_FATAL_FAILURE(Open(Station(L"66666666-AAAA-4BBB-8CCC-DDDDDDDDDDDD",
+                                             L"Harbour Ops", L"192.168.10.2", L"101")));
+        m_ownNs = ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
+        const int ns = ::open(("/run/netns/" + m_link.Tool()).c_str(), O_RDONLY | O_CLOEXEC);
+        m_entered = m_ownNs >= 0 && ns >= 0 && ::setns(ns, CLONE_NEWNET) == 0;
+        if (ns >= 0)
+            ::close(ns);
+        ASSERT_TRUE(m_entered);
+        ClickRow(0);
+    }
+    void TearDown() override
+    {
+        m_window.reset(); // ends a test that still runs
+        if (m_entered)
+            ::setns(m_ownNs, CLONE_NEWNET);
+        for (int fd : {m_ownNs, m_radioSocket})
+            if (fd >= 0)
+                ::close(fd);
+    }
+
+    // What the radio receives next, or nothing within the time.
+    std::optional<rztest::Bytes>
+    RadioReceives(std::chrono::milliseconds within = std::chrono::seconds(5))
+    {
+        return rztest::ReceiveFrom(m_radioSocket, within);
+    }
+    void RadioSends(const char* hex)
+    {
+        rztest::SendTo(m_radioSocket, Hex(hex), "192.168.10.2", 3005);
+    }
+
+    rztest::CNetnsLink m_link;
+    int m_radioSocket = -1;
+    int m_ownNs = -1;
+    bool m_entered = false;
+};
+
+const char* const kConnectRequest = "7E 03 00 FE 20 10 00 00 00 0C 60 E2";
+const char* const kEndOfLinkTo20 = "7E 03 00 00 20 10 00 00 00 14 F9 08 02 CB 00 01 00 00 66 03";
+const char* const kCloseTo20 = "7E 03 00 FB 20 10 00 00 00 0C 60 E5";
+
 } // namespace
 
 TEST_F(StationPageTest, AnEmptyListShowsFiveBlankRowsOnlyAddAndTheTextsOfTheLanguage)
@@ -372,17 +428,16 @@ TEST_F(StationPageTest, TheGpsBoxesDecideWhichControlsCanBeUsed)
     EXPECT_TRUE(Box(Page::kQuickGpsCheck)->isEnabled());
     EXPECT_FALSE(Pending());
 
-    // Quick GPS takes the GPS box away too (GPS stays ticked); each click is a change.
-    const std::pair<int, const char*> clicks[] = {{Page::kQuickGpsCheck, "0000"},
-                                                  {Page::kQuickGpsCheck, "1000"},
-                                                  {Page::kGpsCheck, "1111"},
-                                                  {Page::kGpsCheck, "1000"}};
-    for (const auto& [id, enabled] : clicks)
-    {
-        Click(id);
-        EXPECT_EQ(EnabledOf(kKindControls), enabled) << id;
-        EXPECT_TRUE(Pending());
-    }
+    // Quick GPS takes the GPS box away too; each click is a change.
+    Click(Page::kQuickGpsCheck);
+    EXPECT_EQ(EnabledOf(kKindControls), "0000");
+    EXPECT_TRUE(Pending());
+    Click(Page::kQuickGpsCheck);
+    EXPECT_EQ(EnabledOf(kKindControls), "1000"); // GPS is still ticked
+    Click(Page::kGpsCheck);
+    EXPECT_EQ(EnabledOf(kKindControls), "1111");
+    Click(Page::kGpsCheck);
+    EXPECT_EQ(EnabledOf(kKindControls), "1000");
 
     // Both ticked: quick GPS is stored. Out of the entry, every field is off again.
     Click(Page::kQuickGpsCheck);
@@ -420,9 +475,7 @@ TEST_F(StationPageTest, TheIpBoxListsTheAdaptersAndTypesAnAddress)
     const QStringList items = Items(box);
     EXPECT_EQ(items.count("127.0.0.1"), 1) << items.join(" ").toStdString();
     EXPECT_FALSE(items.contains("0.0.0.0"));
-    QStringList sorted = items;
-    sorted.sort();
-    EXPECT_EQ(items, sorted);
+    EXPECT_TRUE(std::is_sorted(items.begin(), items.end()));
     QTest::keyClick(box->view(), Qt::Key_Down);
     QTest::keyClick(box->view(), Qt::Key_Return);
     EXPECT_TRUE(items.contains(box->currentText()));
@@ -533,67 +586,6 @@ TEST_F(StationPageTest, SavingFromTheWindowWritesTheStationsAsTheModelDoes)
                             }),
               4);
 }
-
-namespace
-{
-
-// The tool's adapter 192.168.10.2 (hardware address 00-11-0A-00-00-65) in a namespace of its
-// own, linked to the radio's namespace, where the radio is played by a socket on
-// 10.0.0.100:3005 that the test answers from, or not. During the test the window's thread is
-// in the tool's namespace: a connection test started from it, and the programs that starts,
-// live there too.
-class StationLinkTest : public StationPageTest
-{
-protected:
-    void SetUp() override
-    {
-        if (!m_link.Make())
-            GTEST_SKIP() << "network namespaces need root and iproute2";
-        ASSERT_FALSE(HasFatalFailure());
-        m_radioSocket = rztest::BoundSocket(m_link.Radio(), "10.0.0.100", 3005);
-        ASSERT_GE(m_radioSocket, 0);
-        ASSERT_NO_FATAL_FAILURE(Open(Station(L"66666666-AAAA-4BBB-8CCC-DDDDDDDDDDDD",
-                                             L"Harbour Ops", L"192.168.10.2", L"101")));
-        m_ownNs = ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
-        const int ns = ::open(("/run/netns/" + m_link.Tool()).c_str(), O_RDONLY | O_CLOEXEC);
-        m_entered = m_ownNs >= 0 && ns >= 0 && ::setns(ns, CLONE_NEWNET) == 0;
-        if (ns >= 0)
-            ::close(ns);
-        ASSERT_TRUE(m_entered);
-        ClickRow(0);
-    }
-    void TearDown() override
-    {
-        m_window.reset(); // ends a test that still runs
-        if (m_entered)
-            ::setns(m_ownNs, CLONE_NEWNET);
-        for (int fd : {m_ownNs, m_radioSocket})
-            if (fd >= 0)
-                ::close(fd);
-    }
-
-    // What the radio receives next, or nothing within the time.
-    std::optional<rztest::Bytes>
-    RadioReceives(std::chrono::milliseconds within = std::chrono::seconds(5))
-    {
-        return rztest::ReceiveFrom(m_radioSocket, within);
-    }
-    void RadioSends(const char* hex)
-    {
-        rztest::SendTo(m_radioSocket, Hex(hex), "192.168.10.2", 3005);
-    }
-
-    rztest::CNetnsLink m_link;
-    int m_radioSocket = -1;
-    int m_ownNs = -1;
-    bool m_entered = false;
-};
-
-const char* const kConnectRequest = "7E 03 00 FE 20 10 00 00 00 0C 60 E2";
-const char* const kEndOfLinkTo20 = "7E 03 00 00 20 10 00 00 00 14 F9 08 02 CB 00 01 00 00 66 03";
-const char* const kCloseTo20 = "7E 03 00 FB 20 10 00 00 00 0C 60 E5";
-
-} // namespace
 
 TEST_F(StationLinkTest, CancelEndsATestAgainstASilentRadioAtOnceAndTheWindowStaysResponsive)
 {
