@@ -1109,3 +1109,69 @@ TEST(Cli, ASaveThatFailsChangesNoOtherFile)
     // Gateway.ini's SPEEDUNIT was not changed before the document failed.
     EXPECT_EQ(doc.Files(), files);
 }
+
+// The real program on documents that would make a careless reader crash, hang or damage them.
+TEST(Cli, HostileDocumentsEndWithAStatusAndAreNeverDamaged)
+{
+    CTempDir dir;
+    std::wstring deep = L"<MXRGateways><GatewayConfig>";
+    for (int i = 0; i < 40000; ++i)
+        deep += L"<d>";
+    for (int i = 0; i < 40000; ++i)
+        deep += L"</d>";
+    deep += L"</GatewayConfig></MXRGateways>";
+    const std::string sample = ReadBytes(rztest::SampleDocumentPath());
+    std::string randomBytes = Utf16Document(L"");
+    for (unsigned i = 0; i < 4000; ++i)
+        randomBytes.push_back(static_cast<char>((i * 2654435761u) >> 24));
+
+    struct Case
+    {
+        const char* name;
+        std::string bytes;
+        int checkStatus;
+        const char* checkSays;
+        std::string kept; // bytes that a change keeps; empty: the document cannot be changed
+    };
+    const Case cases[] = {
+        {"deep", Utf16Document(deep), kDocumentError, "nested deeper than 256 levels", ""},
+        {"after the root",
+         Utf16Document(L"<MXRGateways><GatewayConfig><Language>English</Language>"
+                       L"</GatewayConfig></MXRGateways><Extra>keep me</Extra>"),
+         kRefused, "content after the root element",
+         rztest::Utf16(L"</MXRGateways><Extra>keep me</Extra>")},
+        {"lone surrogate",
+         Utf16Document(L"<MXRGateways><GatewayConfig><Language>Ma") + std::string("\x00\xD8", 2) +
+             rztest::Utf16(L"n</Language></GatewayConfig></MXRGateways>"),
+         kRefused, "lone surrogates", std::string("a\0\x00\xD8n\0", 6)},
+        {"truncated", sample.substr(0, sample.size() / 2), kDocumentError, "", ""},
+        {"random", randomBytes, kDocumentError, "", ""},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.File(std::string(c.name) + ".XML");
+        WriteBytes(path, c.bytes);
+        const CliRun check = RunExecutable({"--document", path, "check"});
+        EXPECT_EQ(check.status, c.checkStatus) << check.err;
+        EXPECT_TRUE(Has(check.out, c.checkSays));
+
+        const CliRun set = RunExecutable({"--document", path, "basic", "set", "local-port=7003"});
+        EXPECT_EQ(set.status, c.kept.empty() ? kDocumentError : kDone) << set.err;
+        if (c.kept.empty())
+            EXPECT_EQ(ReadBytes(path), c.bytes);
+        else // what followed the root, or the broken character, is still there
+            EXPECT_TRUE(Has(ReadBytes(path), c.kept));
+    }
+
+    // Files that are not documents: refused at once with a reason, no waiting on a pipe and no
+    // reading without end.
+    const std::string fifo = dir.File("fifo.XML");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& special : {fifo, std::string("/dev/zero")})
+    {
+        const CliRun run = RunExecutable({"--document", special, "check"});
+        EXPECT_EQ(run.status, kDocumentError) << special;
+        EXPECT_FALSE(run.err.empty()) << special;
+    }
+}
