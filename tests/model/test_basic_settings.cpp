@@ -6,26 +6,30 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-using RUROR::XNode;
 using rztest::CTempDir;
 
 namespace
 {
 
-const std::string kGatewayIni = "; telemetry\r\n[TELEMETRYGPSFLAGSTRINGS]\r\nLATITUDE=LAT\r\n"
-                                "SPEEDUNIT=%\r\nSPEED=SPD\r\n";
-
+// A Gateway.ini with comments, other keys and Windows line ends around the speed unit.
 std::string IniWithUnit(const std::string& unit)
 {
-    std::string text = kGatewayIni;
-    text.replace(text.find('%'), 1, unit);
-    return text;
+    return "; telemetry\r\n[TELEMETRYGPSFLAGSTRINGS]\r\nLATITUDE=LAT\r\nSPEEDUNIT=" + unit +
+           "\r\nSPEED=SPD\r\n";
+}
+
+std::wstring Server(const wchar_t* used, const wchar_t* ip, const wchar_t* port)
+{
+    return std::wstring(L"<RadioServer><Used>") + used + L"</Used><GUID>G-" + ip +
+           L"</GUID><Name>n</Name><IPAddress>" + ip + L"</IPAddress><IPPort>" + port +
+           L"</IPPort></RadioServer>";
 }
 
 class BasicSettingsTest : public ::testing::Test
 {
 protected:
-    void WriteDocument(const std::wstring& config)
+    // Writes and loads a document, and loads the settings from it.
+    void Load(const std::wstring& config)
     {
         rztest::WriteBytes(
             m_dir.File("GatewayConfig.XML"),
@@ -33,82 +37,81 @@ protected:
                                   L"<Language>English</Language></GatewayConfig></MXRGateways>"));
         m_document.Unload();
         ASSERT_TRUE(m_document.Load(m_dir.File("GatewayConfig.XML")));
+        m_settings.Load(m_document, Files());
+    }
+    static ino_t Inode(const std::string& path)
+    {
+        struct stat st = {};
+        return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
     }
     std::string Ini() const { return m_dir.File("Gateway.ini"); }
     CToolFiles Files() const { return {m_dir.Path()}; }
-    // Saves into the document and writes the staged ini changes, as a save does.
-    void Save(const CBasicSettings& settings)
+    // Saves into the document and writes the staged changes and the document, as a save does.
+    void Save()
     {
         CFileChanges changes;
-        settings.Save(m_document, Files(), changes);
-        ASSERT_TRUE(changes.Commit(nullptr));
-    }
-
-    static std::wstring Server(const wchar_t* used, const wchar_t* ip, const wchar_t* port)
-    {
-        return std::wstring(L"<RadioServer><Used>") + used + L"</Used><GUID>G-" + ip +
-               L"</GUID><Name>n</Name><IPAddress>" + ip + L"</IPAddress><IPPort>" + port +
-               L"</IPPort></RadioServer>";
+        m_settings.Save(m_document, Files(), changes);
+        ASSERT_TRUE(changes.Commit(&m_document));
     }
 
     CTempDir m_dir;
     CGatewayConfigDoc m_document;
+    CBasicSettings m_settings;
 };
 
 } // namespace
 
-TEST_F(BasicSettingsTest, ActiveServersAreListedAndInactiveOnesSurviveSave)
+TEST_F(BasicSettingsTest, ActiveServersAreListedAndSavedAndInactiveOnesStayAsTheyAre)
 {
-    rztest::WriteBytes(Ini(), IniWithUnit("1"));
-    WriteDocument(L"<RadioServers>" + Server(L"FALSE", L"10.0.0.1", L"1") +
-                  Server(L"true", L"10.0.0.2", L"2") + Server(L"TRUE", L"10.0.0.3", L"3") +
-                  L"<Comment>kept</Comment>" + Server(L"no", L"10.0.0.4", L"4") +
-                  L"</RadioServers>");
-    CBasicSettings settings;
-    settings.Load(m_document, Files());
-    ASSERT_EQ(settings.Servers().Count(), 2u);
-    EXPECT_EQ(settings.Servers().Rows()[0], (RadioServerRecord{L"true", L"10.0.0.2", L"2"}));
-    EXPECT_EQ(settings.speedUnit, 1u);
+    rztest::WriteBytes(Ini(), IniWithUnit("0"));
+    Load(L"<RadioServers>" + Server(L"FALSE", L"10.0.0.1", L"1") +
+         Server(L"true", L"10.0.0.2", L"2") + Server(L"TRUE", L"10.0.0.3", L"3") +
+         L"<Comment>kept</Comment>" + Server(L"no", L"10.0.0.4", L"4") +
+         Server(L"TRUE", L"10.0.0.5", L"") + Server(L"TRUE", L"", L"6") +
+         Server(L"true", L"10.0.0.7", L"7") + L"</RadioServers>");
+    ASSERT_EQ(m_settings.Servers().Count(), 5u);
+    EXPECT_EQ(m_settings.Servers().Rows()[0], (RadioServerRecord{L"true", L"10.0.0.2", L"2"}));
 
-    settings.RemoveServers({1});
-    ASSERT_EQ(settings.AddServer(L"10.0.0.9", L"9"), CEntryResult{});
-    Save(settings);
-    ASSERT_EQ(m_document.Save(), 1);
-
+    ASSERT_EQ(m_settings.ChangeServer(0, L"10.0.0.10", L"10"), CEntryResult{});
+    m_settings.RemoveServers({1});
+    ASSERT_EQ(m_settings.AddServer(L"10.0.0.9", L"9"), CEntryResult{});
+    Save();
+    // The inactive entries stay where they were; the list follows them, one element per
+    // complete server. A changed or new server is active in the document's own spelling, an
+    // unchanged one keeps its Used text.
     CGatewayConfigDoc reread;
     ASSERT_TRUE(reread.Load(m_dir.File("GatewayConfig.XML")));
-    const auto children = reread.RadioServers()->GetChilds();
-    ASSERT_EQ(children.size(), 5u);
-    // The inactive entries first, untouched, then one element per listed server.
-    EXPECT_EQ(*children[0], *m_document.RadioServers()->GetChild(size_t{0}));
-    EXPECT_STREQ(children[0]->GetChildValue(L"GUID"), L"G-10.0.0.1");
-    EXPECT_EQ(children[1]->name, L"Comment");
-    EXPECT_STREQ(children[2]->GetChildValue(L"IPAddress"), L"10.0.0.4");
-    for (size_t i = 3; i < 5; ++i)
-    {
-        std::vector<std::wstring> names;
-        for (const XNode* child : children[i]->GetChilds())
-            names.push_back(child->name);
-        EXPECT_EQ(names, (std::vector<std::wstring>{L"Used", L"IPAddress", L"IPPort"}));
-    }
-    EXPECT_STREQ(children[3]->GetChildValue(L"Used"), L"true"); // its own Used text
-    EXPECT_STREQ(children[4]->GetChildValue(L"Used"), L"TRUE"); // a new server
-    EXPECT_STREQ(children[4]->GetChildValue(L"IPAddress"), L"10.0.0.9");
-    // The speed unit was already 1: Gateway.ini is not touched.
-    EXPECT_EQ(rztest::ReadBytes(Ini()), IniWithUnit("1"));
+    RUROR::DISP_OPT compact;
+    compact.newline = false;
+    EXPECT_EQ(reread.RadioServers()->GetXML(compact),
+              L"<RadioServers>" + Server(L"FALSE", L"10.0.0.1", L"1") + L"<Comment>kept</Comment>" +
+                  Server(L"no", L"10.0.0.4", L"4") +
+                  L"<RadioServer><Used>TRUE</Used><IPAddress>10.0.0.10</IPAddress>"
+                  L"<IPPort>10</IPPort></RadioServer><RadioServer><Used>true</Used>"
+                  L"<IPAddress>10.0.0.7</IPAddress><IPPort>7</IPPort></RadioServer>"
+                  L"<RadioServer><Used>TRUE</Used><IPAddress>10.0.0.9</IPAddress>"
+                  L"<IPPort>9</IPPort></RadioServer></RadioServers>");
 }
 
-TEST_F(BasicSettingsTest, ListRulesRefuseAndChangeNothing)
+TEST_F(BasicSettingsTest, ListRulesRefuseAndChangeNothingAndRowsAddressServersOfOneAddress)
 {
-    WriteDocument(L"<RadioServers>" + Server(L"TRUE", L"10.0.0.1", L"1") + L"</RadioServers>");
-    CBasicSettings settings;
-    settings.Load(m_document, Files());
-    for (int i = 2; i <= 5; ++i)
-        ASSERT_EQ(settings.AddServer(L"10.0.0." + std::to_wstring(i), L"7"), CEntryResult{});
+    Load(L"<RadioServers>" + Server(L"TRUE", L"10.0.0.1", L"1") +
+         Server(L"TRUE", L"10.0.0.2", L"2") + Server(L"TRUE", L"10.0.0.1", L"3") +
+         Server(L"TRUE", L"10.0.0.4", L"4") + Server(L"TRUE", L"10.0.0.5", L"5") +
+         L"</RadioServers>");
+    CBasicSettings& settings = m_settings;
+    EXPECT_EQ(settings.Servers().RowsWithKey(L"10.0.0.1"), (std::vector<size_t>{0, 2}));
+    EXPECT_EQ(settings.Servers().DuplicateKeys(), std::vector<std::wstring>{L"10.0.0.1"});
+    // The second entry of the address, not the first.
+    ASSERT_EQ(settings.ChangeServer(2, L"10.0.0.3", L"3"), CEntryResult{});
+    EXPECT_EQ(settings.Servers().Rows()[0].ipPort, L"1");
+    EXPECT_EQ(settings.Servers().Rows()[2].ipAddress, L"10.0.0.3");
+
+    // Five servers fill the list.
     const CBasicSettings full = settings;
-    const CEntryResult tooMany{CEntryResult::Refused, CRefusal(10038)};
     EXPECT_EQ(settings.CanAdd(), CRefusal(10038));
-    EXPECT_EQ(settings.AddServer(L"10.0.0.6", L"7"), tooMany);
+    EXPECT_EQ(settings.AddServer(L"10.0.0.6", L"7"),
+              (CEntryResult{CEntryResult::Refused, CRefusal(10038)}));
     // Changing only the port keeps the address: refused like a duplicate.
     EXPECT_EQ(settings.ChangeServer(1, L"10.0.0.2", L"8"),
               (CEntryResult{CEntryResult::Refused, CRefusal(10006, L"10.0.0.2", "server-ip")}));
@@ -117,39 +120,22 @@ TEST_F(BasicSettingsTest, ListRulesRefuseAndChangeNothing)
     EXPECT_EQ(settings.ChangeServer(9, L"10.0.0.8", L"8").status, CEntryResult::Refused);
     EXPECT_EQ(settings, full);
 
-    // A change keeps the server's place in the list.
+    // A change keeps the server's place in the list; removed rows may repeat.
     ASSERT_EQ(settings.ChangeServer(1, L"10.0.0.20", L"8"), CEntryResult{});
     EXPECT_EQ(settings.Servers().Rows()[1], (RadioServerRecord{L"", L"10.0.0.20", L"8"}));
-    settings.RemoveServers({0});
+    settings.RemoveServers({4, 0, 4});
+    ASSERT_EQ(settings.Servers().Count(), 3u);
+    EXPECT_EQ(settings.Servers().Rows()[0].ipAddress, L"10.0.0.20");
     EXPECT_EQ(settings.AddServer(L"", L"1").status, CEntryResult::Incomplete);
     EXPECT_EQ(settings.AddServer(L"10.0.0.3", L"1").refusal,
               CRefusal(10006, L"10.0.0.3", "server-ip"));
 }
 
-TEST_F(BasicSettingsTest, ServersOfOneAddressAreChangedAndRemovedByTheirRow)
-{
-    WriteDocument(L"<RadioServers>" + Server(L"TRUE", L"10.0.0.1", L"1") +
-                  Server(L"TRUE", L"10.0.0.2", L"2") + Server(L"TRUE", L"10.0.0.1", L"3") +
-                  L"</RadioServers>");
-    CBasicSettings settings;
-    settings.Load(m_document, Files());
-    EXPECT_EQ(settings.Servers().RowsWithKey(L"10.0.0.1"), (std::vector<size_t>{0, 2}));
-    EXPECT_EQ(settings.Servers().DuplicateKeys(), std::vector<std::wstring>{L"10.0.0.1"});
-    // The second entry of the address, not the first.
-    ASSERT_EQ(settings.ChangeServer(2, L"10.0.0.3", L"3"), CEntryResult{});
-    EXPECT_EQ(settings.Servers().Rows()[0].ipPort, L"1");
-    EXPECT_EQ(settings.Servers().Rows()[2].ipAddress, L"10.0.0.3");
-    settings.RemoveServers({2, 0, 2});
-    ASSERT_EQ(settings.Servers().Count(), 1u);
-    EXPECT_EQ(settings.Servers().Rows()[0].ipAddress, L"10.0.0.2");
-}
-
 TEST_F(BasicSettingsTest, HintsAndRefusalsFollowTheFields)
 {
-    WriteDocument(L"<LocalIP>10.0.0.1</LocalIP><LocalPort>3003</LocalPort>"
-                  L"<VOIPBeginPort>19000</VOIPBeginPort>");
-    CBasicSettings settings;
-    settings.Load(m_document, Files());
+    Load(L"<LocalIP>10.0.0.1</LocalIP><LocalPort>3003</LocalPort>"
+         L"<VOIPBeginPort>19000</VOIPBeginPort>");
+    CBasicSettings& settings = m_settings;
     EXPECT_TRUE(settings.Hints().empty());
     EXPECT_TRUE(settings.Validate().empty());
     settings.localIp = L"";
@@ -172,20 +158,38 @@ TEST_F(BasicSettingsTest, HintsAndRefusalsFollowTheFields)
     EXPECT_EQ(settings.Validate(), (std::vector<CRefusal>{{10013, L"10..0", "local-ip"}}));
 }
 
-TEST_F(BasicSettingsTest, NothingIsWrittenBeforeTheChangesAreCommitted)
+TEST_F(BasicSettingsTest, AnIniFileIsWrittenAtTheCommitAndOnlyWhenItChanges)
 {
-    rztest::WriteBytes(Ini(), IniWithUnit("5"));
-    WriteDocument(L"");
-    CBasicSettings settings;
-    settings.Load(m_document, Files());
-    CFileChanges changes;
-    settings.Repair(Files(), changes);
-    settings.speedUnit = 1;
-    settings.Save(m_document, Files(), changes);
-    EXPECT_FALSE(changes.Empty());
-    EXPECT_EQ(rztest::ReadBytes(Ini()), IniWithUnit("5"));
-    ASSERT_TRUE(changes.Commit(nullptr));
-    EXPECT_EQ(rztest::ReadBytes(Ini()), IniWithUnit("1"));
+    // The file is found in whatever case it is named; one that already holds the value is not
+    // written at all, and a commit writes a changed file once.
+    const std::string ini = m_dir.File("GATEWAY.INI");
+    rztest::WriteBytes(ini, IniWithUnit("1"));
+    const ino_t before = Inode(ini);
+    Load(L"");
+    EXPECT_EQ(m_settings.speedUnit, 1u);
+    CFileChanges same;
+    m_settings.Save(m_document, Files(), same);
+    EXPECT_TRUE(same.Empty());
+    EXPECT_TRUE(same.Paths().empty());
+    ASSERT_TRUE(same.Commit(nullptr));
+    EXPECT_EQ(Inode(ini), before);
+
+    // Of two changes of one file, the later one counts.
+    m_settings.speedUnit = 2;
+    CFileChanges changed;
+    changed.SetIniValue(ini, L"TELEMETRYGPSFLAGSTRINGS", L"SPEEDUNIT", L"0");
+    m_settings.Save(m_document, Files(), changed);
+    EXPECT_FALSE(changed.Empty());
+    EXPECT_EQ(changed.Paths(), std::vector<std::string>{ini});
+    EXPECT_EQ(rztest::ReadBytes(ini), IniWithUnit("1"));
+    ASSERT_TRUE(changed.Commit(nullptr));
+    EXPECT_EQ(rztest::ReadBytes(ini), IniWithUnit("2"));
+    EXPECT_TRUE(changed.Empty());
+    const ino_t written = Inode(ini);
+    EXPECT_NE(written, before);
+    ASSERT_TRUE(changed.Commit(nullptr));
+    EXPECT_EQ(Inode(ini), written);
+    EXPECT_FALSE(rztest::ReadBytes(m_dir.File("Gateway.ini")).size() > 0);
 
     // An ini file whose folder is gone cannot be written: the commit names it with the
     // system's reason, and the document is not written either.
@@ -200,171 +204,60 @@ TEST_F(BasicSettingsTest, NothingIsWrittenBeforeTheChangesAreCommitted)
     EXPECT_EQ(rztest::ReadBytes(m_dir.File("GatewayConfig.XML")), document);
 }
 
-TEST_F(BasicSettingsTest, AnIniFileThatAlreadySaysSoIsLeftAlone)
+TEST_F(BasicSettingsTest, AnUnusableSpeedUnitIsRepairedAsZeroAndAMissingOneShowsTheFirst)
 {
-    // The file is found in whatever case it is named; one that already holds the value is not
-    // written at all, and a commit writes a changed file once.
-    const std::string ini = m_dir.File("GATEWAY.INI");
-    rztest::WriteBytes(ini, IniWithUnit("1"));
-    const auto inode = [&ini]
-    {
-        struct stat st
-        {
-        };
-        return ::stat(ini.c_str(), &st) == 0 ? st.st_ino : ino_t{0};
-    };
-    const ino_t before = inode();
-    WriteDocument(L"");
-    CBasicSettings settings;
-    settings.Load(m_document, Files());
-    EXPECT_EQ(settings.speedUnit, 1u);
-    CFileChanges same;
-    settings.Save(m_document, Files(), same);
-    EXPECT_TRUE(same.Empty());
-    EXPECT_TRUE(same.Paths().empty());
-    ASSERT_TRUE(same.Commit(nullptr));
-    EXPECT_EQ(inode(), before);
-
-    settings.speedUnit = 2;
-    CFileChanges changed;
-    settings.Save(m_document, Files(), changed);
-    EXPECT_FALSE(changed.Empty());
-    EXPECT_EQ(changed.Paths(), std::vector<std::string>{ini});
-    ASSERT_TRUE(changed.Commit(nullptr));
-    EXPECT_EQ(rztest::ReadBytes(ini), IniWithUnit("2"));
-    EXPECT_TRUE(changed.Empty());
-    const ino_t written = inode();
-    EXPECT_NE(written, before);
-    ASSERT_TRUE(changed.Commit(nullptr));
-    EXPECT_EQ(inode(), written);
-    EXPECT_FALSE(rztest::ReadBytes(m_dir.File("Gateway.ini")).size() > 0);
-}
-
-TEST_F(BasicSettingsTest, ValuesDefaultsCodecAndSwitches)
-{
-    WriteDocument(
-        L"<VocCodec>8:G.711a</VocCodec><KeepUnsubscribedGPSData>01</KeepUnsubscribedGPSData>"
-        L"<KeepRRSRetryTime>2</KeepRRSRetryTime><LocalIP></LocalIP>");
-    CBasicSettings settings;
-    settings.Load(m_document, Files());
-    EXPECT_EQ(settings.codec, 1u);      // G.711a
-    EXPECT_TRUE(settings.gpsTracking);  // reads as the integer 1
-    EXPECT_FALSE(settings.rrsDisabled); // 2 is not on
-    EXPECT_EQ(settings.localIp, L"127.0.0.1");
-    EXPECT_EQ(settings.localPort, L"0");
-    EXPECT_EQ(settings.voipPort, L"19000");
-    EXPECT_EQ(CBasicSettings::CodecFrom(L"18:G.729a"), 2u);
-    EXPECT_EQ(CBasicSettings::CodecFrom(L"G.729a"), 2u); // the name alone is enough
-
-    // An unknown codec leaves G.711u, and saving writes 0:G.711u; every value is set or made.
-    WriteDocument(L"<VocCodec>97:opus</VocCodec>");
-    settings.Load(m_document, Files());
-    EXPECT_EQ(settings.codec, 0u);
-    settings.localPort = L"3003";
-    Save(settings);
-    EXPECT_STREQ(m_document.GetSetting(L"VocCodec"), L"0:G.711u");
-    EXPECT_STREQ(m_document.GetSetting(L"LocalPort"), L"3003");
-    EXPECT_STREQ(m_document.GetSetting(L"KeepRRSRetryTime"), L"0");
-    EXPECT_EQ(m_document.GatewayConfig()->GetChildCount(), 8u); // VocCodec, Language and six made
-}
-
-TEST_F(BasicSettingsTest, UnusableSpeedUnitsAreRepairedAsZero)
-{
-    WriteDocument(L"");
-    for (const std::string unit : {"3", "-1"})
-    {
-        rztest::WriteBytes(Ini(), IniWithUnit(unit));
-        CBasicSettings settings;
-        settings.Load(m_document, Files());
-        EXPECT_EQ(settings.speedUnit, 0u) << unit;
-        // Loading writes nothing; the repair the page makes at once changes only that key:
-        // comments, other keys and line ends are kept.
-        EXPECT_EQ(rztest::ReadBytes(Ini()), IniWithUnit(unit));
-        CFileChanges repair;
-        settings.Repair(Files(), repair);
-        ASSERT_TRUE(repair.Commit(nullptr));
-        EXPECT_EQ(rztest::ReadBytes(Ini()), IniWithUnit("0")) << unit;
-    }
-    CBasicSettings settings;
-    settings.Load(m_document, Files());
-    settings.speedUnit = 2;
-    Save(settings);
-    EXPECT_EQ(rztest::ReadBytes(Ini()), IniWithUnit("2"));
-}
-
-TEST_F(BasicSettingsTest, SwitchesAreOnOnlyForTheNumberOne)
-{
-    const struct
-    {
-        const wchar_t* value;
-        bool on;
-    } cases[] = {{L"1", true}, {L"01", true}, {L"12", false}, {L"10", false}, {L"0", false}};
-    for (const auto& c : cases)
-    {
-        const std::wstring value = c.value;
-        WriteDocument(L"<KeepUnsubscribedGPSData>" + value + L"</KeepUnsubscribedGPSData>" +
-                      L"<KeepRRSRetryTime>" + value + L"</KeepRRSRetryTime>");
-        CBasicSettings settings;
-        settings.Load(m_document, Files());
-        EXPECT_EQ(settings.gpsTracking, c.on) << "KeepUnsubscribedGPSData " << value;
-        EXPECT_EQ(settings.rrsDisabled, c.on) << "KeepRRSRetryTime " << value;
-    }
-}
-
-TEST_F(BasicSettingsTest, MissingSpeedUnitOpensAtTheFirstEntryAndLeavesTheFileAlone)
-{
-    WriteDocument(L"");
     const std::string withoutKey = "[TELEMETRYGPSFLAGSTRINGS]\r\nLATITUDE=LAT\r\n";
-    rztest::WriteBytes(Ini(), withoutKey);
-    CBasicSettings settings;
-    settings.Load(m_document, Files());
-    EXPECT_EQ(settings.speedUnit, 0u);
-    CFileChanges repair;
-    settings.Repair(Files(), repair);
-    EXPECT_TRUE(repair.Empty());
+    // The file, the unit shown, and the file after the repair the page makes at once.
+    for (const auto& [ini, shown, repaired] : {std::tuple{IniWithUnit("3"), 0u, IniWithUnit("0")},
+                                               std::tuple{IniWithUnit("-1"), 0u, IniWithUnit("0")},
+                                               std::tuple{IniWithUnit("2"), 2u, IniWithUnit("2")},
+                                               std::tuple{withoutKey, 0u, withoutKey}})
+    {
+        rztest::WriteBytes(Ini(), ini);
+        Load(L"");
+        EXPECT_EQ(m_settings.speedUnit, shown) << ini;
+        // Loading writes nothing; a repair changes only that key: comments, other keys and
+        // line ends are kept.
+        EXPECT_EQ(rztest::ReadBytes(Ini()), ini);
+        CFileChanges repair;
+        m_settings.Repair(Files(), repair);
+        EXPECT_EQ(repair.Empty(), repaired == ini);
+        ASSERT_TRUE(repair.Commit(nullptr));
+        EXPECT_EQ(rztest::ReadBytes(Ini()), repaired);
+    }
 }
 
-TEST_F(BasicSettingsTest, SavedServersAreCompleteAndChangedOnesAreActive)
+TEST_F(BasicSettingsTest, ValuesDefaultsCodecsAndSwitches)
 {
     rztest::WriteBytes(Ini(), IniWithUnit("0"));
-    WriteDocument(L"<RadioServers>" + Server(L"true", L"10.0.0.1", L"1") +
-                  Server(L"TRUE", L"10.0.0.2", L"") + Server(L"TRUE", L"", L"3") +
-                  Server(L"true", L"10.0.0.4", L"4") + L"</RadioServers>");
-    CBasicSettings settings;
-    settings.Load(m_document, Files());
-    ASSERT_EQ(settings.Servers().Count(), 4u);
-    ASSERT_EQ(settings.ChangeServer(0, L"10.0.0.10", L"10"), CEntryResult{});
-    Save(settings);
-
-    // A server without a port or an address is not written; a changed one is active in the
-    // document's own spelling, an unchanged one keeps its Used text.
-    const auto servers = m_document.RadioServers()->GetChilds();
-    ASSERT_EQ(servers.size(), 2u);
-    EXPECT_STREQ(servers[0]->GetChildValue(L"IPAddress"), L"10.0.0.10");
-    EXPECT_STREQ(servers[0]->GetChildValue(L"IPPort"), L"10");
-    EXPECT_STREQ(servers[0]->GetChildValue(L"Used"), L"TRUE");
-    EXPECT_STREQ(servers[1]->GetChildValue(L"IPAddress"), L"10.0.0.4");
-    EXPECT_STREQ(servers[1]->GetChildValue(L"Used"), L"true");
-}
-
-TEST_F(BasicSettingsTest, EachCodecIsSavedAsItsStoredValue)
-{
-    rztest::WriteBytes(Ini(), IniWithUnit("0"));
-    WriteDocument(L"<VocCodec>0:G.711u</VocCodec>");
-    const struct
+    // A switch is on only when its value reads as the integer 1; the codec is the first name
+    // found in the value, G.711u when there is none, and is saved as its stored value, which
+    // selects it again.
+    for (const auto& [codec, on, shown, bit, saved] :
+         {std::tuple{L"0:G.711u", L"1", 0u, L"1", L"0:G.711u"},
+          std::tuple{L"8:G.711a", L"01", 1u, L"1", L"8:G.711a"},
+          std::tuple{L"18:G.729a", L"12", 2u, L"0", L"18:G.729a"},
+          std::tuple{L"G.729a", L"10", 2u, L"0", L"18:G.729a"},
+          std::tuple{L"97:opus", L"2", 0u, L"0", L"0:G.711u"},
+          std::tuple{L"", L"0", 0u, L"0", L"0:G.711u"}})
     {
-        size_t codec;
-        const wchar_t* stored;
-    } cases[] = {{0, L"0:G.711u"}, {1, L"8:G.711a"}, {2, L"18:G.729a"}};
-    for (const auto& c : cases)
-    {
-        CBasicSettings settings;
-        settings.Load(m_document, Files());
-        settings.codec = c.codec;
-        Save(settings);
-        EXPECT_STREQ(m_document.GetSetting(L"VocCodec"), c.stored);
-        // Read back, the stored value selects the same codec.
-        settings.Load(m_document, Files());
-        EXPECT_EQ(settings.codec, c.codec) << c.stored;
+        Load(L"<VocCodec>" + std::wstring(codec) + L"</VocCodec><LocalIP></LocalIP>" +
+             L"<KeepUnsubscribedGPSData>" + on + L"</KeepUnsubscribedGPSData>" +
+             L"<KeepRRSRetryTime>" + on + L"</KeepRRSRetryTime>");
+        EXPECT_EQ(m_settings.codec, shown) << codec;
+        EXPECT_EQ(m_settings.localPort, L"0");
+
+        // What was loaded is saved; every value is set or made.
+        m_settings.localPort = L"3003";
+        Save();
+        std::vector<std::wstring> written;
+        for (const wchar_t* name : {L"VocCodec", L"LocalPort", L"KeepUnsubscribedGPSData",
+                                    L"KeepRRSRetryTime", L"LocalIP", L"VOIPBeginPort"})
+            written.push_back(m_document.GetSetting(name));
+        EXPECT_EQ(written,
+                  (std::vector<std::wstring>{saved, L"3003", bit, bit, L"127.0.0.1", L"19000"}))
+            << on;
+        // Made where it was missing: LocalPort, VOIPBeginPort and the radio server list.
+        EXPECT_EQ(m_document.GatewayConfig()->GetChildCount(), 8u);
     }
 }
