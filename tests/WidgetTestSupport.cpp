@@ -159,6 +159,20 @@ void ClickRow(QAbstractItemView* list, int row, Qt::KeyboardModifiers modifiers)
     QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, list->visualRect(cell).center());
 }
 
+QString MessagesOf(const std::function<void()>& action, int milliseconds, QStringList* titles)
+{
+    const char* const icons[] = {"none", "information", "warning", "critical", "question"};
+    CMessageBoxAnswerer answerer;
+    action();
+    WaitUntil([&] { return answerer.Count() > 0; }, milliseconds);
+    QStringList boxes;
+    for (int i = 0; i < answerer.Count(); ++i)
+        boxes << QString("%1: %2").arg(icons[answerer.Icons()[i]], answerer.Texts()[i]);
+    if (titles != nullptr)
+        *titles = answerer.Titles();
+    return boxes.join('\n');
+}
+
 bool WaitUntil(const std::function<bool()>& condition, int milliseconds)
 {
     QElapsedTimer timer;

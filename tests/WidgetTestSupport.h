@@ -126,6 +126,12 @@ void TypeInto(QLineEdit* field, const QString& text);
 // A click on the first cell of a row of a list, scrolled into view first.
 void ClickRow(QAbstractItemView* list, int row, Qt::KeyboardModifiers modifiers = {});
 
+// The message boxes that an action opens, answered with OK, each as "icon: text" on a line
+// of its own ("critical: The value is required"). A box that opens later is waited for up to
+// milliseconds; titles, when given, receives the boxes' titles.
+QString MessagesOf(const std::function<void()>& action, int milliseconds = 0,
+                   QStringList* titles = nullptr);
+
 // Waits, handling the application's events, until a condition holds or the time is up;
 // true when it held. Qt's QTRY macros cannot be used under GoogleTest: a failing one returns
 // from the test without failing it.

@@ -26,6 +26,7 @@
 #include <gtest/gtest.h>
 
 using rztest::Hex;
+using rztest::MessagesOf;
 using Page = CDSSETDialog;
 
 // Failures print texts as texts.
@@ -140,20 +141,6 @@ protected:
     }
     // The message boxes an action opens (waiting up to ms for the first), each as
     // "icon: text", answered with OK; their titles too, when asked for.
-    static QString Messages(const std::function<void()>& action, int ms = 0,
-                            QStringList* titles = nullptr)
-    {
-        const char* const icons[] = {"none", "information", "warning", "critical", "question"};
-        rztest::CMessageBoxAnswerer answerer;
-        action();
-        rztest::WaitUntil([&] { return answerer.Count() > 0; }, ms);
-        QStringList boxes;
-        for (int i = 0; i < answerer.Count(); ++i)
-            boxes << QString("%1: %2").arg(icons[answerer.Icons()[i]], answerer.Texts()[i]);
-        if (titles != nullptr)
-            *titles = answerer.Titles();
-        return boxes.join('\n');
-    }
 
     void ClickRow(int row, Qt::KeyboardModifiers modifiers = {})
     {
@@ -333,7 +320,7 @@ TEST_F(StationPageTest, TheEntryHidesTheMainButtonsEscapeCancelsItAndEnterSavesI
 
     // An IP that a station has already: 10004, and the entry stays open.
     TypeStation("Night desk", "104", "192.168.12.101");
-    EXPECT_EQ(Messages([&] { Key(Page::kAliasEdit, Qt::Key_Return); }),
+    EXPECT_EQ(MessagesOf([&] { Key(Page::kAliasEdit, Qt::Key_Return); }),
               "critical: The IP already exists");
     // The window active again after the message box (the offscreen platform leaves it so).
     m_window->activateWindow();
@@ -389,7 +376,8 @@ TEST_F(StationPageTest, ALongAliasIsShownButRefusedAndATestNeedsAllValuesAndAnAd
     ClickRow(0);
     EXPECT_EQ(Field(Page::kAliasEdit)->text().toStdWString(), alias); // not cut
     Click(Page::kChangeButton);
-    EXPECT_EQ(Messages([&] { Click(Page::kEntrySaveButton); }), "critical: The value is required");
+    EXPECT_EQ(MessagesOf([&] { Click(Page::kEntrySaveButton); }),
+              "critical: The value is required");
     EXPECT_TRUE(m_page->IsEditingEntry());
     EXPECT_EQ(Stations()[0].name, alias);
 
@@ -405,13 +393,13 @@ TEST_F(StationPageTest, ALongAliasIsShownButRefusedAndATestNeedsAllValuesAndAnAd
 
     // A connection test needs a pseudo ID.
     ClickRow(1);
-    EXPECT_EQ(Messages([&] { Click(Page::kTestButton); }), "critical: The value is required");
+    EXPECT_EQ(MessagesOf([&] { Click(Page::kTestButton); }), "critical: The value is required");
     EXPECT_EQ(m_page->ConnectionTest(), nullptr);
     // No adapter carries the address: the test ends before any route or socket, with a
     // message without a caption.
     ClickRow(2);
     QStringList titles;
-    EXPECT_EQ(Messages([&] { Click(Page::kTestButton); }, 5000, &titles),
+    EXPECT_EQ(MessagesOf([&] { Click(Page::kTestButton); }, 5000, &titles),
               "critical: Failed to find the station!");
     EXPECT_EQ(titles, QStringList{""});
     EXPECT_EQ(m_page->ConnectionTest(), nullptr);
@@ -559,8 +547,9 @@ TEST_F(StationPageTest, SavingFromTheWindowWritesTheStationsAsTheModelDoes)
     TypeStation("Night desk", "104", "192.168.14.101");
     Click(Page::kGpsCheck);
     Click(Page::kEntrySaveButton);
-    EXPECT_EQ(Messages([&] { QTest::mouseClick(FindControl(m_window.get(), 1), Qt::LeftButton); }),
-              "warning: Save Successful!"); // the window's Save
+    EXPECT_EQ(
+        MessagesOf([&] { QTest::mouseClick(FindControl(m_window.get(), 1), Qt::LeftButton); }),
+        "warning: Save Successful!"); // the window's Save
 
     CGatewayConfigDoc reread;
     ASSERT_TRUE(reread.Load(DocumentPath()));
@@ -633,7 +622,7 @@ TEST_F(StationLinkTest, TheOutcomeOfATestIsShownAsTheProcedureEnds)
 
     // A silent radio: six attempts, then 10012 as a message of the application.
     QStringList titles;
-    EXPECT_EQ(Messages([&] { Click(Page::kTestButton); }, 10000, &titles),
+    EXPECT_EQ(MessagesOf([&] { Click(Page::kTestButton); }, 10000, &titles),
               "critical: Failed to connect");
     EXPECT_EQ(titles, QStringList{QGuiApplication::applicationDisplayName()});
     for (int i = 0; i < 6; ++i)
@@ -653,5 +642,5 @@ TEST_F(StationLinkTest, TheOutcomeOfATestIsShownAsTheProcedureEnds)
                   Hex("7E 03 00 00 20 10 00 00 00 18 FE FE 02 C9 10 05 00 02 00 01 01 01 4F 03"));
         RadioSends("7E 03 00 00 10 20 00 00 00 14 06 FA 02 C9 80 01 00 00 E8 03");
     };
-    EXPECT_EQ(Messages(accepting, 10000), "information: Connected successfully");
+    EXPECT_EQ(MessagesOf(accepting, 10000), "information: Connected successfully");
 }

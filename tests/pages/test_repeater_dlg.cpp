@@ -20,6 +20,7 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+using rztest::MessagesOf;
 using Ids = CRepeaterDlg;
 
 namespace
@@ -124,17 +125,6 @@ protected:
     }
     void ClickRow(int row) { rztest::ClickRow(List(), row); }
     void Type(int id, const QString& text) { rztest::TypeInto(Control<QLineEdit>(id), text); }
-    // The message boxes an action opens, answered with OK, each as "icon: text".
-    static QString Messages(const std::function<void()>& action)
-    {
-        const char* const icons[] = {"none", "information", "warning", "critical", "question"};
-        rztest::CMessageBoxAnswerer answerer;
-        action();
-        QStringList boxes;
-        for (int i = 0; i < answerer.Count(); ++i)
-            boxes << QString("%1: %2").arg(icons[answerer.Icons()[i]], answerer.Texts()[i]);
-        return boxes.join('\n');
-    }
 
     CDlgRepeaterFrame* m_frame = nullptr;
     CRepeaterDlg* m_page = nullptr;
@@ -322,10 +312,10 @@ TEST_F(RepeaterDlgTest, AddRefusesWhatIsMissingAndATakenRadioIdAndStaysOpen)
 {
     ASSERT_NO_FATAL_FAILURE(Open());
     Click(Ids::kAddButton);
-    EXPECT_EQ(Messages([&] { Click(kSave); }), "critical: The value is required");
+    EXPECT_EQ(MessagesOf([&] { Click(kSave); }), "critical: The value is required");
     EXPECT_TRUE(m_page->InEditMode());
     Type(Ids::kRadioIdEdit, "1001");
-    EXPECT_EQ(Messages([&] { Click(kSave); }), "critical: The Radio ID already exists");
+    EXPECT_EQ(MessagesOf([&] { Click(kSave); }), "critical: The Radio ID already exists");
     EXPECT_TRUE(m_page->InEditMode());
     EXPECT_EQ(Shown({Ids::kRadioIdEdit}), "1001");
     EXPECT_EQ(Repeaters().size(), 2u);
@@ -414,8 +404,9 @@ TEST_F(RepeaterDlgTest, ASaveThroughTheWindowAddsTheRepeatersTwoElementsAndTheTy
     Click(1141);
     Click(kSave);
     Type(1147, "30020");
-    EXPECT_EQ(Messages([&] { QTest::mouseClick(FindControl(m_window.get(), 1), Qt::LeftButton); }),
-              "warning: Save Successful!");
+    EXPECT_EQ(
+        MessagesOf([&] { QTest::mouseClick(FindControl(m_window.get(), 1), Qt::LeftButton); }),
+        "warning: Save Successful!");
 
     CGatewayConfigDoc sample;
     CGatewayConfigDoc reread;
